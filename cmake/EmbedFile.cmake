@@ -1,0 +1,5 @@
+file(READ "${IN}" hex HEX)
+string(LENGTH "${hex}" len)
+math(EXPR size "${len} / 2")
+string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
+file(WRITE "${OUT}" "// Generated from ${IN}; do not edit.\n#include <string_view>\nnamespace embedded {\nstatic const char kData[] = {${bytes} 0};\nextern const std::string_view ${SYMBOL};\nconst std::string_view ${SYMBOL}(kData, ${size});\n}\n")

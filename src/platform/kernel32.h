@@ -1,0 +1,54 @@
+// kernel32: the file, folder and error functions the program calls, with Win32 names,
+// argument order and return conventions. The portable machine implements them in
+// portable/kernel32.cpp; the Windows build forwards to the real functions.
+#pragma once
+
+#include "platform/win_types.h"
+
+namespace win {
+
+#ifdef _WIN32
+using ::CreateDirectoryA;
+using ::DeleteFileA;
+using ::FindClose;
+using ::FindFirstFileA;
+using ::FindNextFileA;
+using ::GetCurrentDirectoryA;
+using ::GetDriveTypeA;
+using ::GetFileAttributesA;
+using ::GetLastError;
+using ::GetLogicalDriveStringsA;
+using ::GetShortPathNameA;
+using ::GetSystemDirectoryA;
+using ::GetTempPathA;
+using ::GetWindowsDirectoryA;
+using ::RemoveDirectoryA;
+using ::SetCurrentDirectoryA;
+using ::SetFileAttributesA;
+using ::SetLastError;
+#else
+DWORD GetLastError();
+void SetLastError(DWORD code);
+
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
+DWORD GetTempPathA(DWORD size, LPSTR buffer);
+DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);
+DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
+BOOL SetCurrentDirectoryA(LPCSTR path);
+
+UINT GetDriveTypeA(LPCSTR root);
+DWORD GetLogicalDriveStringsA(DWORD size, LPSTR buffer);
+
+BOOL CreateDirectoryA(LPCSTR path, void* securityAttributes);
+BOOL RemoveDirectoryA(LPCSTR path);
+BOOL DeleteFileA(LPCSTR path);
+DWORD GetFileAttributesA(LPCSTR path);
+BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
+
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
+BOOL FindClose(HANDLE find);
+#endif
+
+} // namespace win

@@ -1,0 +1,113 @@
+// The file side of a portable machine: Windows paths resolved to host files inside the
+// drives' folders, 8.3 aliases, attributes, and the folder and file operations kernel32
+// and lz32 are built on. Paths are Windows-1252; results are Win32 error codes.
+//
+// Confinement: every lookup walks from the drive's folder one component at a time with
+// directory descriptors opened O_NOFOLLOW, and only entries listed by the folder itself
+// are candidates. '..' is resolved lexically before that and stops at the drive's root,
+// symbolic links and special files are invisible, and host names that are not valid
+// Windows names are invisible too, so no Windows path reaches anything outside the drive.
+#pragma once
+
+#include "platform/portable/machine.h"
+#include "platform/portable/win_path.h"
+#include "platform/win_types.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace portable {
+
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd();
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    int Release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+struct DirEntry {
+    std::string hostName;   // UTF-8, as on the host
+    std::string longName;   // Windows-1252
+    std::string shortName;  // Windows-1252, upper case
+    DWORD attributes = 0;   // FILE_ATTRIBUTE_DIRECTORY included for folders
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0; // since the Unix epoch
+    bool IsDirectory() const { return attributes & FILE_ATTRIBUTE_DIRECTORY; }
+};
+
+enum class OpenMode {
+    Read,           // existing file
+    Write,          // existing file, not read-only
+    CreateTruncate, // created, or emptied when it exists and is not read-only
+};
+
+class FileSystem {
+public:
+    explicit FileSystem(Machine& machine);
+
+    // The process's current folder, a full path such as "C:\".
+    const std::string& CurrentDirectory() const { return currentDir_; }
+    DWORD SetCurrentDirectory(std::string_view path);
+    DWORD Parse(std::string_view path, WinPath& out, bool wildcardLeaf = false) const;
+
+    UINT DriveType(std::string_view root);
+
+    DWORD CreateDirectory(std::string_view path);
+    DWORD RemoveDirectory(std::string_view path);
+    DWORD DeleteFile(std::string_view path);
+    DWORD GetAttributes(std::string_view path, DWORD& attributes);
+    DWORD SetAttributes(std::string_view path, DWORD attributes);
+    // The 8.3 form of an existing path, keeping the path's own shape (drive, relative
+    // parts, '.' and '..', trailing separator); each name becomes its alias.
+    DWORD ShortPath(std::string_view path, std::string& out);
+    DWORD Open(std::string_view path, OpenMode mode, UniqueFd& fd);
+    // Entries of a folder matching the last component of pattern (* and ? allowed,
+    // matched against long and short names); "." and ".." come first outside a root.
+    DWORD Find(std::string_view pattern, std::vector<DirEntry>& out);
+    // The entry an existing path names.
+    DWORD Stat(std::string_view path, DirEntry& out);
+    // The host path of an existing entry (for tools and tests; never for the program).
+    DWORD HostPath(std::string_view path, std::filesystem::path& out);
+
+    Machine& machine() { return machine_; }
+
+private:
+    struct Located;
+    enum class Need { Read, Write };
+
+    DWORD Locate(const WinPath& path, Need need, Located& out);
+    DWORD OpenDrive(char letter, Need need, Drive& drive, UniqueFd& fd);
+    DWORD Entries(int dirFd, const std::string& dirKey, std::vector<DirEntry>& out);
+    std::vector<DirEntry> ScanHost(int dirFd);
+    void SyncNames(const std::string& dirKey, std::vector<DirEntry>& entries, bool locked);
+    std::string AssignShortName(const std::vector<DirEntry>& entries, std::string_view longName);
+    void RecordNew(const std::string& dirKey, const std::string& hostName,
+                   const std::string& shortName, DWORD attributes);
+    void ForgetName(const std::string& dirKey, const std::string& hostName, bool directory);
+
+    Machine& machine_;
+    std::string currentDir_ = "C:\\";
+};
+
+// The file system of the current machine.
+FileSystem& CurrentFileSystem();
+
+} // namespace portable

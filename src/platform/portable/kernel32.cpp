@@ -1,0 +1,212 @@
+// kernel32 on the portable machine. Each function keeps the Win32 contract for buffer
+// sizes and results: on success the count of characters written without the terminator;
+// when the buffer is too small the size needed including the terminator, buffer untouched;
+// 0 (or FALSE, INVALID_HANDLE_VALUE) on failure with the reason in GetLastError.
+// Left out: security attributes, overlapped I/O, per-drive current folders.
+#include "platform/kernel32.h"
+
+#include "platform/codepage.h"
+#include "platform/portable/file_system.h"
+
+#include <cstring>
+#include <memory>
+#include <unordered_map>
+
+namespace win {
+namespace {
+
+thread_local DWORD lastError = ERROR_SUCCESS;
+
+portable::FileSystem& Files() { return portable::CurrentFileSystem(); }
+
+// Copies text into a caller's buffer of size characters, by the Win32 rule above.
+DWORD ToBuffer(const std::string& text, LPSTR buffer, DWORD size) {
+    if (!buffer || size <= text.size())
+        return static_cast<DWORD>(text.size() + 1);
+    std::memcpy(buffer, text.data(), text.size());
+    buffer[text.size()] = '\0';
+    return static_cast<DWORD>(text.size());
+}
+
+DWORD Fail(DWORD code) {
+    lastError = code;
+    return 0;
+}
+
+BOOL Result(DWORD code) {
+    lastError = code;
+    return code == ERROR_SUCCESS ? TRUE : FALSE;
+}
+
+std::string Folder(std::string_view key, std::string_view fallback) {
+    return ToAnsi(Files().machine().Setting(key, fallback));
+}
+
+constexpr std::uint64_t kEpochDifference = 116444736000000000ULL; // 1601 to 1970 in 100 ns
+
+FILETIME ToFileTime(std::int64_t ns) {
+    std::uint64_t ticks = static_cast<std::uint64_t>(ns / 100) + kEpochDifference;
+    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+void FillFindData(const portable::DirEntry& e, WIN32_FIND_DATAA& data) {
+    std::memset(&data, 0, sizeof data);
+    data.dwFileAttributes = e.attributes ? e.attributes : FILE_ATTRIBUTE_NORMAL;
+    data.ftCreationTime = data.ftLastAccessTime = data.ftLastWriteTime = ToFileTime(e.modifiedNs);
+    data.nFileSizeHigh = static_cast<DWORD>(e.size >> 32);
+    data.nFileSizeLow = static_cast<DWORD>(e.size);
+    std::strncpy(data.cFileName, e.longName.c_str(), MAX_PATH - 1);
+    // The alias is reported only where it differs from the name itself.
+    if (e.shortName != e.longName)
+        std::strncpy(data.cAlternateFileName, e.shortName.c_str(), 13);
+}
+
+struct FindState {
+    std::vector<portable::DirEntry> entries;
+    size_t next = 0;
+};
+
+// Search handles are numbers looked up in a table, so a stale or foreign handle fails with
+// ERROR_INVALID_HANDLE instead of touching freed memory.
+struct FindTable {
+    std::unordered_map<std::uintptr_t, std::unique_ptr<FindState>> open;
+    std::uintptr_t next = 0x1000;
+};
+
+FindTable& Finds() {
+    static FindTable table;
+    return table;
+}
+
+FindState* LookUp(HANDLE find) {
+    auto it = Finds().open.find(reinterpret_cast<std::uintptr_t>(find));
+    return it == Finds().open.end() ? nullptr : it->second.get();
+}
+
+} // namespace
+
+DWORD GetLastError() { return lastError; }
+
+void SetLastError(DWORD code) { lastError = code; }
+
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
+    return ToBuffer(Folder("system_dir", "C:\\WINDOWS\\SYSTEM"), buffer, size);
+}
+
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+    return ToBuffer(Folder("windows_dir", "C:\\WINDOWS"), buffer, size);
+}
+
+DWORD GetTempPathA(DWORD size, LPSTR buffer) {
+    std::string temp = Folder("temp_dir", "C:\\WINDOWS\\TEMP\\");
+    if (temp.empty() || temp.back() != '\\')
+        temp += '\\';
+    return ToBuffer(temp, buffer, size);
+}
+
+DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size) {
+    if (!longPath)
+        return Fail(ERROR_INVALID_PARAMETER);
+    std::string out;
+    if (DWORD rc = Files().ShortPath(longPath, out); rc != ERROR_SUCCESS)
+        return Fail(rc);
+    lastError = ERROR_SUCCESS;
+    return ToBuffer(out, shortPath, size);
+}
+
+DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
+    return ToBuffer(Files().CurrentDirectory(), buffer, size);
+}
+
+BOOL SetCurrentDirectoryA(LPCSTR path) {
+    if (!path)
+        return Result(ERROR_INVALID_PARAMETER);
+    return Result(Files().SetCurrentDirectory(path));
+}
+
+UINT GetDriveTypeA(LPCSTR root) { return Files().DriveType(root ? root : ""); }
+
+DWORD GetLogicalDriveStringsA(DWORD size, LPSTR buffer) {
+    std::string list;
+    for (const auto& drive : Files().machine().Drives()) {
+        list += drive.letter;
+        list += std::string_view(":\\\0", 3);
+    }
+    // The list ends in an extra NUL; the count excludes only that last one.
+    if (!buffer || size < list.size() + 1)
+        return static_cast<DWORD>(list.size() + 1);
+    std::memcpy(buffer, list.data(), list.size());
+    buffer[list.size()] = '\0';
+    return static_cast<DWORD>(list.size());
+}
+
+BOOL CreateDirectoryA(LPCSTR path, void*) {
+    if (!path)
+        return Result(ERROR_PATH_NOT_FOUND);
+    return Result(Files().CreateDirectory(path));
+}
+
+BOOL RemoveDirectoryA(LPCSTR path) {
+    if (!path)
+        return Result(ERROR_PATH_NOT_FOUND);
+    return Result(Files().RemoveDirectory(path));
+}
+
+BOOL DeleteFileA(LPCSTR path) {
+    if (!path)
+        return Result(ERROR_PATH_NOT_FOUND);
+    return Result(Files().DeleteFile(path));
+}
+
+DWORD GetFileAttributesA(LPCSTR path) {
+    DWORD attributes = 0;
+    DWORD rc = path ? Files().GetAttributes(path, attributes) : ERROR_PATH_NOT_FOUND;
+    if (rc != ERROR_SUCCESS) {
+        lastError = rc;
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    lastError = ERROR_SUCCESS;
+    return attributes;
+}
+
+BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
+    if (!path)
+        return Result(ERROR_PATH_NOT_FOUND);
+    return Result(Files().SetAttributes(path, attributes));
+}
+
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
+    if (!pattern || !data) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return INVALID_HANDLE_VALUE;
+    }
+    auto state = std::make_unique<FindState>();
+    if (DWORD rc = Files().Find(pattern, state->entries); rc != ERROR_SUCCESS) {
+        lastError = rc;
+        return INVALID_HANDLE_VALUE;
+    }
+    FillFindData(state->entries[state->next++], *data);
+    lastError = ERROR_SUCCESS;
+    std::uintptr_t id = Finds().next;
+    Finds().next += 4;
+    Finds().open.emplace(id, std::move(state));
+    return reinterpret_cast<HANDLE>(id);
+}
+
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
+    FindState* state = LookUp(find);
+    if (!state || !data)
+        return Result(ERROR_INVALID_HANDLE);
+    if (state->next >= state->entries.size())
+        return Result(ERROR_NO_MORE_FILES);
+    FillFindData(state->entries[state->next++], *data);
+    return Result(ERROR_SUCCESS);
+}
+
+BOOL FindClose(HANDLE find) {
+    if (Finds().open.erase(reinterpret_cast<std::uintptr_t>(find)) == 0)
+        return Result(ERROR_INVALID_HANDLE);
+    return Result(ERROR_SUCCESS);
+}
+
+} // namespace win

@@ -1,0 +1,168 @@
+// lz32 on the portable machine: LZOpenFileA opens through the machine's file system,
+// recognises SZDD sources by their header, and LZCopy expands them with the project's
+// decoder or copies plain sources byte for byte. Results follow lzexpand: handles >= 0,
+// LZERROR_* codes below 0, LZCopy's count of bytes written.
+// Left out: LZRead/LZSeek, OF_EXIST/OF_DELETE/OF_PROMPT styles, and the lookup of the
+// packed name ("FILE.EX_") when the expanded name is missing.
+#include "platform/lz32.h"
+
+#include "platform/kernel32.h"
+#include "platform/portable/file_system.h"
+#include "platform/portable/szdd.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <map>
+#include <unistd.h>
+
+namespace win {
+namespace {
+
+using portable::szdd::Format;
+
+struct LzFile {
+    portable::UniqueFd fd;
+    Format format = Format::Plain;
+};
+
+struct LzTable {
+    std::map<INT, LzFile> open;
+    INT next = 0x400; // Windows hands out LZ handles from 0x400 on
+};
+
+LzTable& Table() {
+    static LzTable table;
+    return table;
+}
+
+LzFile* Find(INT handle) {
+    auto it = Table().open.find(handle);
+    return it == Table().open.end() ? nullptr : &it->second;
+}
+
+class FdSource : public portable::szdd::ByteSource {
+public:
+    explicit FdSource(int fd) : fd_(fd) {}
+    long Read(std::uint8_t* buffer, size_t size) override {
+        for (;;) {
+            ssize_t n = ::read(fd_, buffer, size);
+            if (n >= 0 || errno != EINTR)
+                return static_cast<long>(n);
+        }
+    }
+
+private:
+    int fd_;
+};
+
+class FdSink : public portable::szdd::ByteSink {
+public:
+    explicit FdSink(int fd) : fd_(fd) {}
+    bool Write(const std::uint8_t* data, size_t size) override {
+        while (size > 0) {
+            ssize_t n = ::write(fd_, data, size);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            data += n;
+            size -= static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+private:
+    int fd_;
+};
+
+portable::szdd::Result CopyPlain(int from, int to) {
+    FdSource source(from);
+    FdSink sink(to);
+    std::vector<std::uint8_t> buffer(1 << 20);
+    portable::szdd::Result result;
+    for (;;) {
+        long n = source.Read(buffer.data(), buffer.size());
+        if (n < 0) {
+            result.status = portable::szdd::Status::ReadError;
+            return result;
+        }
+        if (n == 0)
+            return result;
+        if (!sink.Write(buffer.data(), static_cast<size_t>(n))) {
+            result.status = portable::szdd::Status::WriteError;
+            return result;
+        }
+        result.written += static_cast<std::uint64_t>(n);
+    }
+}
+
+void FillRecord(LPOFSTRUCT record, LPCSTR name, DWORD error) {
+    if (!record)
+        return;
+    record->cBytes = sizeof(OFSTRUCT);
+    record->fFixedDisk = GetDriveTypeA(nullptr) == DRIVE_FIXED;
+    record->nErrCode = static_cast<WORD>(error);
+    std::strncpy(record->szPathName, name, OFS_MAXPATHNAME - 1);
+    record->szPathName[OFS_MAXPATHNAME - 1] = '\0';
+}
+
+} // namespace
+
+INT LZOpenFileA(LPSTR fileName, LPOFSTRUCT record, WORD style) {
+    if (!fileName)
+        return LZERROR_BADINHANDLE;
+    portable::OpenMode mode = portable::OpenMode::Read;
+    if (style & OF_CREATE)
+        mode = portable::OpenMode::CreateTruncate;
+    else if (style & (OF_WRITE | OF_READWRITE))
+        mode = portable::OpenMode::Write;
+
+    LzFile file;
+    DWORD rc = portable::CurrentFileSystem().Open(fileName, mode, file.fd);
+    FillRecord(record, fileName, rc);
+    SetLastError(rc);
+    if (rc != ERROR_SUCCESS)
+        return LZERROR_BADINHANDLE;
+
+    if (mode == portable::OpenMode::Read) {
+        std::uint8_t head[portable::szdd::kHeaderSize];
+        ssize_t got = ::read(file.fd.get(), head, sizeof head);
+        auto header = portable::szdd::ReadHeader({head, got > 0 ? static_cast<size_t>(got) : 0});
+        if (header.format == Format::UnknownAlgorithm)
+            return LZERROR_UNKNOWNALG;
+        file.format = header.format;
+        if (file.format == Format::Plain)
+            ::lseek(file.fd.get(), 0, SEEK_SET);
+    }
+    INT handle = Table().next++;
+    Table().open.emplace(handle, std::move(file));
+    return handle;
+}
+
+LONG LZCopy(INT source, INT dest) {
+    LzFile* from = Find(source);
+    if (!from)
+        return LZERROR_BADINHANDLE;
+    LzFile* to = Find(dest);
+    if (!to)
+        return LZERROR_BADOUTHANDLE;
+    portable::szdd::Result result;
+    if (from->format == Format::Compressed) {
+        FdSource input(from->fd.get());
+        FdSink output(to->fd.get());
+        result = portable::szdd::ExpandStream(input, output);
+    } else {
+        result = CopyPlain(from->fd.get(), to->fd.get());
+    }
+    if (result.status == portable::szdd::Status::ReadError)
+        return LZERROR_READ;
+    if (result.status == portable::szdd::Status::WriteError)
+        return LZERROR_WRITE;
+    return static_cast<LONG>(
+        std::min<std::uint64_t>(result.written, std::numeric_limits<LONG>::max()));
+}
+
+void LZClose(INT handle) { Table().open.erase(handle); }
+
+} // namespace win

@@ -1,0 +1,236 @@
+#include "platform/portable/machine.h"
+
+#include "platform/portable/baseline.h"
+#include "platform/portable/file_system.h"
+#include "platform/portable/sqlite_db.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <mutex>
+#include <unistd.h>
+
+namespace portable {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kSchemaVersion = 1;
+
+std::string NowText() {
+    auto now = std::chrono::system_clock::now();
+    std::time_t t = std::chrono::system_clock::to_time_t(now);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900,
+                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                  static_cast<int>(ms.count()));
+    return text;
+}
+
+struct Current {
+    std::mutex lock;
+    std::unique_ptr<Machine> machine;
+    std::unique_ptr<FileSystem> files;
+};
+
+Current& TheCurrent() {
+    static Current current;
+    return current;
+}
+
+} // namespace
+
+Machine::Machine(fs::path root, std::unique_ptr<Database> db)
+    : root_(std::move(root)), db_(std::move(db)) {}
+
+Machine::~Machine() = default;
+
+bool Machine::Exists(const fs::path& dir) {
+    std::error_code ec;
+    return fs::is_regular_file(dir / kStoreName, ec);
+}
+
+void Machine::CreateSchema() {
+    db_->Exec(R"sql(
+        CREATE TABLE IF NOT EXISTS settings(key TEXT PRIMARY KEY, value TEXT NOT NULL);
+        CREATE TABLE IF NOT EXISTS drives(
+            letter TEXT PRIMARY KEY, type INTEGER NOT NULL, host TEXT NOT NULL);
+        CREATE TABLE IF NOT EXISTS names(
+            dir TEXT NOT NULL, name TEXT NOT NULL, upper TEXT NOT NULL,
+            short TEXT NOT NULL, attrs INTEGER NOT NULL,
+            PRIMARY KEY(dir, upper));
+        CREATE TABLE IF NOT EXISTS journal(
+            id INTEGER PRIMARY KEY, time TEXT NOT NULL, pid INTEGER NOT NULL,
+            entry TEXT NOT NULL);
+    )sql");
+}
+
+std::unique_ptr<Machine> Machine::Create(const fs::path& dir) {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec)
+        throw MachineError("cannot create " + dir.string() + ": " + ec.message());
+    if (Exists(dir))
+        throw MachineError(dir.string() + " already holds a machine");
+    fs::path root = fs::canonical(dir);
+    fs::create_directories(root / "drive_c", ec);
+    if (ec)
+        throw MachineError("cannot create " + (root / "drive_c").string() + ": " + ec.message());
+
+    auto db = std::make_unique<Database>(root / kStoreName, true);
+    std::unique_ptr<Machine> machine(new Machine(root, std::move(db)));
+    Transaction txn(machine->store());
+    machine->CreateSchema();
+    machine->SetSetting("schema_version", std::to_string(kSchemaVersion));
+    machine->MapDrive('A', DRIVE_REMOVABLE, {});
+    machine->MapDrive('C', DRIVE_FIXED, "drive_c");
+    WriteBaseline(*machine);
+    machine->Journal("init " + root.string());
+    txn.Commit();
+    return machine;
+}
+
+std::unique_ptr<Machine> Machine::Open(const fs::path& dir) {
+    if (!Exists(dir))
+        throw MachineError(dir.string() + " holds no machine (run: zepmachine init " +
+                           dir.string() + ")");
+    fs::path root = fs::canonical(dir);
+    auto db = std::make_unique<Database>(root / kStoreName, false);
+    std::unique_ptr<Machine> machine(new Machine(root, std::move(db)));
+    std::string version = machine->Setting("schema_version");
+    if (version != std::to_string(kSchemaVersion))
+        throw MachineError(dir.string() + ": unsupported machine version '" + version + "'");
+    return machine;
+}
+
+std::vector<Drive> Machine::Drives() {
+    std::vector<Drive> drives;
+    auto& stmt = db_->Prepare("SELECT letter, type, host FROM drives ORDER BY letter");
+    while (stmt.Step()) {
+        Drive d;
+        d.letter = stmt.Text(0).at(0);
+        d.type = static_cast<UINT>(stmt.Int(1));
+        std::string host = stmt.Text(2);
+        if (!host.empty())
+            d.host = fs::path(host).is_absolute() ? fs::path(host) : root_ / host;
+        drives.push_back(d);
+    }
+    return drives;
+}
+
+std::optional<Drive> Machine::FindDrive(char letter) {
+    for (const auto& d : Drives()) {
+        if (d.letter == letter)
+            return d;
+    }
+    return std::nullopt;
+}
+
+void Machine::MapDrive(char letter, UINT type, const fs::path& host) {
+    std::string stored = host.string();
+    if (host.is_absolute()) {
+        // Inside the machine folder, keep it relative so the folder can move.
+        auto rel = host.lexically_relative(root_);
+        if (!rel.empty() && *rel.begin() != "..")
+            stored = rel.string();
+    }
+    db_->Prepare("INSERT OR REPLACE INTO drives(letter, type, host) VALUES(?1, ?2, ?3)")
+        .Bind(1, std::string(1, letter))
+        .Bind(2, static_cast<std::int64_t>(type))
+        .Bind(3, stored)
+        .Run();
+    Journal("drive " + std::string(1, letter) + ": " + (stored.empty() ? "(no medium)" : stored));
+}
+
+std::string Machine::Setting(std::string_view key, std::string_view fallback) {
+    auto& stmt = db_->Prepare("SELECT value FROM settings WHERE key = ?1");
+    stmt.Bind(1, key);
+    if (!stmt.Step())
+        return std::string(fallback);
+    std::string value = stmt.Text(0);
+    stmt.Reset();
+    return value;
+}
+
+void Machine::SetSetting(std::string_view key, std::string_view value) {
+    db_->Prepare("INSERT OR REPLACE INTO settings(key, value) VALUES(?1, ?2)")
+        .Bind(1, key)
+        .Bind(2, value)
+        .Run();
+}
+
+void Machine::Journal(std::string_view entry) {
+    db_->Prepare("INSERT INTO journal(time, pid, entry) VALUES(?1, ?2, ?3)")
+        .Bind(1, NowText())
+        .Bind(2, static_cast<std::int64_t>(::getpid()))
+        .Bind(3, entry)
+        .Run();
+}
+
+std::vector<Machine::JournalEntry> Machine::ReadJournal(std::int64_t afterId) {
+    std::vector<JournalEntry> out;
+    auto& stmt = db_->Prepare("SELECT id, time, pid, entry FROM journal WHERE id > ?1 ORDER BY id");
+    stmt.Bind(1, afterId);
+    while (stmt.Step())
+        out.push_back({stmt.Int(0), stmt.Text(1), stmt.Int(2), stmt.Text(3)});
+    return out;
+}
+
+std::optional<fs::path> MachineContaining(const fs::path& p) {
+    std::error_code ec;
+    fs::path at = fs::weakly_canonical(p, ec);
+    if (ec)
+        return std::nullopt;
+    for (; !at.empty(); at = at.parent_path()) {
+        if (Machine::Exists(at))
+            return at;
+        if (at == at.root_path())
+            break;
+    }
+    return std::nullopt;
+}
+
+fs::path SelectMachineFolder() {
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        if (auto holder = MachineContaining(exe.parent_path()))
+            return *holder;
+    }
+    if (const char* env = std::getenv("ZEPSETUP_MACHINE"); env && *env)
+        return env;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+        return fs::path(xdg) / "zepsetup" / "machine";
+    const char* home = std::getenv("HOME");
+    return fs::path(home && *home ? home : "/root") / ".local/share/zepsetup/machine";
+}
+
+Machine& CurrentMachine() {
+    Current& current = TheCurrent();
+    std::lock_guard guard(current.lock);
+    if (!current.machine) {
+        fs::path dir = SelectMachineFolder();
+        current.machine = Machine::Exists(dir) ? Machine::Open(dir) : Machine::Create(dir);
+        current.files = std::make_unique<FileSystem>(*current.machine);
+    }
+    return *current.machine;
+}
+
+FileSystem& CurrentFileSystem() {
+    CurrentMachine();
+    return *TheCurrent().files;
+}
+
+void UseMachine(std::unique_ptr<Machine> machine) {
+    Current& current = TheCurrent();
+    std::lock_guard guard(current.lock);
+    current.files.reset();
+    current.machine = std::move(machine);
+    if (current.machine)
+        current.files = std::make_unique<FileSystem>(*current.machine);
+}
+
+} // namespace portable

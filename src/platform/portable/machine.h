@@ -1,0 +1,87 @@
+// A portable machine: a host folder that plays one Windows 95 computer. It owns the
+// machine's store (machine.db: drives, settings, file names and attributes, journal and
+// whatever later services keep there) and the host folders of its drives.
+#pragma once
+
+#include "platform/win_types.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace portable {
+
+class Database;
+
+class MachineError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Drive {
+    char letter = 0;                // upper case
+    UINT type = DRIVE_NO_ROOT_DIR;  // DRIVE_FIXED, DRIVE_CDROM, DRIVE_REMOVABLE
+    std::filesystem::path host;     // absolute host folder; empty without a medium
+    bool HasMedium() const { return !host.empty(); }
+    bool ReadOnly() const { return type == DRIVE_CDROM; }
+};
+
+class Machine {
+public:
+    static constexpr std::string_view kStoreName = "machine.db";
+
+    // Makes a fresh machine in dir (created if missing; must not already hold a machine):
+    // drive C: with the German Windows 95 folder layout and A: without a medium.
+    static std::unique_ptr<Machine> Create(const std::filesystem::path& dir);
+    // Opens an existing machine; throws MachineError when dir holds none.
+    static std::unique_ptr<Machine> Open(const std::filesystem::path& dir);
+    static bool Exists(const std::filesystem::path& dir);
+
+    ~Machine();
+
+    const std::filesystem::path& root() const { return root_; }
+    Database& store() { return *db_; }
+
+    std::vector<Drive> Drives();
+    std::optional<Drive> FindDrive(char letter);
+    // Maps (or with an empty host, unmaps) a drive letter. Relative host paths are taken
+    // relative to the machine folder.
+    void MapDrive(char letter, UINT type, const std::filesystem::path& host);
+
+    std::string Setting(std::string_view key, std::string_view fallback = {});
+    void SetSetting(std::string_view key, std::string_view value);
+
+    // Appends one line to the machine's journal.
+    void Journal(std::string_view entry);
+    struct JournalEntry {
+        std::int64_t id;
+        std::string time;
+        std::int64_t pid;
+        std::string text;
+    };
+    std::vector<JournalEntry> ReadJournal(std::int64_t afterId = 0);
+
+private:
+    Machine(std::filesystem::path root, std::unique_ptr<Database> db);
+    void CreateSchema();
+
+    std::filesystem::path root_;
+    std::unique_ptr<Database> db_;
+};
+
+// The machine this process runs on. Chosen on first use: the machine whose folder holds
+// the running executable; else $ZEPSETUP_MACHINE; else $XDG_DATA_HOME/zepsetup/machine
+// (~/.local/share/zepsetup/machine), created when it does not exist yet.
+Machine& CurrentMachine();
+// Replaces the current machine (tools and tests); resets the process's file state.
+void UseMachine(std::unique_ptr<Machine> machine);
+// Where CurrentMachine() would look, without opening anything.
+std::filesystem::path SelectMachineFolder();
+// The machine folder that contains host path p, if any.
+std::optional<std::filesystem::path> MachineContaining(const std::filesystem::path& p);
+
+} // namespace portable

@@ -1,0 +1,127 @@
+// The Win32 types, constants and error codes the program's platform calls use.
+// The Windows build takes them from <windows.h>; the portable build defines the same
+// names with the same sizes and values, so code written against them reads as Win32 code.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+
+#include <cstdint>
+
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using INT = int;
+using UINT = unsigned int;
+using BOOL = int;
+using CHAR = char;
+using LPSTR = char*;
+using LPCSTR = const char*;
+using LPVOID = void*;
+using LPDWORD = DWORD*;
+using HANDLE = void*;
+using HFILE = int;
+
+inline constexpr BOOL TRUE = 1;
+inline constexpr BOOL FALSE = 0;
+inline constexpr DWORD MAX_PATH = 260;
+inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
+inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+
+// Error codes (winerror.h).
+inline constexpr DWORD ERROR_SUCCESS = 0;
+inline constexpr DWORD ERROR_INVALID_FUNCTION = 1;
+inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
+inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
+inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr DWORD ERROR_INVALID_DRIVE = 15;
+inline constexpr DWORD ERROR_CURRENT_DIRECTORY = 16;
+inline constexpr DWORD ERROR_NO_MORE_FILES = 18;
+inline constexpr DWORD ERROR_WRITE_PROTECT = 19;
+inline constexpr DWORD ERROR_NOT_READY = 21;
+inline constexpr DWORD ERROR_WRITE_FAULT = 29;
+inline constexpr DWORD ERROR_READ_FAULT = 30;
+inline constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+inline constexpr DWORD ERROR_HANDLE_EOF = 38;
+inline constexpr DWORD ERROR_FILE_EXISTS = 80;
+inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+inline constexpr DWORD ERROR_DISK_FULL = 112;
+inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+inline constexpr DWORD ERROR_INVALID_NAME = 123;
+inline constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
+inline constexpr DWORD ERROR_BAD_PATHNAME = 161;
+inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+inline constexpr DWORD ERROR_MORE_DATA = 234;
+inline constexpr DWORD ERROR_DIRECTORY = 267;
+
+// File attributes.
+inline constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
+inline constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x02;
+inline constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x04;
+inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+inline constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
+inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+
+// Drive types.
+inline constexpr UINT DRIVE_UNKNOWN = 0;
+inline constexpr UINT DRIVE_NO_ROOT_DIR = 1;
+inline constexpr UINT DRIVE_REMOVABLE = 2;
+inline constexpr UINT DRIVE_FIXED = 3;
+inline constexpr UINT DRIVE_REMOTE = 4;
+inline constexpr UINT DRIVE_CDROM = 5;
+inline constexpr UINT DRIVE_RAMDISK = 6;
+
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+
+struct WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    CHAR cFileName[MAX_PATH];
+    CHAR cAlternateFileName[14];
+};
+using LPWIN32_FIND_DATAA = WIN32_FIND_DATAA*;
+
+// OpenFile / LZOpenFile.
+inline constexpr UINT OFS_MAXPATHNAME = 128;
+struct OFSTRUCT {
+    BYTE cBytes;
+    BYTE fFixedDisk;
+    WORD nErrCode;
+    WORD Reserved1;
+    WORD Reserved2;
+    CHAR szPathName[OFS_MAXPATHNAME];
+};
+using LPOFSTRUCT = OFSTRUCT*;
+
+inline constexpr WORD OF_READ = 0x0000;
+inline constexpr WORD OF_WRITE = 0x0001;
+inline constexpr WORD OF_READWRITE = 0x0002;
+inline constexpr WORD OF_CREATE = 0x1000;
+inline constexpr WORD OF_EXIST = 0x4000;
+inline constexpr HFILE HFILE_ERROR = -1;
+
+// LZ expansion errors (lzexpand.h).
+inline constexpr LONG LZERROR_BADINHANDLE = -1;
+inline constexpr LONG LZERROR_BADOUTHANDLE = -2;
+inline constexpr LONG LZERROR_READ = -3;
+inline constexpr LONG LZERROR_WRITE = -4;
+inline constexpr LONG LZERROR_GLOBALLOC = -5;
+inline constexpr LONG LZERROR_GLOBLOCK = -6;
+inline constexpr LONG LZERROR_BADVALUE = -7;
+inline constexpr LONG LZERROR_UNKNOWNALG = -8;
+
+#endif

@@ -1,0 +1,50 @@
+// Shared pieces of the zepmachine verbs: argument access, the machine to act on, errors.
+#pragma once
+
+#include <filesystem>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace portable {
+class Machine;
+}
+
+namespace zepmachine {
+
+// A failure the user can act on: printed as "zepmachine VERB: MESSAGE", exit status 1.
+// Usage errors exit with 2.
+class CliError : public std::runtime_error {
+public:
+    CliError(const std::string& message, int status = 1)
+        : std::runtime_error(message), status_(status) {}
+    int status() const { return status_; }
+
+private:
+    int status_;
+};
+
+struct Verb {
+    std::string_view name;
+    std::string_view summary;
+    std::string_view usage; // full help text
+    int (*run)(std::span<const std::string> args);
+};
+
+// All verbs, in the order --help lists them.
+std::span<const Verb> Verbs();
+
+// True when args hold -h or --help.
+bool WantsHelp(std::span<const std::string> args);
+
+// The machine selected by --machine (already applied) or by the usual rules; opened (and
+// the default one created) on first use.
+portable::Machine& TheMachine();
+
+// Arguments of a verb without options: throws a usage error unless there are count.
+void ExpectArgs(std::span<const std::string> args, size_t min, size_t max,
+                std::string_view usage);
+
+} // namespace zepmachine

@@ -1,0 +1,81 @@
+// zepmachine: creates, inspects and operates portable machines.
+#include "cli.h"
+
+#include "platform/portable/machine.h"
+#include "platform/portable/sqlite_db.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kGeneralHelp =
+    "usage: zepmachine [--machine DIR] VERB [ARGS]\n"
+    "\n"
+    "Creates and operates portable machines: folders that play a Windows 95 computer.\n"
+    "The machine is DIR, else $ZEPSETUP_MACHINE, else $XDG_DATA_HOME/zepsetup/machine\n"
+    "(~/.local/share/zepsetup/machine), created on first use.\n"
+    "\n"
+    "verbs:\n";
+
+void PrintHelp() {
+    std::fputs(kGeneralHelp, stdout);
+    for (const auto& verb : zepmachine::Verbs())
+        std::printf("  %-10s %.*s\n", std::string(verb.name).c_str(),
+                    static_cast<int>(verb.summary.size()), verb.summary.data());
+    std::puts("\nRun 'zepmachine VERB --help' for a verb's arguments.");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    size_t at = 0;
+    while (at < args.size() && args[at].starts_with("-")) {
+        if (args[at] == "-h" || args[at] == "--help") {
+            PrintHelp();
+            return 0;
+        }
+        if (args[at] == "--machine" && at + 1 < args.size()) {
+            ::setenv("ZEPSETUP_MACHINE", args[at + 1].c_str(), 1);
+            at += 2;
+            continue;
+        }
+        if (args[at].starts_with("--machine=")) {
+            ::setenv("ZEPSETUP_MACHINE", args[at].substr(10).c_str(), 1);
+            ++at;
+            continue;
+        }
+        std::fprintf(stderr, "zepmachine: unknown option %s (see zepmachine --help)\n",
+                     args[at].c_str());
+        return 2;
+    }
+    if (at == args.size()) {
+        PrintHelp();
+        return 2;
+    }
+    std::string name = args[at];
+    for (const auto& verb : zepmachine::Verbs()) {
+        if (verb.name != name)
+            continue;
+        std::span<const std::string> rest(args.data() + at + 1, args.size() - at - 1);
+        if (zepmachine::WantsHelp(rest)) {
+            std::fwrite(verb.usage.data(), 1, verb.usage.size(), stdout);
+            return 0;
+        }
+        try {
+            return verb.run(rest);
+        } catch (const zepmachine::CliError& e) {
+            std::fprintf(stderr, "zepmachine %s: %s\n", name.c_str(), e.what());
+            return e.status();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "zepmachine %s: %s\n", name.c_str(), e.what());
+            return 1;
+        }
+    }
+    std::fprintf(stderr, "zepmachine: unknown verb '%s' (see zepmachine --help)\n",
+                 name.c_str());
+    return 2;
+}

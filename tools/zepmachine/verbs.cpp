@@ -1,0 +1,24 @@
+// The table of verbs. A new verb is one file defining its Verb and one line here.
+#include "cli.h"
+
+namespace zepmachine {
+
+extern const Verb kInitVerb;
+extern const Verb kInfoVerb;
+extern const Verb kLsVerb;
+
+std::span<const Verb> Verbs() {
+    static const Verb* const kAll[] = {
+        &kInitVerb,
+        &kInfoVerb,
+        &kLsVerb,
+    };
+    static std::vector<Verb> verbs;
+    if (verbs.empty()) {
+        for (const Verb* v : kAll)
+            verbs.push_back(*v);
+    }
+    return verbs;
+}
+
+} // namespace zepmachine
