@@ -8,7 +8,15 @@
 namespace win {
 
 #ifdef _WIN32
+using ::CloseHandle;
 using ::CreateDirectoryA;
+using ::CreateFileA;
+using ::GetFileSize;
+using ::MoveFileA;
+using ::MoveFileExA;
+using ::ReadFile;
+using ::SetFilePointer;
+using ::WriteFile;
 using ::DeleteFileA;
 using ::FindClose;
 using ::FindFirstFileA;
@@ -45,6 +53,20 @@ BOOL RemoveDirectoryA(LPCSTR path);
 BOOL DeleteFileA(LPCSTR path);
 DWORD GetFileAttributesA(LPCSTR path);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
+
+// Files as streams. Sharing modes, security attributes, flags and templates are accepted
+// and ignored; synchronous I/O only.
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* securityAttributes,
+                   DWORD disposition, DWORD flags, HANDLE templateFile);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, void* overlapped);
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD written,
+               void* overlapped);
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
+DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method);
+// Closes any kernel handle (files, processes).
+BOOL CloseHandle(HANDLE object);
+BOOL MoveFileA(LPCSTR from, LPCSTR to);
+BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);
 
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
 BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);

@@ -47,6 +47,7 @@ inline constexpr DWORD ERROR_WRITE_FAULT = 29;
 inline constexpr DWORD ERROR_READ_FAULT = 30;
 inline constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 inline constexpr DWORD ERROR_HANDLE_EOF = 38;
+inline constexpr DWORD ERROR_NOT_SAME_DEVICE = 17;
 inline constexpr DWORD ERROR_FILE_EXISTS = 80;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_DISK_FULL = 112;
@@ -94,6 +95,24 @@ struct WIN32_FIND_DATAA {
     CHAR cAlternateFileName[14];
 };
 using LPWIN32_FIND_DATAA = WIN32_FIND_DATAA*;
+
+// CreateFile and friends.
+inline constexpr DWORD GENERIC_READ = 0x80000000;
+inline constexpr DWORD GENERIC_WRITE = 0x40000000;
+inline constexpr DWORD FILE_SHARE_READ = 0x1;
+inline constexpr DWORD FILE_SHARE_WRITE = 0x2;
+inline constexpr DWORD CREATE_NEW = 1;
+inline constexpr DWORD CREATE_ALWAYS = 2;
+inline constexpr DWORD OPEN_EXISTING = 3;
+inline constexpr DWORD OPEN_ALWAYS = 4;
+inline constexpr DWORD TRUNCATE_EXISTING = 5;
+inline constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
+inline constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFF;
+inline constexpr DWORD FILE_BEGIN = 0;
+inline constexpr DWORD FILE_CURRENT = 1;
+inline constexpr DWORD FILE_END = 2;
+inline constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
+using PLONG = LONG*;
 
 // OpenFile / LZOpenFile.
 inline constexpr UINT OFS_MAXPATHNAME = 128;

@@ -517,36 +517,127 @@ DWORD FileSystem::ShortPath(std::string_view path, std::string& out) {
 }
 
 DWORD FileSystem::Open(std::string_view path, OpenMode mode, UniqueFd& fd) {
+    using D = OpenRequest::Disposition;
+    switch (mode) {
+    case OpenMode::Read: return Open(path, OpenRequest{true, false, D::OpenExisting}, fd);
+    case OpenMode::Write: return Open(path, OpenRequest{false, true, D::OpenExisting}, fd);
+    case OpenMode::CreateTruncate:
+        return Open(path, OpenRequest{false, true, D::CreateAlways}, fd);
+    }
+    return ERROR_INVALID_PARAMETER;
+}
+
+DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, UniqueFd& fd) {
+    using D = OpenRequest::Disposition;
     WinPath parsed;
     if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
         return rc;
-    Need need = mode == OpenMode::Read ? Need::Read : Need::Write;
+    bool creates = request.disposition != D::OpenExisting;
+    bool truncates = request.disposition == D::CreateAlways ||
+                     request.disposition == D::TruncateExisting;
+    Need need = request.write || creates ? Need::Write : Need::Read;
     Transaction txn(machine_.store());
     Located at;
     if (DWORD rc = Locate(parsed, need, at); rc != ERROR_SUCCESS)
         return rc;
     if (at.isRoot || (at.leaf && at.leaf->IsDirectory()))
         return ERROR_ACCESS_DENIED;
-    if (!at.leaf && mode != OpenMode::CreateTruncate)
+    bool exists = at.leaf.has_value();
+    if (exists && request.disposition == D::CreateNew)
+        return ERROR_FILE_EXISTS;
+    if (!exists && (request.disposition == D::OpenExisting ||
+                    request.disposition == D::TruncateExisting))
         return ERROR_FILE_NOT_FOUND;
-    if (at.leaf && mode != OpenMode::Read && (at.leaf->attributes & FILE_ATTRIBUTE_READONLY))
+    if (exists && (request.write || truncates) &&
+        (at.leaf->attributes & FILE_ATTRIBUTE_READONLY))
         return ERROR_ACCESS_DENIED;
 
     int flags = O_NOFOLLOW | O_CLOEXEC;
-    flags |= mode == OpenMode::Read ? O_RDONLY : O_WRONLY;
-    if (mode == OpenMode::CreateTruncate)
-        flags |= at.leaf ? O_TRUNC : O_CREAT | O_EXCL;
-    std::string host = at.leaf ? at.leaf->hostName : win::FromAnsi(at.leafName);
+    if (request.read && request.write)
+        flags |= O_RDWR;
+    else
+        flags |= request.write || truncates ? O_WRONLY : O_RDONLY;
+    if (!exists)
+        flags |= O_CREAT | O_EXCL;
+    else if (truncates)
+        flags |= O_TRUNC;
+    std::string host = exists ? at.leaf->hostName : win::FromAnsi(at.leafName);
     fd = UniqueFd(::openat(at.dirFd.get(), host.c_str(), flags, 0644));
     if (!fd.valid())
         return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
-    if (mode == OpenMode::CreateTruncate) {
-        if (!at.leaf) {
-            std::string alias = AssignShortName(at.entries, at.leafName);
-            RecordNew(at.dirKey, host, alias, FILE_ATTRIBUTE_ARCHIVE);
-        }
-        machine_.Journal("write " + win::FromAnsi(parsed.ToString()));
+    if (!exists) {
+        std::string alias = AssignShortName(at.entries, at.leafName);
+        RecordNew(at.dirKey, host, alias, FILE_ATTRIBUTE_ARCHIVE);
     }
+    if (!exists || truncates)
+        machine_.Journal("write " + win::FromAnsi(parsed.ToString()));
+    txn.Commit();
+    return ERROR_SUCCESS;
+}
+
+DWORD FileSystem::Move(std::string_view from, std::string_view to, bool replace) {
+    WinPath source, target;
+    if (DWORD rc = Parse(from, source); rc != ERROR_SUCCESS)
+        return rc;
+    if (DWORD rc = Parse(to, target); rc != ERROR_SUCCESS)
+        return rc;
+    if (source.IsRoot() || target.IsRoot())
+        return ERROR_ACCESS_DENIED;
+    if (source.drive != target.drive)
+        return ERROR_NOT_SAME_DEVICE;
+    Transaction txn(machine_.store());
+    Located src, dst;
+    if (DWORD rc = Locate(source, Need::Write, src); rc != ERROR_SUCCESS)
+        return rc;
+    if (!src.leaf)
+        return ERROR_FILE_NOT_FOUND;
+    if (DWORD rc = Locate(target, Need::Write, dst); rc != ERROR_SUCCESS)
+        return rc;
+    bool sameEntry = dst.leaf && dst.dirKey == src.dirKey &&
+                     dst.leaf->hostName == src.leaf->hostName;
+    if (dst.leaf && !sameEntry) {
+        if (!replace || dst.leaf->IsDirectory() || src.leaf->IsDirectory())
+            return ERROR_ALREADY_EXISTS;
+        if (dst.leaf->attributes & FILE_ATTRIBUTE_READONLY)
+            return ERROR_ACCESS_DENIED;
+    }
+    if (src.leaf->IsDirectory()) {
+        std::string srcKey = src.dirKey + "/" + src.leaf->hostName + "/";
+        if ((dst.dirKey + "/").starts_with(srcKey))
+            return ERROR_ACCESS_DENIED; // into itself
+    }
+    std::string newHost = win::FromAnsi(dst.leafName);
+    if (dst.leaf && !sameEntry)
+        newHost = dst.leaf->hostName;
+    if (::renameat(src.dirFd.get(), src.leaf->hostName.c_str(), dst.dirFd.get(),
+                   newHost.c_str()) != 0)
+        return ERROR_ACCESS_DENIED;
+
+    DWORD attributes = src.leaf->attributes & kStoredAttributes;
+    std::string oldKey = src.dirKey + "/" + src.leaf->hostName;
+    std::string newKey = dst.dirKey + "/" + newHost;
+    machine_.store()
+        .Prepare("DELETE FROM names WHERE dir = ?1 AND upper = ?2")
+        .Bind(1, src.dirKey)
+        .Bind(2, UpperKey(src.leaf->longName))
+        .Run();
+    if (dst.leaf && !sameEntry)
+        ForgetName(dst.dirKey, dst.leaf->hostName, false);
+    // The moved entry gets an alias in its new folder, as a new name does on Windows.
+    std::vector<DirEntry> siblings;
+    Entries(dst.dirFd.get(), dst.dirKey, siblings);
+    std::erase_if(siblings, [&](const DirEntry& e) { return e.hostName == newHost; });
+    RecordNew(dst.dirKey, newHost, AssignShortName(siblings, win::ToAnsi(newHost)), attributes);
+    if (src.leaf->IsDirectory()) {
+        machine_.store()
+            .Prepare("UPDATE names SET dir = ?2 || substr(dir, length(?1) + 1) "
+                     "WHERE dir = ?1 OR substr(dir, 1, length(?1) + 1) = ?1 || '/'")
+            .Bind(1, oldKey)
+            .Bind(2, newKey)
+            .Run();
+    }
+    machine_.Journal("move " + win::FromAnsi(source.ToString()) + " -> " +
+                     win::FromAnsi(target.ToString()));
     txn.Commit();
     return ERROR_SUCCESS;
 }

@@ -59,6 +59,19 @@ enum class OpenMode {
     CreateTruncate, // created, or emptied when it exists and is not read-only
 };
 
+// What CreateFileA asks for: access and one of its five dispositions.
+struct OpenRequest {
+    bool read = true;
+    bool write = false;
+    enum class Disposition {
+        CreateNew,        // fails when it exists
+        CreateAlways,     // created or emptied
+        OpenExisting,     // fails when missing
+        OpenAlways,       // created when missing, contents kept
+        TruncateExisting, // fails when missing, emptied
+    } disposition = Disposition::OpenExisting;
+};
+
 class FileSystem {
 public:
     explicit FileSystem(Machine& machine);
@@ -79,6 +92,10 @@ public:
     // parts, '.' and '..', trailing separator); each name becomes its alias.
     DWORD ShortPath(std::string_view path, std::string& out);
     DWORD Open(std::string_view path, OpenMode mode, UniqueFd& fd);
+    DWORD Open(std::string_view path, const OpenRequest& request, UniqueFd& fd);
+    // Renames a file or folder (within one drive). With replace, an existing file target
+    // is replaced in one step, so readers see the old or the new file, never neither.
+    DWORD Move(std::string_view from, std::string_view to, bool replace);
     // Entries of a folder matching the last component of pattern (* and ? allowed,
     // matched against long and short names); "." and ".." come first outside a root.
     DWORD Find(std::string_view pattern, std::vector<DirEntry>& out);

@@ -7,10 +7,10 @@
 
 #include "platform/codepage.h"
 #include "platform/portable/file_system.h"
+#include "platform/portable/handles.h"
 
 #include <cstring>
 #include <memory>
-#include <unordered_map>
 
 namespace win {
 namespace {
@@ -61,27 +61,10 @@ void FillFindData(const portable::DirEntry& e, WIN32_FIND_DATAA& data) {
         std::strncpy(data.cAlternateFileName, e.shortName.c_str(), 13);
 }
 
-struct FindState {
+struct FindState : portable::KernelObject {
     std::vector<portable::DirEntry> entries;
     size_t next = 0;
 };
-
-// Search handles are numbers looked up in a table, so a stale or foreign handle fails with
-// ERROR_INVALID_HANDLE instead of touching freed memory.
-struct FindTable {
-    std::unordered_map<std::uintptr_t, std::unique_ptr<FindState>> open;
-    std::uintptr_t next = 0x1000;
-};
-
-FindTable& Finds() {
-    static FindTable table;
-    return table;
-}
-
-FindState* LookUp(HANDLE find) {
-    auto it = Finds().open.find(reinterpret_cast<std::uintptr_t>(find));
-    return it == Finds().open.end() ? nullptr : it->second.get();
-}
 
 } // namespace
 
@@ -187,14 +170,11 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     }
     FillFindData(state->entries[state->next++], *data);
     lastError = ERROR_SUCCESS;
-    std::uintptr_t id = Finds().next;
-    Finds().next += 4;
-    Finds().open.emplace(id, std::move(state));
-    return reinterpret_cast<HANDLE>(id);
+    return portable::AddHandle(std::move(state));
 }
 
 BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
-    FindState* state = LookUp(find);
+    auto* state = portable::HandleAs<FindState>(find);
     if (!state || !data)
         return Result(ERROR_INVALID_HANDLE);
     if (state->next >= state->entries.size())
@@ -204,8 +184,9 @@ BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
 }
 
 BOOL FindClose(HANDLE find) {
-    if (Finds().open.erase(reinterpret_cast<std::uintptr_t>(find)) == 0)
+    if (!portable::HandleAs<FindState>(find))
         return Result(ERROR_INVALID_HANDLE);
+    portable::RemoveHandle(find);
     return Result(ERROR_SUCCESS);
 }
 
