@@ -1,13 +1,16 @@
-// Setup_API: the file and path services every step uses to find its way around the file
-// system. Strings are UTF-8; they cross into the platform as ANSI. No operation keeps
-// anything open between calls or shows a message; failures the operations do not absorb
-// are run-time errors for the caller's error policy.
+// Setup_API: the service module every step uses: file and path services
+// (file_services.cpp) and, each in a file of its own, the other services of the module.
+// Strings are UTF-8; they cross into the platform as ANSI. Failures an operation does not
+// absorb are run-time errors for the caller's error policy.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace Setup_API {
+
+// ---- File and path services (file_services.cpp). Nothing is kept open between calls
+// and no message is shown.
 
 // The Windows system folder without a trailing backslash; set by GetSystemDir.
 extern std::string SysDir;
