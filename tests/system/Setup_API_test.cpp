@@ -1,1 +1,115 @@
+#include "system/Setup_API.h"
+
+#include "forms/run_time_error.h"
+#include "platform/kernel32.h"
+#include "support/test_machine.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadHostFile;
+using testing_support::RunCommand;
+using testing_support::TestMachine;
+using testing_support::WriteHostFile;
+
+TEST(SetupApiFolders, TrailingBackslashRules) {
+    TestMachine m;
+    Setup_API::SysDir.clear();
+    Setup_API::GetSystemDir();
+    EXPECT_EQ(Setup_API::SysDir, "C:\\WINDOWS\\SYSTEM");
+    EXPECT_EQ(Setup_API::GetWindowsDir(), "C:\\WINDOWS");
+    EXPECT_EQ(Setup_API::GetTempDir(), "C:\\WINDOWS\\TEMP\\");
+
+    // Folders are settings of the machine; umlauts cross the ANSI boundary intact.
+    m.machine().SetSetting("windows_dir", "D:\\WINDÖWS");
+    m.machine().SetSetting("temp_dir", "C:\\TEMP"); // the platform adds the backslash
+    EXPECT_EQ(Setup_API::GetWindowsDir(), "D:\\WINDÖWS");
+    EXPECT_EQ(Setup_API::GetTempDir(), "C:\\TEMP\\");
+}
+
+TEST(SetupApiFolders, OverlongFoldersNeverOverrunTheFixedBuffers) {
+    TestMachine m;
+    // Longer than the 145 characters GetWindowsDir offers: the call fails, the result is
+    // empty.
+    m.machine().SetSetting("windows_dir", "C:\\" + std::string(200, 'W'));
+    EXPECT_EQ(Setup_API::GetWindowsDir(), "");
+    // Longer than 255: the temporary folder call writes nothing, which is a run-time error.
+    m.machine().SetSetting("temp_dir", "C:\\" + std::string(300, 'T') + "\\");
+    try {
+        Setup_API::GetTempDir();
+        FAIL() << "no run-time error";
+    } catch (const forms::RunTimeError& e) {
+        EXPECT_EQ(e.number(), forms::kInvalidProcedureCall);
+    }
+}
+
+TEST(SetupApiPaths, AddBackslash) {
+    EXPECT_EQ(Setup_API::AddBackslash("C:\\Programme\\Zepanu"), "C:\\Programme\\Zepanu\\");
+    EXPECT_EQ(Setup_API::AddBackslash("C:\\"), "C:\\");
+    EXPECT_EQ(Setup_API::AddBackslash("C:"), "C:\\");
+    EXPECT_EQ(Setup_API::AddBackslash("C:\\a\\\\"), "C:\\a\\\\"); // only the last is looked at
+    EXPECT_EQ(Setup_API::AddBackslash("Stärke"), "Stärke\\");
+    try {
+        Setup_API::AddBackslash("");
+        FAIL() << "no run-time error";
+    } catch (const forms::RunTimeError& e) {
+        EXPECT_EQ(e.number(), 5);
+    }
+}
+
+TEST(SetupApiPaths, GetShortPath) {
+    TestMachine m;
+    EXPECT_EQ(Setup_API::GetShortPath("C:\\Programme"), "C:\\PROGRA~1");
+    EXPECT_EQ(Setup_API::GetShortPath("C:\\WINDOWS\\Startmenü\\Programme"),
+              "C:\\WINDOWS\\STARTM~1\\PROGRA~1");
+    EXPECT_EQ(Setup_API::GetShortPath("C:\\PROGRA~1"), "C:\\PROGRA~1");
+    EXPECT_EQ(Setup_API::GetShortPath("C:\\Programme\\Fehlt"), "");
+    EXPECT_EQ(Setup_API::GetShortPath(""), "");
+}
+
+class ExpandFileTest : public ::testing::Test {
+protected:
+    TestMachine m;
+    fs::path temp() const { return m.DriveC() / "WINDOWS" / "TEMP"; }
+};
+
+TEST_F(ExpandFileTest, PlainSourceIsCopiedAndExistingTargetReplaced) {
+    std::string bytes;
+    for (int i = 0; i < 100000; ++i)
+        bytes += static_cast<char>(i * 7);
+    WriteHostFile(temp() / "plain.bin", bytes);
+    WriteHostFile(temp() / "target.bin", std::string(300000, 'x'));
+    Setup_API::ExpandFile("C:\\WINDOWS\\TEMP\\plain.bin", "C:\\WINDOWS\\TEMP\\target.bin");
+    EXPECT_EQ(ReadHostFile(temp() / "target.bin"), bytes);
+}
+
+TEST_F(ExpandFileTest, CompressedSourceIsExpanded) {
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "Zeile " + std::to_string(i % 97) + ": Dovek’s Zepanu’s Werkzeuge\r\n";
+    WriteHostFile(temp() / "Liesmich.txt", text);
+    ASSERT_EQ(RunCommand("cd '" + temp().string() + "' && mscompress Liesmich.txt"), 0);
+    fs::rename(temp() / "Liesmich.txt_", temp() / "LIESMICH.TX_");
+    fs::remove(temp() / "Liesmich.txt");
+    ASSERT_TRUE(win::CreateDirectoryA("C:\\Programme\\Zepanu", nullptr));
+    Setup_API::ExpandFile("C:\\WINDOWS\\TEMP\\LIESMICH.TX_", "C:\\PROGRA~1\\Zepanu\\Liesmich.txt");
+    EXPECT_EQ(ReadHostFile(m.DriveC() / "Programme" / "Zepanu" / "Liesmich.txt"), text);
+}
+
+TEST_F(ExpandFileTest, MissingSourceLeavesAnEmptyTargetAndReportsNothing) {
+    WriteHostFile(temp() / "alt.txt", "alter Inhalt");
+    EXPECT_NO_THROW(Setup_API::ExpandFile("C:\\WINDOWS\\TEMP\\fehlt.ex_", "C:\\WINDOWS\\TEMP\\alt.txt"));
+    EXPECT_EQ(ReadHostFile(temp() / "alt.txt"), "");
+    EXPECT_NO_THROW(Setup_API::ExpandFile("D:\\fehlt.ex_", "C:\\WINDOWS\\TEMP\\neu.txt"));
+    EXPECT_TRUE(fs::exists(temp() / "neu.txt"));
+    EXPECT_EQ(fs::file_size(temp() / "neu.txt"), 0u);
+    // A target in a missing folder is not created anywhere.
+    EXPECT_NO_THROW(Setup_API::ExpandFile("C:\\WINDOWS\\WIN.INI", "C:\\Fehlt\\x.ini"));
+    EXPECT_FALSE(fs::exists(m.DriveC() / "Fehlt"));
+}
+
+} // namespace

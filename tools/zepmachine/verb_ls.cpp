@@ -53,8 +53,13 @@ int Run(std::span<const std::string> args) {
     // A folder lists its contents; anything else is taken as a pattern or a file.
     portable::DirEntry self;
     std::string pattern = path;
-    if (files.Stat(path, self) == ERROR_SUCCESS && self.IsDirectory())
-        pattern = path + (path.ends_with("\\") || path.ends_with("/") ? "*" : "\\*");
+    if (path.find_first_of("*?") == std::string::npos) {
+        DWORD rc = files.Stat(path, self);
+        if (rc != ERROR_SUCCESS)
+            throw CliError(rest[0] + ": " + ErrorText(rc));
+        if (self.IsDirectory())
+            pattern = path + (path.ends_with("\\") || path.ends_with("/") ? "*" : "\\*");
+    }
     std::vector<portable::DirEntry> entries;
     if (DWORD rc = files.Find(pattern, entries); rc != ERROR_SUCCESS) {
         if (rc == ERROR_FILE_NOT_FOUND && self.IsDirectory())

@@ -327,10 +327,8 @@ DWORD FileSystem::SetCurrentDirectory(std::string_view path) {
         return ERROR_FILE_NOT_FOUND;
     if (!at.leaf->IsDirectory())
         return ERROR_DIRECTORY;
-    // Windows keeps the folder as the caller spelt it, normalised.
-    if (!at.isRoot)
-        parsed.components.back() = at.leaf->longName;
-    currentDir_ = parsed.ToString();
+    currentDir_ = parsed.ToString(); // as the caller spelt it, normalised
+
     return ERROR_SUCCESS;
 }
 
