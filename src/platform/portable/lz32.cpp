@@ -14,6 +14,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <string>
 #include <unistd.h>
 
 namespace win {
@@ -97,13 +98,23 @@ portable::szdd::Result CopyPlain(int from, int to) {
     }
 }
 
+// Like OpenFile: the record names the full path the name resolved to and whether it lies
+// on a fixed disk.
 void FillRecord(LPOFSTRUCT record, LPCSTR name, DWORD error) {
     if (!record)
         return;
+    std::string full = name;
+    bool fixed = false;
+    auto& files = portable::CurrentFileSystem();
+    portable::WinPath parsed;
+    if (files.Parse(name, parsed) == ERROR_SUCCESS) {
+        full = parsed.ToString();
+        fixed = files.DriveType(std::string{parsed.drive, ':', '\\'}) == DRIVE_FIXED;
+    }
     record->cBytes = sizeof(OFSTRUCT);
-    record->fFixedDisk = GetDriveTypeA(nullptr) == DRIVE_FIXED;
+    record->fFixedDisk = fixed;
     record->nErrCode = static_cast<WORD>(error);
-    std::strncpy(record->szPathName, name, OFS_MAXPATHNAME - 1);
+    std::strncpy(record->szPathName, full.c_str(), OFS_MAXPATHNAME - 1);
     record->szPathName[OFS_MAXPATHNAME - 1] = '\0';
 }
 
@@ -163,6 +174,8 @@ LONG LZCopy(INT source, INT dest) {
         std::min<std::uint64_t>(result.written, std::numeric_limits<LONG>::max()));
 }
 
-void LZClose(INT handle) { Table().open.erase(handle); }
+void LZClose(INT handle) {
+    Table().open.erase(handle);
+}
 
 } // namespace win
