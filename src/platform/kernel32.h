@@ -74,3 +74,31 @@ BOOL FindClose(HANDLE find);
 #endif
 
 } // namespace win
+
+// ---- Processes (portable/kernel32_process.cpp). The portable machine runs one program of
+// its own: a command line whose program is regedit (any case, with or without a folder or
+// ".EXE") runs the machine's registry editor, `zepmachine regedit ARGS`, as a child process
+// on the current machine. Any other program fails with ERROR_FILE_NOT_FOUND. The editor
+// binary is $ZEPMACHINE when set, else `zepmachine` next to the running executable or in
+// the build tree's tools/zepmachine folder, else the first `zepmachine` on $PATH.
+namespace win {
+
+#ifdef _WIN32
+using ::CreateProcessA;
+using ::GetExitCodeProcess;
+using ::WaitForSingleObject;
+#else
+// Application name, security attributes, inheritance, creation flags, environment and
+// start-up information are accepted and ignored; currentDirectory must be null.
+BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, void* processAttributes,
+                    void* threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                    LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
+                    LPPROCESS_INFORMATION processInformation);
+// Waits for a process handle: WAIT_OBJECT_0 once it has ended, WAIT_TIMEOUT, or
+// WAIT_FAILED for any other handle.
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+// STILL_ACTIVE while the process runs, else its exit status.
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
+#endif
+
+} // namespace win

@@ -143,4 +143,92 @@ inline constexpr LONG LZERROR_GLOBLOCK = -6;
 inline constexpr LONG LZERROR_BADVALUE = -7;
 inline constexpr LONG LZERROR_UNKNOWNALG = -8;
 
+// Registry (winreg.h). Predefined keys are the sign-extended 32-bit numbers, as on Windows.
+struct HKEY__;
+using HKEY = HKEY__*;
+using PHKEY = HKEY*;
+using REGSAM = DWORD;
+using LPBYTE = BYTE*;
+using PFILETIME = FILETIME*;
+using LSTATUS = LONG;
+inline HKEY PredefinedKey(std::uint32_t number) {
+    return reinterpret_cast<HKEY>(static_cast<std::intptr_t>(static_cast<LONG>(number)));
+}
+inline const HKEY HKEY_CLASSES_ROOT = PredefinedKey(0x80000000);
+inline const HKEY HKEY_CURRENT_USER = PredefinedKey(0x80000001);
+inline const HKEY HKEY_LOCAL_MACHINE = PredefinedKey(0x80000002);
+inline const HKEY HKEY_USERS = PredefinedKey(0x80000003);
+
+inline constexpr DWORD REG_NONE = 0;
+inline constexpr DWORD REG_SZ = 1;
+inline constexpr DWORD REG_EXPAND_SZ = 2;
+inline constexpr DWORD REG_BINARY = 3;
+inline constexpr DWORD REG_DWORD = 4;
+inline constexpr DWORD REG_DWORD_LITTLE_ENDIAN = 4;
+inline constexpr DWORD REG_DWORD_BIG_ENDIAN = 5;
+inline constexpr DWORD REG_LINK = 6;
+inline constexpr DWORD REG_MULTI_SZ = 7;
+
+inline constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
+inline constexpr REGSAM KEY_SET_VALUE = 0x0002;
+inline constexpr REGSAM KEY_CREATE_SUB_KEY = 0x0004;
+inline constexpr REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
+inline constexpr REGSAM KEY_NOTIFY = 0x0010;
+inline constexpr REGSAM KEY_CREATE_LINK = 0x0020;
+inline constexpr REGSAM KEY_READ = 0x20019;
+inline constexpr REGSAM KEY_WRITE = 0x20006;
+inline constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+
+inline constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
+inline constexpr DWORD REG_OPTION_VOLATILE = 1;
+inline constexpr DWORD REG_CREATED_NEW_KEY = 1;
+inline constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
+
+inline constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
+inline constexpr DWORD ERROR_BADDB = 1009;
+inline constexpr DWORD ERROR_BADKEY = 1010;
+inline constexpr DWORD ERROR_CANTOPEN = 1011;
+inline constexpr DWORD ERROR_CANTREAD = 1012;
+inline constexpr DWORD ERROR_CANTWRITE = 1013;
+inline constexpr DWORD ERROR_REGISTRY_IO_FAILED = 1016;
+inline constexpr DWORD ERROR_KEY_DELETED = 1018;
+
+// Processes.
+struct STARTUPINFOA {
+    DWORD cb;
+    LPSTR lpReserved;
+    LPSTR lpDesktop;
+    LPSTR lpTitle;
+    DWORD dwX;
+    DWORD dwY;
+    DWORD dwXSize;
+    DWORD dwYSize;
+    DWORD dwXCountChars;
+    DWORD dwYCountChars;
+    DWORD dwFillAttribute;
+    DWORD dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    BYTE* lpReserved2;
+    HANDLE hStdInput;
+    HANDLE hStdOutput;
+    HANDLE hStdError;
+};
+using LPSTARTUPINFOA = STARTUPINFOA*;
+
+struct PROCESS_INFORMATION {
+    HANDLE hProcess;
+    HANDLE hThread;
+    DWORD dwProcessId;
+    DWORD dwThreadId;
+};
+using LPPROCESS_INFORMATION = PROCESS_INFORMATION*;
+
+inline constexpr DWORD INFINITE = 0xFFFFFFFF;
+inline constexpr DWORD WAIT_OBJECT_0 = 0;
+inline constexpr DWORD WAIT_TIMEOUT = 258;
+inline constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
+inline constexpr DWORD STILL_ACTIVE = 259;
+inline constexpr DWORD STARTF_USESHOWWINDOW = 0x1;
+
 #endif

@@ -4,6 +4,8 @@
 // absorb are run-time errors for the caller's error policy.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,5 +32,20 @@ std::string GetShortPath(std::string_view path);
 // Expands the SZDD-packed source into target (or copies a plain source). The target is
 // created (or emptied) even when the source cannot be read; nothing is reported.
 void ExpandFile(std::string_view source, std::string_view target);
+
+// ---- File types through registry scripts (file_type_script.cpp). Failures of the script
+// or of the registry editor are run-time errors for the caller.
+
+// removeOnly != 0: deletes HKEY_CLASSES_ROOT\<extension>File and \.<extension> with their
+// subtrees (only the extension is used). removeOnly == 0: unless one of the five texts is
+// missing (then nothing happens), imports the script of the class <extension>File (type
+// name as its description, EditFlags d2 01 00 00, one verb named after the type name with
+// the caption, .<extension> pointing to it) and then writes the icon, the verb's command,
+// the default verb and the image-extraction handler directly.
+void WriteFileTypeScript(std::int16_t removeOnly, std::optional<std::string> extension = {},
+                         std::optional<std::string> caption = {},
+                         std::optional<std::string> typeName = {},
+                         std::optional<std::string> command = {},
+                         std::optional<std::string> icon = {});
 
 } // namespace Setup_API

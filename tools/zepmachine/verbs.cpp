@@ -6,12 +6,16 @@ namespace zepmachine {
 extern const Verb kInitVerb;
 extern const Verb kInfoVerb;
 extern const Verb kLsVerb;
+extern const Verb kRegeditVerb;
+extern const Verb kRegVerb;
 
 std::span<const Verb> Verbs() {
     static const Verb* const kAll[] = {
         &kInitVerb,
         &kInfoVerb,
         &kLsVerb,
+        &kRegeditVerb,
+        &kRegVerb,
     };
     static std::vector<Verb> verbs;
     if (verbs.empty()) {

@@ -3,6 +3,7 @@
 #include "platform/codepage.h"
 #include "platform/portable/file_system.h"
 #include "platform/portable/machine.h"
+#include "platform/portable/regedit_import.h"
 
 #include <string_view>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 namespace embedded {
 extern const std::string_view kSystemIni;
 extern const std::string_view kWinIni;
+extern const std::string_view kBaselineReg;
 } // namespace embedded
 
 namespace portable {
@@ -85,6 +87,15 @@ void WriteBaseline(Machine& machine) {
     WriteFile(files, "C:\\WINDOWS\\ShellIconCache", {});
     Must(files.SetAttributes("C:\\WINDOWS\\ShellIconCache", FILE_ATTRIBUTE_HIDDEN),
          "ShellIconCache");
+
+    // The baseline registry is a REGEDIT4 file in the repository (UTF-8 there, like the INI
+    // files); it must import cleanly.
+    auto report =
+        ImportRegistryScript(machine, win::ToAnsi(embedded::kBaselineReg), "baseline.reg");
+    if (!report.accepted || !report.problems.empty())
+        throw MachineError("baseline registry: " + (report.problems.empty()
+                                                        ? std::string("not imported")
+                                                        : report.problems.front()));
 }
 
 } // namespace portable

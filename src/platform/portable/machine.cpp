@@ -2,6 +2,7 @@
 
 #include "platform/portable/baseline.h"
 #include "platform/portable/file_system.h"
+#include "platform/portable/registry_store.h"
 #include "platform/portable/sqlite_db.h"
 
 #include <chrono>
@@ -66,6 +67,7 @@ void Machine::CreateSchema() {
             id INTEGER PRIMARY KEY, time TEXT NOT NULL, pid INTEGER NOT NULL,
             entry TEXT NOT NULL);
     )sql");
+    RegistryStore::CreateSchema(*db_);
 }
 
 std::unique_ptr<Machine> Machine::Create(const fs::path& dir) {

@@ -1,0 +1,53 @@
+// advapi32: the registry functions the program calls, with Win32 names, argument order and
+// results (ERROR_SUCCESS or an error code; no last-error). The portable machine implements
+// them in portable/advapi32.cpp over the machine's registry store; the Windows build
+// forwards to the real functions.
+#pragma once
+
+#include "platform/win_types.h"
+
+namespace win {
+
+#ifdef _WIN32
+using ::RegCloseKey;
+using ::RegCreateKeyExA;
+using ::RegDeleteKeyA;
+using ::RegDeleteValueA;
+using ::RegEnumKeyExA;
+using ::RegEnumValueA;
+using ::RegOpenKeyExA;
+using ::RegQueryValueExA;
+using ::RegSetValueExA;
+#else
+// Key names ignore case (Windows-1252 upper case, umlauts included); a sub-key path has
+// components separated by '\'. Access masks are accepted and not enforced, as on Windows
+// 95. Null or unknown handles fail with ERROR_INVALID_HANDLE and change nothing; a handle
+// whose key has been deleted fails with ERROR_KEY_DELETED.
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
+// Creates the key and every missing key above it in one change; an existing key is opened.
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
+                     REGSAM access, void* securityAttributes, PHKEY result, LPDWORD disposition);
+// Predefined keys may be closed and stay usable.
+LONG RegCloseKey(HKEY key);
+// A null or empty name is the default value. With data null, only type and size are
+// returned; with a buffer smaller than the value, ERROR_MORE_DATA and the size needed
+// (buffer untouched). Sizes are the stored sizes, terminators included.
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize);
+// Stores exactly dataSize bytes of data with the given type.
+LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
+                    DWORD dataSize);
+// Deletes the key with its whole subtree, as Windows 95 does. A predefined key itself
+// cannot be deleted (ERROR_ACCESS_DENIED).
+LONG RegDeleteKeyA(HKEY key, LPCSTR subKey);
+LONG RegDeleteValueA(HKEY key, LPCSTR valueName);
+// Subkeys and values in the order of their upper-case names; ERROR_NO_MORE_ITEMS past the
+// last. Sizes count characters without the terminator on return; ERROR_MORE_DATA when a
+// buffer is too small. Class and time are not kept: empty and zero.
+LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
+                   LPSTR keyClass, LPDWORD classSize, PFILETIME lastWriteTime);
+LONG RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD reserved,
+                   LPDWORD type, LPBYTE data, LPDWORD dataSize);
+#endif
+
+} // namespace win

@@ -1,0 +1,393 @@
+// advapi32 registry functions on the portable machine, over its registry store. Each
+// change is one transaction and one journal line; reads take no lock of their own.
+// Reproduced from Windows 95: access masks are not enforced, RegDeleteKeyA takes the whole
+// subtree, HKEY_CLASSES_ROOT shows HKEY_LOCAL_MACHINE\SOFTWARE\Classes. Left out: classes,
+// security, volatile keys, last-write times, HKEY_USERS and the dynamic roots.
+#include "platform/advapi32.h"
+
+#include "platform/codepage.h"
+#include "platform/portable/machine.h"
+#include "platform/portable/regedit_format.h"
+#include "platform/portable/registry_store.h"
+#include "platform/portable/sqlite_db.h"
+
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
+
+namespace win {
+namespace {
+
+using portable::KeyId;
+using portable::RegistryStore;
+
+struct OpenKey {
+    std::weak_ptr<RegistryStore> store;
+    KeyId id = 0;
+    std::string path; // full name for the journal, e.g. HKEY_CLASSES_ROOT\zipFile
+    // Enumeration snapshots, refreshed whenever the registry may have changed.
+    std::uint64_t stamp = 0;
+    bool haveSubkeys = false;
+    bool haveValues = false;
+    std::vector<std::string> subkeys;
+    std::vector<portable::NamedValue> values;
+};
+
+struct Handles {
+    std::mutex lock;
+    std::unordered_map<std::uintptr_t, OpenKey> open;
+    std::uintptr_t next = 0x1000; // far below the predefined keys; multiples of 4
+};
+
+Handles& TheHandles() {
+    static Handles handles;
+    return handles;
+}
+
+// A key as one call sees it: the registry it lives in, its id and its full name.
+struct Resolved {
+    std::shared_ptr<RegistryStore> store;
+    KeyId id = 0;
+    std::string path;
+    OpenKey* open = nullptr; // for opened handles
+};
+
+std::shared_ptr<RegistryStore> CurrentRegistry() {
+    return RegistryStore::Of(portable::CurrentMachine());
+}
+
+LONG ResolvePredefined(HKEY key, Resolved& out) {
+    if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || key == HKEY_CLASSES_ROOT) {
+        out.store = CurrentRegistry();
+        out.store->Validate();
+        if (key == HKEY_LOCAL_MACHINE) {
+            out.id = portable::kLocalMachineKey;
+            out.path = "HKEY_LOCAL_MACHINE";
+        } else if (key == HKEY_CURRENT_USER) {
+            out.id = portable::kCurrentUserKey;
+            out.path = "HKEY_CURRENT_USER";
+        } else {
+            out.id = out.store->ClassesRoot();
+            out.path = "HKEY_CLASSES_ROOT";
+        }
+        return ERROR_SUCCESS;
+    }
+    return ERROR_INVALID_HANDLE;
+}
+
+// Must be called with the handle table locked.
+LONG Resolve(HKEY key, Resolved& out) {
+    if (!key)
+        return ERROR_INVALID_HANDLE;
+    if (ResolvePredefined(key, out) == ERROR_SUCCESS)
+        return ERROR_SUCCESS;
+    auto it = TheHandles().open.find(reinterpret_cast<std::uintptr_t>(key));
+    if (it == TheHandles().open.end())
+        return ERROR_INVALID_HANDLE;
+    out.store = it->second.store.lock();
+    if (!out.store || out.store != CurrentRegistry())
+        return ERROR_INVALID_HANDLE; // a handle of a machine no longer in use
+    out.store->Validate();
+    out.id = it->second.id;
+    out.path = it->second.path;
+    out.open = &it->second;
+    return ERROR_SUCCESS;
+}
+
+HKEY AddKey(const Resolved& at, KeyId id, std::string path) {
+    Handles& h = TheHandles();
+    std::uintptr_t number = h.next;
+    h.next += 4;
+    OpenKey& key = h.open[number];
+    key.store = at.store;
+    key.id = id;
+    key.path = std::move(path);
+    return reinterpret_cast<HKEY>(number);
+}
+
+std::string Join(const std::string& path, std::string_view subKey) {
+    while (!subKey.empty() && subKey.back() == '\\')
+        subKey.remove_suffix(1);
+    if (subKey.empty())
+        return path;
+    return path + "\\" + std::string(subKey);
+}
+
+void Journal(RegistryStore& store, const std::string& ansiEntry) {
+    store.machine().Journal(FromAnsi(ansiEntry));
+}
+
+// Runs one change as a transaction of its own (or as part of an open one); store
+// failures become the registry's I/O error instead of escaping into the program.
+template <typename Change> LONG Write(RegistryStore& store, Change change) {
+    try {
+        portable::Transaction txn(store.db());
+        store.Validate(); // another process may have committed before we got the lock
+        LONG rc = change();
+        if (rc == ERROR_SUCCESS)
+            txn.Commit();
+        return rc;
+    } catch (const portable::StoreError&) {
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+}
+
+template <typename Read> LONG ReadGuarded(Read read) {
+    try {
+        return read();
+    } catch (const portable::StoreError&) {
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+}
+
+LONG CopyOut(std::string_view text, LPSTR buffer, LPDWORD size) {
+    if (!buffer || !size)
+        return ERROR_INVALID_PARAMETER;
+    if (*size <= text.size()) {
+        *size = static_cast<DWORD>(text.size() + 1);
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(buffer, text.data(), text.size());
+    buffer[text.size()] = '\0';
+    *size = static_cast<DWORD>(text.size());
+    return ERROR_SUCCESS;
+}
+
+LONG CopyData(const std::string& data, LPBYTE buffer, LPDWORD size) {
+    if (!size)
+        return buffer ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+    DWORD needed = static_cast<DWORD>(data.size());
+    if (buffer && *size < needed) {
+        *size = needed;
+        return ERROR_MORE_DATA;
+    }
+    if (buffer && needed)
+        std::memcpy(buffer, data.data(), needed);
+    *size = needed;
+    return ERROR_SUCCESS;
+}
+
+void Refresh(RegistryStore& store, OpenKey& key) {
+    std::uint64_t stamp = store.Stamp();
+    if (stamp == key.stamp)
+        return;
+    key.stamp = stamp;
+    key.haveSubkeys = key.haveValues = false;
+}
+
+} // namespace
+
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    std::lock_guard guard(TheHandles().lock);
+    return ReadGuarded([&]() -> LONG {
+        Resolved at;
+        if (LONG rc = Resolve(key, at); rc != ERROR_SUCCESS)
+            return rc;
+        std::string_view sub = subKey ? subKey : "";
+        auto id = at.store->FindKey(at.id, sub);
+        bool gone = at.open && (!id || *id == at.id) && !at.store->KeyExists(at.id);
+        if (gone)
+            return ERROR_KEY_DELETED;
+        if (!id)
+            return ERROR_FILE_NOT_FOUND;
+        *result = AddKey(at, *id, Join(at.path, sub));
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, void*, PHKEY result,
+                     LPDWORD disposition) {
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    std::lock_guard guard(TheHandles().lock);
+    Resolved at;
+    if (LONG rc = ReadGuarded([&] { return Resolve(key, at); }); rc != ERROR_SUCCESS)
+        return rc;
+    std::string_view sub = subKey ? subKey : "";
+    std::vector<std::string_view> parts;
+    if (!portable::SplitKeyPath(sub, parts))
+        return ERROR_BADKEY;
+    std::string path = Join(at.path, sub);
+    // Existing keys need no transaction; only a creation takes the write lock.
+    KeyId id = 0;
+    bool created = false;
+    LONG rc = ReadGuarded([&]() -> LONG {
+        if (auto found = at.store->FindKey(at.id, sub))
+            id = *found;
+        return ERROR_SUCCESS;
+    });
+    if (rc == ERROR_SUCCESS && id == 0) {
+        rc = Write(*at.store, [&]() -> LONG {
+            if (!at.store->KeyExists(at.id))
+                return ERROR_KEY_DELETED;
+            id = at.store->CreateKey(at.id, sub, created);
+            if (created)
+                Journal(*at.store, "reg create [" + path + "]");
+            return ERROR_SUCCESS;
+        });
+    }
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    if (disposition)
+        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    *result = AddKey(at, id, std::move(path));
+    return ERROR_SUCCESS;
+}
+
+LONG RegCloseKey(HKEY key) {
+    if (!key)
+        return ERROR_INVALID_HANDLE;
+    if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || key == HKEY_CLASSES_ROOT)
+        return ERROR_SUCCESS;
+    Handles& h = TheHandles();
+    std::lock_guard guard(h.lock);
+    return h.open.erase(reinterpret_cast<std::uintptr_t>(key)) ? ERROR_SUCCESS
+                                                               : ERROR_INVALID_HANDLE;
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize) {
+    if (reserved || (data && !dataSize))
+        return ERROR_INVALID_PARAMETER;
+    std::lock_guard guard(TheHandles().lock);
+    return ReadGuarded([&]() -> LONG {
+        Resolved at;
+        if (LONG rc = Resolve(key, at); rc != ERROR_SUCCESS)
+            return rc;
+        auto value = at.store->GetValue(at.id, valueName ? valueName : "");
+        if (!value)
+            return at.open && !at.store->KeyExists(at.id) ? ERROR_KEY_DELETED
+                                                          : ERROR_FILE_NOT_FOUND;
+        if (type)
+            *type = value->type;
+        return CopyData(value->data, data, dataSize);
+    });
+}
+
+LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
+                    DWORD dataSize) {
+    if (reserved || (!data && dataSize))
+        return ERROR_INVALID_PARAMETER;
+    std::lock_guard guard(TheHandles().lock);
+    Resolved at;
+    if (LONG rc = ReadGuarded([&] { return Resolve(key, at); }); rc != ERROR_SUCCESS)
+        return rc;
+    std::string_view name = valueName ? valueName : "";
+    std::string_view bytes(reinterpret_cast<const char*>(data), data ? dataSize : 0);
+    return Write(*at.store, [&]() -> LONG {
+        if (!at.store->KeyExists(at.id))
+            return ERROR_KEY_DELETED;
+        at.store->SetValue(at.id, name, type, bytes);
+        Journal(*at.store,
+                "reg set [" + at.path + "] " + portable::JournalValue(name, type, bytes));
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
+    if (!subKey)
+        return ERROR_INVALID_PARAMETER;
+    std::lock_guard guard(TheHandles().lock);
+    Resolved at;
+    if (LONG rc = ReadGuarded([&] { return Resolve(key, at); }); rc != ERROR_SUCCESS)
+        return rc;
+    std::vector<std::string_view> parts;
+    if (!portable::SplitKeyPath(subKey, parts))
+        return ERROR_BADKEY;
+    if (parts.empty() && !at.open)
+        return ERROR_ACCESS_DENIED; // a root itself
+    std::string path = Join(at.path, subKey);
+    return Write(*at.store, [&]() -> LONG {
+        auto id = at.store->FindKey(at.id, subKey);
+        if (!id)
+            return at.open && !at.store->KeyExists(at.id) ? ERROR_KEY_DELETED
+                                                          : ERROR_FILE_NOT_FOUND;
+        if (*id == portable::kLocalMachineKey || *id == portable::kCurrentUserKey)
+            return ERROR_ACCESS_DENIED;
+        std::int64_t keys = 0;
+        std::int64_t values = 0;
+        at.store->DeleteKey(*id, keys, values);
+        Journal(*at.store, "reg delete [" + path + "] (" + std::to_string(keys) + " keys, " +
+                               std::to_string(values) + " values)");
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
+    std::lock_guard guard(TheHandles().lock);
+    Resolved at;
+    if (LONG rc = ReadGuarded([&] { return Resolve(key, at); }); rc != ERROR_SUCCESS)
+        return rc;
+    std::string_view name = valueName ? valueName : "";
+    return Write(*at.store, [&]() -> LONG {
+        if (!at.store->KeyExists(at.id))
+            return ERROR_KEY_DELETED;
+        if (!at.store->DeleteValue(at.id, name))
+            return ERROR_FILE_NOT_FOUND;
+        Journal(*at.store, "reg delete value [" + at.path + "] " + portable::QuotedName(name));
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
+                   LPSTR keyClass, LPDWORD classSize, PFILETIME lastWriteTime) {
+    if (reserved)
+        return ERROR_INVALID_PARAMETER;
+    std::lock_guard guard(TheHandles().lock);
+    return ReadGuarded([&]() -> LONG {
+        Resolved at;
+        if (LONG rc = Resolve(key, at); rc != ERROR_SUCCESS)
+            return rc;
+        OpenKey scratch;
+        OpenKey& open = at.open ? *at.open : scratch;
+        Refresh(*at.store, open);
+        if (!open.haveSubkeys) {
+            open.subkeys = at.store->SubkeyNames(at.id);
+            open.haveSubkeys = true;
+        }
+        if (index >= open.subkeys.size())
+            return ERROR_NO_MORE_ITEMS;
+        if (LONG rc = CopyOut(open.subkeys[index], name, nameSize); rc != ERROR_SUCCESS)
+            return rc;
+        if (keyClass && classSize && *classSize)
+            keyClass[0] = '\0';
+        if (classSize)
+            *classSize = 0;
+        if (lastWriteTime)
+            *lastWriteTime = FILETIME{0, 0};
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD reserved,
+                   LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+    if (reserved || (data && !dataSize))
+        return ERROR_INVALID_PARAMETER;
+    std::lock_guard guard(TheHandles().lock);
+    return ReadGuarded([&]() -> LONG {
+        Resolved at;
+        if (LONG rc = Resolve(key, at); rc != ERROR_SUCCESS)
+            return rc;
+        OpenKey scratch;
+        OpenKey& open = at.open ? *at.open : scratch;
+        Refresh(*at.store, open);
+        if (!open.haveValues) {
+            open.values = at.store->Values(at.id);
+            open.haveValues = true;
+        }
+        if (index >= open.values.size())
+            return ERROR_NO_MORE_ITEMS;
+        const auto& value = open.values[index];
+        if (LONG rc = CopyOut(value.name, valueName, valueNameSize); rc != ERROR_SUCCESS)
+            return rc;
+        if (type)
+            *type = value.type;
+        return CopyData(value.data, data, dataSize);
+    });
+}
+
+} // namespace win

@@ -1,0 +1,356 @@
+#include "platform/portable/registry_store.h"
+
+#include "platform/codepage.h"
+#include "platform/portable/machine.h"
+#include "platform/portable/sqlite_db.h"
+
+#include <mutex>
+#include <sqlite3.h>
+
+namespace portable {
+namespace {
+
+// Past this many entries a cache starts afresh rather than grow with the registry.
+constexpr size_t kMaxCacheEntries = 1 << 16;
+
+constexpr std::string_view kSchema = R"sql(
+    CREATE TABLE IF NOT EXISTS reg_keys(
+        id INTEGER PRIMARY KEY AUTOINCREMENT,
+        parent INTEGER,
+        name TEXT NOT NULL,
+        upper TEXT NOT NULL,
+        UNIQUE(parent, upper));
+    CREATE TABLE IF NOT EXISTS reg_values(
+        key INTEGER NOT NULL,
+        name TEXT NOT NULL,
+        upper TEXT NOT NULL,
+        type INTEGER NOT NULL,
+        data BLOB NOT NULL,
+        PRIMARY KEY(key, upper)) WITHOUT ROWID;
+    INSERT OR IGNORE INTO reg_keys(id, parent, name, upper) VALUES
+        (1, NULL, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'),
+        (2, NULL, 'HKEY_CURRENT_USER', 'HKEY_CURRENT_USER');
+)sql";
+
+// Registries by store connection. Each entry goes when its connection closes (the
+// destructor of a function registered on it), so a registry never outlives its machine
+// and a new machine never inherits another's caches.
+struct Registries {
+    std::mutex lock;
+    std::unordered_map<sqlite3*, std::shared_ptr<RegistryStore>> open;
+};
+
+Registries& TheRegistries() {
+    static Registries* registries = new Registries; // outlives connections closed at exit
+    return *registries;
+}
+
+void ForgetConnection(void* connection) {
+    std::shared_ptr<RegistryStore> doomed;
+    Registries& r = TheRegistries();
+    std::lock_guard guard(r.lock);
+    auto it = r.open.find(static_cast<sqlite3*>(connection));
+    if (it == r.open.end())
+        return;
+    doomed = std::move(it->second);
+    r.open.erase(it);
+}
+
+void NoFunction(sqlite3_context* context, int, sqlite3_value**) {
+    sqlite3_result_null(context);
+}
+
+bool SchemaExists(Database& db) {
+    auto& stmt = db.Prepare("SELECT 1 FROM sqlite_master WHERE name = 'reg_values'");
+    bool exists = stmt.Step();
+    stmt.Reset();
+    return exists;
+}
+
+std::string CacheKey(KeyId key, std::string_view upper) {
+    std::string k = std::to_string(key);
+    k += '\\';
+    k += upper;
+    return k;
+}
+
+std::string_view WithoutTrailingSeparator(std::string_view path) {
+    if (!path.empty() && path.back() == '\\')
+        path.remove_suffix(1);
+    return path;
+}
+
+} // namespace
+
+std::string UpperKeyName(std::string_view ansi) {
+    return win::FromAnsi(win::AnsiUpper(ansi));
+}
+
+bool SplitKeyPath(std::string_view path, std::vector<std::string_view>& out) {
+    out.clear();
+    path = WithoutTrailingSeparator(path);
+    if (path.empty())
+        return true;
+    size_t start = 0;
+    while (true) {
+        size_t end = path.find('\\', start);
+        std::string_view part =
+            path.substr(start, end == std::string_view::npos ? end : end - start);
+        if (part.empty() || part.size() > kMaxKeyNameLength)
+            return false;
+        out.push_back(part);
+        if (end == std::string_view::npos)
+            return true;
+        start = end + 1;
+    }
+}
+
+void RegistryStore::CreateSchema(Database& db) {
+    db.Exec(kSchema);
+}
+
+std::shared_ptr<RegistryStore> RegistryStore::Of(Machine& machine) {
+    sqlite3* connection = machine.store().handle();
+    Registries& r = TheRegistries();
+    {
+        std::lock_guard guard(r.lock);
+        auto it = r.open.find(connection);
+        if (it != r.open.end() && &it->second->machine() == &machine)
+            return it->second;
+    }
+    if (!SchemaExists(machine.store())) { // a machine made before the registry existed
+        Transaction txn(machine.store());
+        CreateSchema(machine.store());
+        txn.Commit();
+    }
+    auto store = std::make_shared<RegistryStore>(machine);
+    {
+        std::lock_guard guard(r.lock);
+        r.open[connection] = store;
+    }
+    sqlite3_create_function_v2(connection, "zepsetup_registry", 0, SQLITE_UTF8, connection,
+                               NoFunction, nullptr, nullptr, ForgetConnection);
+    return store;
+}
+
+RegistryStore::RegistryStore(Machine& machine) : machine_(machine) {}
+
+Database& RegistryStore::db() {
+    return machine_.store();
+}
+
+bool RegistryStore::InTransaction() {
+    return sqlite3_get_autocommit(db().handle()) == 0;
+}
+
+void RegistryStore::Validate() {
+    auto& stmt = db().Prepare("PRAGMA data_version");
+    std::int64_t version = stmt.Step() ? stmt.Int(0) : -1;
+    stmt.Reset();
+    if (version == dataVersion_)
+        return;
+    dataVersion_ = version;
+    DropCaches();
+}
+
+void RegistryStore::DropCaches() {
+    keys_.clear();
+    values_.clear();
+    ++localChanges_;
+}
+
+void RegistryStore::TrimCaches() {
+    if (keys_.size() > kMaxCacheEntries)
+        keys_.clear();
+    if (values_.size() > kMaxCacheEntries)
+        values_.clear();
+}
+
+std::uint64_t RegistryStore::Stamp() {
+    Validate();
+    return localChanges_;
+}
+
+std::optional<KeyId> RegistryStore::FindChild(KeyId parent, std::string_view name) {
+    auto& stmt = db().Prepare("SELECT id FROM reg_keys WHERE parent = ?1 AND upper = ?2");
+    stmt.Bind(1, parent).Bind(2, UpperKeyName(name));
+    if (!stmt.Step())
+        return std::nullopt;
+    KeyId id = stmt.Int(0);
+    stmt.Reset();
+    return id;
+}
+
+std::optional<KeyId> RegistryStore::FindKey(KeyId start, std::string_view path) {
+    path = WithoutTrailingSeparator(path);
+    if (path.empty())
+        return start;
+    std::string cacheKey = CacheKey(start, UpperKeyName(path));
+    if (auto hit = keys_.find(cacheKey); hit != keys_.end())
+        return hit->second;
+    std::vector<std::string_view> parts;
+    if (!SplitKeyPath(path, parts))
+        return std::nullopt;
+    KeyId at = start;
+    for (auto part : parts) {
+        auto child = FindChild(at, part);
+        if (!child)
+            return std::nullopt;
+        at = *child;
+    }
+    if (!InTransaction()) { // only committed keys are remembered
+        TrimCaches();
+        keys_.emplace(std::move(cacheKey), at);
+    }
+    return at;
+}
+
+KeyId RegistryStore::CreateKey(KeyId start, std::string_view path, bool& created) {
+    created = false;
+    std::vector<std::string_view> parts;
+    if (!SplitKeyPath(path, parts))
+        throw StoreError("invalid key path");
+    KeyId at = start;
+    for (auto part : parts) {
+        bool fresh = false;
+        at = CreateChild(at, part, fresh);
+        created = created || fresh;
+    }
+    return at;
+}
+
+KeyId RegistryStore::CreateChild(KeyId parent, std::string_view name, bool& created) {
+    created = false;
+    if (auto child = FindChild(parent, name))
+        return *child;
+    db().Prepare("INSERT INTO reg_keys(parent, name, upper) VALUES(?1, ?2, ?3)")
+        .Bind(1, parent)
+        .Bind(2, win::FromAnsi(name))
+        .Bind(3, UpperKeyName(name))
+        .Run();
+    created = true;
+    ++localChanges_;
+    return db().LastInsertId();
+}
+
+bool RegistryStore::KeyExists(KeyId key) {
+    auto& stmt = db().Prepare("SELECT 1 FROM reg_keys WHERE id = ?1");
+    stmt.Bind(1, key);
+    bool exists = stmt.Step();
+    stmt.Reset();
+    return exists;
+}
+
+KeyId RegistryStore::ClassesRoot() {
+    constexpr std::string_view kClasses = "SOFTWARE\\Classes";
+    if (auto key = FindKey(kLocalMachineKey, kClasses))
+        return *key;
+    Transaction txn(db());
+    bool created = false;
+    KeyId key = CreateKey(kLocalMachineKey, kClasses, created);
+    if (created)
+        machine_.Journal("reg create [HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes]");
+    txn.Commit();
+    return key;
+}
+
+// The subtree is found with a recursive query rather than cascading deletes, so that no
+// depth of nesting runs into a recursion limit.
+void RegistryStore::DeleteKey(KeyId key, std::int64_t& keys, std::int64_t& values) {
+    constexpr std::string_view kTree = R"sql(
+        WITH RECURSIVE tree(id) AS (
+            SELECT ?1 UNION ALL SELECT k.id FROM reg_keys k JOIN tree ON k.parent = tree.id))sql";
+    std::string tree(kTree);
+    db().Prepare(tree + " DELETE FROM reg_values WHERE key IN tree").Bind(1, key).Run();
+    values = db().Changes();
+    db().Prepare(tree + " DELETE FROM reg_keys WHERE id IN tree").Bind(1, key).Run();
+    keys = db().Changes();
+    DropCaches(); // ids below key are gone from every cached path
+}
+
+std::optional<StoredValue> RegistryStore::GetValue(KeyId key, std::string_view name) {
+    std::string upper = UpperKeyName(name);
+    std::string cacheKey = CacheKey(key, upper);
+    if (auto hit = values_.find(cacheKey); hit != values_.end())
+        return hit->second;
+    auto& stmt = db().Prepare("SELECT type, data FROM reg_values WHERE key = ?1 AND upper = ?2");
+    stmt.Bind(1, key).Bind(2, upper);
+    if (!stmt.Step())
+        return std::nullopt;
+    StoredValue value;
+    value.type = static_cast<DWORD>(stmt.Int(0));
+    auto bytes = stmt.Blob(1);
+    value.data.assign(bytes.begin(), bytes.end());
+    stmt.Reset();
+    if (!InTransaction()) {
+        TrimCaches();
+        values_.emplace(std::move(cacheKey), value);
+    }
+    return value;
+}
+
+void RegistryStore::SetValue(KeyId key, std::string_view name, DWORD type, std::string_view data) {
+    std::string upper = UpperKeyName(name);
+    values_.erase(CacheKey(key, upper));
+    // An existing value keeps the spelling of its name, as on Windows.
+    db().Prepare(R"sql(
+        INSERT INTO reg_values(key, name, upper, type, data) VALUES(?1, ?2, ?3, ?4, ?5)
+        ON CONFLICT(key, upper) DO UPDATE SET type = excluded.type, data = excluded.data)sql")
+        .Bind(1, key)
+        .Bind(2, win::FromAnsi(name))
+        .Bind(3, upper)
+        .Bind(4, static_cast<std::int64_t>(type))
+        .BindBlob(5, data.data(), data.size())
+        .Run();
+    ++localChanges_;
+}
+
+bool RegistryStore::DeleteValue(KeyId key, std::string_view name) {
+    std::string upper = UpperKeyName(name);
+    values_.erase(CacheKey(key, upper));
+    db().Prepare("DELETE FROM reg_values WHERE key = ?1 AND upper = ?2")
+        .Bind(1, key)
+        .Bind(2, upper)
+        .Run();
+    bool deleted = db().Changes() > 0;
+    if (deleted)
+        ++localChanges_;
+    return deleted;
+}
+
+std::vector<std::string> RegistryStore::SubkeyNames(KeyId key) {
+    std::vector<std::string> names;
+    auto& stmt = db().Prepare("SELECT name FROM reg_keys WHERE parent = ?1 ORDER BY upper");
+    stmt.Bind(1, key);
+    while (stmt.Step())
+        names.push_back(win::ToAnsi(stmt.Text(0)));
+    return names;
+}
+
+std::vector<NamedValue> RegistryStore::Values(KeyId key) {
+    std::vector<NamedValue> values;
+    auto& stmt =
+        db().Prepare("SELECT name, type, data FROM reg_values WHERE key = ?1 ORDER BY upper");
+    stmt.Bind(1, key);
+    while (stmt.Step()) {
+        NamedValue v;
+        v.name = win::ToAnsi(stmt.Text(0));
+        v.type = static_cast<DWORD>(stmt.Int(1));
+        auto bytes = stmt.Blob(2);
+        v.data.assign(bytes.begin(), bytes.end());
+        values.push_back(std::move(v));
+    }
+    return values;
+}
+
+std::string RegistryStore::KeyName(KeyId key) {
+    auto& stmt = db().Prepare("SELECT name FROM reg_keys WHERE id = ?1");
+    stmt.Bind(1, key);
+    if (!stmt.Step())
+        return {};
+    std::string name = win::ToAnsi(stmt.Text(0));
+    stmt.Reset();
+    return name;
+}
+
+} // namespace portable

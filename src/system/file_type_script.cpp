@@ -1,0 +1,63 @@
+// Setup_API: one file type registered through a registry script (or removed again).
+#include "system/Setup_API.h"
+
+#include "system/WinRegistry.h"
+#include "system/file_streams.h"
+
+namespace Setup_API {
+namespace {
+
+constexpr std::string_view kImageExtractor = "{BB2E617C-0920-11d1-9A0B-00C04FC2D6C1}";
+constexpr std::string_view kImageHandler = "{7376D660-C583-11d0-A3A5-00C04FD706EC}";
+
+void Line(const std::string& text) {
+    FileStreams::PrintLine(WinRegistry::kScriptStream, text);
+}
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+void Remove(const std::string& extension) {
+    WinRegistry::DeleteKey(WinRegistry::HKCR, extension + "File");
+    WinRegistry::DeleteKey(WinRegistry::HKCR, "." + extension);
+}
+
+} // namespace
+
+void WriteFileTypeScript(std::int16_t removeOnly, std::optional<std::string> extension,
+                         std::optional<std::string> caption, std::optional<std::string> typeName,
+                         std::optional<std::string> command, std::optional<std::string> icon) {
+    if (removeOnly != 0) {
+        if (extension)
+            Remove(*extension);
+        return;
+    }
+    if (!extension || !caption || !typeName || !command || !icon)
+        return;
+    const std::string& e = *extension;
+    const std::string& t = *typeName;
+    WinRegistry::BeginRegScript();
+    Line("[HKEY_CLASSES_ROOT\\" + e + "File]");
+    Line("@=" + Quoted(t));
+    Line("\"EditFlags\"=hex:d2,01,00,00");
+    Line("");
+    Line("[HKEY_CLASSES_ROOT\\" + e + "File\\Shell]");
+    Line("@=\"\"");
+    Line("");
+    Line("[HKEY_CLASSES_ROOT\\" + e + "File\\Shell\\" + t + "]");
+    Line("@=" + Quoted(*caption));
+    Line("");
+    Line("[HKEY_CLASSES_ROOT\\." + e + "]");
+    Line("@=" + Quoted(e + "File"));
+    WinRegistry::ImportRegScript();
+
+    using WinRegistry::HKCR;
+    WinRegistry::WriteValue(HKCR, e + "File\\DefaultIcon", "", *icon);
+    WinRegistry::WriteValue(HKCR, e + "File\\Shell\\" + t + "\\Command", "", *command);
+    WinRegistry::WriteValue(HKCR, e + "File\\Shell", "", t);
+    WinRegistry::WriteValue(HKCR, "." + e + "\\ShellEx\\" + std::string(kImageExtractor), "",
+                            std::string(kImageHandler));
+}
+
+} // namespace Setup_API

@@ -1,0 +1,89 @@
+// WinRegistry: registry scripts. One script at a time: GetTempDir() + "Zepanu.reg", open
+// as stream kScriptStream from BeginRegScript to ImportRegScript, imported by the machine's
+// registry editor in a process of its own that is waited for before the script goes.
+#include "system/WinRegistry.h"
+
+#include "forms/run_time_error.h"
+#include "platform/codepage.h"
+#include "platform/kernel32.h"
+#include "system/Setup_API.h"
+#include "system/file_streams.h"
+
+#include <cstring>
+#include <exception>
+
+namespace WinRegistry {
+namespace {
+
+constexpr std::string_view kScriptName = "Zepanu.reg";
+constexpr WORD kShowNormal = 1; // SW_SHOWNORMAL
+
+std::string ScriptPath() {
+    return Setup_API::GetTempDir() + std::string(kScriptName);
+}
+
+// Runs the command line and returns once the process has ended. Run-time error 53 when it
+// cannot be started, as for a program that is not there.
+void RunAndWait(const std::string& commandLine) {
+    std::string line = win::ToAnsi(commandLine);
+    STARTUPINFOA startup;
+    std::memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = kShowNormal;
+    PROCESS_INFORMATION process;
+    std::memset(&process, 0, sizeof process);
+    if (!win::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process))
+        forms::Raise(forms::kFileNotFound);
+    win::WaitForSingleObject(process.hProcess, INFINITE);
+    win::CloseHandle(process.hThread);
+    win::CloseHandle(process.hProcess);
+}
+
+std::string CurrentFolder() {
+    char buffer[MAX_PATH + 1] = {};
+    DWORD n = win::GetCurrentDirectoryA(sizeof buffer, buffer);
+    return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
+}
+
+// Deletes the script from within the temporary folder, then makes the folder that was
+// current before the current one again, also when the deletion fails.
+void DeleteScript() {
+    std::string before = CurrentFolder();
+    std::string temp = win::ToAnsi(Setup_API::GetTempDir());
+    int error = 0;
+    if (!win::SetCurrentDirectoryA(temp.c_str()))
+        error = forms::kPathNotFound;
+    else if (!win::DeleteFileA(std::string(kScriptName).c_str()))
+        error = win::GetLastError() == ERROR_ACCESS_DENIED ? forms::kPathFileAccessError
+                                                           : forms::kFileNotFound;
+    if (!before.empty())
+        win::SetCurrentDirectoryA(before.c_str());
+    if (error)
+        forms::Raise(error);
+}
+
+} // namespace
+
+void BeginRegScript() {
+    FileStreams::OpenForOutput(kScriptStream, ScriptPath());
+    FileStreams::PrintLine(kScriptStream, "REGEDIT4");
+    FileStreams::PrintLine(kScriptStream, "");
+}
+
+void ImportRegScript() {
+    // The stream is closed even when the last line cannot be written, so that the next
+    // script can be begun.
+    try {
+        FileStreams::PrintLine(kScriptStream, "");
+    } catch (...) {
+        FileStreams::Close(kScriptStream);
+        throw;
+    }
+    FileStreams::Close(kScriptStream);
+    RunAndWait("regedit /s " + ScriptPath());
+    DeleteScript();
+}
+
+} // namespace WinRegistry

@@ -1,0 +1,222 @@
+// WinRegistry: registry access by root and sub-key. Every call opens what it needs with the
+// access mask 0x3F and closes it before returning; platform errors are not reported (a
+// missing key leaves a null handle on which every later call fails without effect).
+#include "system/WinRegistry.h"
+
+#include "forms/run_time_error.h"
+#include "platform/advapi32.h"
+#include "platform/codepage.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace WinRegistry {
+namespace {
+
+constexpr int kMaxSplitPosition = 32767; // positions and the count are 16-bit
+constexpr int kQueryAttempts = 4;
+
+HKEY RootKey(Root root) {
+    return reinterpret_cast<HKEY>(static_cast<std::intptr_t>(root));
+}
+
+// An opened key, closed when the call ends (also when it is null, as the platform allows).
+class OpenedKey {
+public:
+    OpenedKey(Root root, const std::string& subKey) {
+        win::RegOpenKeyExA(RootKey(root), subKey.c_str(), 0, kAccess, &key_);
+    }
+    ~OpenedKey() { win::RegCloseKey(key_); }
+    OpenedKey(const OpenedKey&) = delete;
+    OpenedKey& operator=(const OpenedKey&) = delete;
+    HKEY get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+// The value's bytes, at most `size` of them as the first query reported. A value that
+// grew in between is read again at its new size rather than cut.
+std::string QueryData(HKEY key, const std::string& name, DWORD size) {
+    std::string buffer;
+    for (int attempt = 0; attempt < kQueryAttempts; ++attempt) {
+        buffer.assign(size, ' ');
+        DWORD got = size;
+        LONG rc = win::RegQueryValueExA(key, name.c_str(), nullptr, nullptr,
+                                        reinterpret_cast<LPBYTE>(buffer.data()), &got);
+        if (rc != ERROR_MORE_DATA) {
+            buffer.resize(std::min(got, size));
+            return buffer;
+        }
+        size = got;
+    }
+    return buffer;
+}
+
+std::vector<std::string> SplitAnsi(std::string_view data) {
+    auto position = [](std::string_view rest) {
+        size_t p = rest.find('\0');
+        if (p == std::string_view::npos)
+            return 0;
+        if (p + 1 > static_cast<size_t>(kMaxSplitPosition))
+            forms::Raise(forms::kOverflow);
+        return static_cast<int>(p + 1);
+    };
+    std::vector<std::string> list(1);
+    int count = 0;
+    std::string_view rest = data;
+    int p = position(rest);
+    while (p > 0) {
+        list.resize(static_cast<size_t>(count) + 1);
+        list[static_cast<size_t>(count)] = win::FromAnsi(rest.substr(0, p - 1));
+        rest.remove_prefix(static_cast<size_t>(p));
+        if (count == kMaxSplitPosition)
+            forms::Raise(forms::kOverflow);
+        ++count;
+        p = position(rest);
+        if (!rest.empty() && rest.front() == '\0')
+            break;
+    }
+    return list;
+}
+
+Value ReadString(HKEY key, const std::string& name, DWORD size) {
+    if (size == 0)
+        forms::Raise(forms::kInvalidProcedureCall); // nothing to cut the terminator from
+    std::string text = QueryData(key, name, size);
+    // The terminator is cut; a string stored without one keeps its last character.
+    if (!text.empty() && text.back() == '\0')
+        text.pop_back();
+    return Value(win::FromAnsi(text));
+}
+
+Value ReadBinary(HKEY key, const std::string& name, DWORD size) {
+    if (size == 0)
+        forms::Raise(forms::kSubscriptOutOfRange); // no index 0 to size - 1
+    std::string bytes = QueryData(key, name, size);
+    return Value(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+}
+
+// The first four bytes in stored order (big-endian data is not swapped); a shorter value is
+// padded with zeros, a longer one is read whole and not copied past the integer.
+Value ReadDword(HKEY key, const std::string& name, DWORD size) {
+    std::string bytes = QueryData(key, name, size);
+    bytes.resize(4, '\0');
+    std::uint32_t number = 0;
+    for (int i = 3; i >= 0; --i)
+        number = (number << 8) | static_cast<unsigned char>(bytes[static_cast<size_t>(i)]);
+    return Value::Long(static_cast<std::int32_t>(number));
+}
+
+std::string DwordBytes(std::int32_t number) {
+    auto u = static_cast<std::uint32_t>(number);
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        bytes[static_cast<size_t>(i)] = static_cast<char>((u >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+// The registry type and bytes for a value by its type name (compared exactly); false
+// when the type name has no registry type.
+bool Encode(const Value& value, DWORD& type, std::string& data) {
+    std::string_view name = value.TypeName();
+    if (name == "String") {
+        type = REG_SZ;
+        data = win::ToAnsi(value.ToString());
+        data += '\0';
+        return true;
+    }
+    if (name == "String()") {
+        type = REG_MULTI_SZ;
+        data.clear();
+        for (const auto& element : value.List()) {
+            data += win::ToAnsi(element);
+            data += '\0';
+        }
+        data += '\0';
+        return true;
+    }
+    if (name == "Long" || name == "Integer" || name == "Single") {
+        type = REG_DWORD;
+        data = DwordBytes(value.ToLong());
+        return true;
+    }
+    if (name == "Byte()") {
+        type = REG_BINARY;
+        const auto& bytes = value.Bytes();
+        data.assign(bytes.begin(), bytes.end());
+        return true;
+    }
+    if (name == "Long()" || name == "Integer()" || name == "Byte")
+        forms::Raise(forms::kTypeMismatch); // classified, but no conversion can take them
+    return false;
+}
+
+} // namespace
+
+Value ReadValue(Root root, std::string_view subKey, std::string_view valueName) {
+    OpenedKey key(root, win::ToAnsi(subKey));
+    std::string name = win::ToAnsi(valueName);
+    DWORD type = 0;
+    DWORD size = 0;
+    win::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size);
+    switch (type) {
+    case REG_SZ:
+    case REG_EXPAND_SZ:
+        return ReadString(key.get(), name, size);
+    case REG_MULTI_SZ:
+        return Value(SplitAnsi(QueryData(key.get(), name, size)));
+    case REG_BINARY:
+        return ReadBinary(key.get(), name, size);
+    case REG_DWORD:
+    case REG_DWORD_BIG_ENDIAN:
+        return ReadDword(key.get(), name, size);
+    default:
+        return Value();
+    }
+}
+
+Value ReadUserValue(std::string_view subKey, std::string_view valueName) {
+    return ReadValue(HKCU, subKey, valueName);
+}
+
+Value ReadMachineValue(std::string_view subKey, std::string_view valueName) {
+    return ReadValue(HKLM, subKey, valueName);
+}
+
+void WriteValue(Root root, std::string_view subKey, std::string_view valueName,
+                const Value& value) {
+    CreateKey(root, subKey);
+    DWORD type = REG_NONE;
+    std::string data;
+    if (!Encode(value, type, data))
+        return; // a type the registry has no type for: the key stays, nothing is written
+    OpenedKey key(root, win::ToAnsi(subKey));
+    std::string name = win::ToAnsi(valueName);
+    win::RegSetValueExA(key.get(), name.c_str(), 0, type,
+                        reinterpret_cast<const BYTE*>(data.data()),
+                        static_cast<DWORD>(data.size()));
+}
+
+void CreateKey(Root root, std::string_view subKey) {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    win::RegCreateKeyExA(RootKey(root), win::ToAnsi(subKey).c_str(), 0, nullptr,
+                         REG_OPTION_NON_VOLATILE, kAccess, nullptr, &key, &disposition);
+    win::RegCloseKey(key);
+}
+
+void DeleteKey(Root root, std::string_view subKey) {
+    win::RegDeleteKeyA(RootKey(root), win::ToAnsi(subKey).c_str());
+}
+
+void DeleteValue(Root root, std::string_view subKey, std::string_view valueName) {
+    OpenedKey key(root, win::ToAnsi(subKey));
+    win::RegDeleteValueA(key.get(), win::ToAnsi(valueName).c_str());
+}
+
+std::vector<std::string> SplitMultiString(std::string_view data) {
+    return SplitAnsi(win::ToAnsi(data));
+}
+
+} // namespace WinRegistry
