@@ -102,3 +102,30 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 #endif
 
 } // namespace win
+
+// ---- Clock, program start and profile files (portable/kernel32_clock.cpp,
+// kernel32_module.cpp, kernel32_profile.cpp).
+namespace win {
+
+#ifdef _WIN32
+using ::GetCommandLineA;
+using ::GetModuleFileNameA;
+using ::GetTickCount;
+using ::Sleep;
+using ::WritePrivateProfileStringA;
+#else
+// Sleeps on the machine's clock: really, or on a virtual clock only adding the time up.
+void Sleep(DWORD milliseconds);
+// Milliseconds on the machine's clock, wrapping at 2^32 as on Windows.
+DWORD GetTickCount();
+// The program's command line: its Windows path, a blank and the argument text.
+LPSTR GetCommandLineA();
+// The Windows path of the running program (module must be null); Win32 buffer rules.
+DWORD GetModuleFileNameA(void* module, LPSTR buffer, DWORD size);
+// Sets key=value in [section] of an INI file (a bare file name lies in the Windows
+// folder). A null value deletes the entry, a null key the whole section. The file is
+// written anew and renamed over the old one, so it is never left half written.
+BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName);
+#endif
+
+} // namespace win

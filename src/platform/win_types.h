@@ -231,4 +231,86 @@ inline constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
 inline constexpr DWORD STILL_ACTIVE = 259;
 inline constexpr DWORD STARTF_USESHOWWINDOW = 0x1;
 
+// Windows, messages, drawing and the shell's app bar (windef.h, winuser.h, wingdi.h,
+// shellapi.h). Window, device-context and GDI handles are opaque pointers as on Windows.
+#define CALLBACK
+struct HWND__;
+struct HDC__;
+struct HBRUSH__;
+using HWND = HWND__*;
+using HDC = HDC__*;
+using HBRUSH = HBRUSH__*;
+using HGDIOBJ = void*;
+using UINT_PTR = std::uintptr_t;
+using LONG_PTR = std::intptr_t;
+using WPARAM = UINT_PTR;
+using LPARAM = LONG_PTR;
+using LRESULT = LONG_PTR;
+using COLORREF = DWORD;
+
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+using LPRECT = RECT*;
+
+struct SIZE {
+    LONG cx;
+    LONG cy;
+};
+using LPSIZE = SIZE*;
+
+struct APPBARDATA {
+    DWORD cbSize;
+    HWND hWnd;
+    UINT uCallbackMessage;
+    UINT uEdge;
+    RECT rc;
+    LPARAM lParam;
+};
+using PAPPBARDATA = APPBARDATA*;
+
+using WNDENUMPROC = BOOL (*)(HWND, LPARAM);
+
+inline constexpr COLORREF RGB(BYTE red, BYTE green, BYTE blue) {
+    return static_cast<COLORREF>(red) | (static_cast<COLORREF>(green) << 8) |
+           (static_cast<COLORREF>(blue) << 16);
+}
+
+inline HWND WindowHandle(std::intptr_t number) { return reinterpret_cast<HWND>(number); }
+inline const HWND HWND_BROADCAST = WindowHandle(0xFFFF);
+inline const HWND HWND_TOP = WindowHandle(0);
+inline const HWND HWND_BOTTOM = WindowHandle(1);
+inline const HWND HWND_TOPMOST = WindowHandle(-1);
+inline const HWND HWND_NOTOPMOST = WindowHandle(-2);
+
+inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT WM_WININICHANGE = 0x001A;
+inline constexpr UINT WM_SETTINGCHANGE = WM_WININICHANGE;
+inline constexpr UINT SPI_SETICONMETRICS = 0x002E;
+
+inline constexpr UINT SWP_NOSIZE = 0x0001;
+inline constexpr UINT SWP_NOMOVE = 0x0002;
+inline constexpr UINT SWP_NOZORDER = 0x0004;
+
+inline constexpr UINT EWX_LOGOFF = 0x0000;
+inline constexpr UINT EWX_SHUTDOWN = 0x0001;
+inline constexpr UINT EWX_REBOOT = 0x0002;
+inline constexpr UINT EWX_FORCE = 0x0004;
+inline constexpr UINT EWX_POWEROFF = 0x0008;
+
+inline constexpr DWORD ABM_GETTASKBARPOS = 0x00000005;
+
+// GetDeviceCaps indices.
+inline constexpr int HORZRES = 8;
+inline constexpr int VERTRES = 10;
+inline constexpr int BITSPIXEL = 12;
+inline constexpr int PLANES = 14;
+inline constexpr int LOGPIXELSX = 88;
+inline constexpr int LOGPIXELSY = 90;
+
+inline constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
+
 #endif

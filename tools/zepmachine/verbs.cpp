@@ -8,6 +8,12 @@ extern const Verb kInfoVerb;
 extern const Verb kLsVerb;
 extern const Verb kRegeditVerb;
 extern const Verb kRegVerb;
+extern const Verb kLogVerb;
+extern const Verb kWindowsVerb;
+extern const Verb kDisplayVerb;
+extern const Verb kClockVerb;
+extern const Verb kBootVerb;
+extern const Verb kRunVerb;
 
 std::span<const Verb> Verbs() {
     static const Verb* const kAll[] = {
@@ -16,6 +22,12 @@ std::span<const Verb> Verbs() {
         &kLsVerb,
         &kRegeditVerb,
         &kRegVerb,
+        &kLogVerb,
+        &kWindowsVerb,
+        &kDisplayVerb,
+        &kClockVerb,
+        &kBootVerb,
+        &kRunVerb,
     };
     static std::vector<Verb> verbs;
     if (verbs.empty()) {

@@ -1,0 +1,69 @@
+// Sleep and GetTickCount on the machine's clock (see clock.h).
+#include "platform/kernel32.h"
+
+#include "platform/portable/clock.h"
+#include "platform/portable/machine.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace portable {
+namespace {
+
+constexpr const char* kClockSetting = "clock";
+
+std::optional<ClockKind>& Override() {
+    static std::optional<ClockKind> kind;
+    return kind;
+}
+
+std::atomic<std::uint64_t>& VirtualTime() {
+    static std::atomic<std::uint64_t> ms{0};
+    return ms;
+}
+
+} // namespace
+
+ClockKind MachineClock(Machine& machine) {
+    return machine.Setting(kClockSetting) == "virtual" ? ClockKind::Virtual : ClockKind::Real;
+}
+
+void SetMachineClock(Machine& machine, ClockKind kind) {
+    machine.SetSetting(kClockSetting, kind == ClockKind::Virtual ? "virtual" : "real");
+}
+
+ClockKind CurrentClock() {
+    if (Override())
+        return *Override();
+    return MachineClock(CurrentMachine());
+}
+
+void UseClock(std::optional<ClockKind> kind) {
+    Override() = kind;
+}
+
+std::uint64_t VirtualMilliseconds() {
+    return VirtualTime().load();
+}
+
+} // namespace portable
+
+namespace win {
+
+void Sleep(DWORD milliseconds) {
+    if (portable::CurrentClock() == portable::ClockKind::Virtual) {
+        portable::VirtualTime() += milliseconds;
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+DWORD GetTickCount() {
+    if (portable::CurrentClock() == portable::ClockKind::Virtual)
+        return static_cast<DWORD>(portable::VirtualMilliseconds());
+    auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+} // namespace win

@@ -1,0 +1,31 @@
+// Restarts of the portable machine. ExitWindowsEx only marks a restart as pending;
+// `zepmachine boot` performs one: it processes WININIT.INI as Windows 95 does at start-up
+// and clears the mark.
+#pragma once
+
+#include "platform/win_types.h"
+
+#include <string>
+#include <vector>
+
+namespace portable {
+
+class FileSystem;
+class Machine;
+
+void MarkRestartPending(Machine& machine, UINT flags);
+// "reboot", "shutdown", "logoff", or empty when none is pending.
+std::string PendingRestart(Machine& machine);
+
+struct BootReport {
+    bool hadWininit = false;
+    std::vector<std::string> actions; // one line per entry of [rename], UTF-8
+};
+
+// Processes the [rename] section of WININIT.INI in the Windows folder, line by line:
+// "NUL=path" deletes the file, "dest=src" renames src to dest (replacing a file dest);
+// an entry whose file is missing is skipped. Then WININIT.INI becomes WININIT.BAK
+// (replacing an older one). Other sections and everything else stay untouched.
+BootReport Boot(FileSystem& files);
+
+} // namespace portable

@@ -1,0 +1,70 @@
+#include "platform/portable/text_files.h"
+
+#include "platform/portable/file_system.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace portable {
+namespace {
+
+// "C:\WINDOWS\WININIT.INI" -> "C:\WINDOWS\WININIT.$$$"
+std::string SiblingFor(std::string_view path) {
+    size_t slash = path.find_last_of("\\/");
+    size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return std::string(path) + ".$$$";
+    return std::string(path.substr(0, dot)) + ".$$$";
+}
+
+DWORD WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+DWORD ReadWholeFile(FileSystem& files, std::string_view path, std::string& out) {
+    UniqueFd fd;
+    if (DWORD rc = files.Open(path, OpenMode::Read, fd); rc != ERROR_SUCCESS)
+        return rc;
+    out.clear();
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return ERROR_READ_FAULT;
+        if (n == 0)
+            return ERROR_SUCCESS;
+        out.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+DWORD ReplaceWholeFile(FileSystem& files, std::string_view path, std::string_view bytes) {
+    std::string sibling = SiblingFor(path);
+    DWORD rc;
+    {
+        UniqueFd fd;
+        if (rc = files.Open(sibling, OpenMode::CreateTruncate, fd); rc != ERROR_SUCCESS)
+            return rc;
+        rc = WriteAll(fd.get(), bytes);
+        if (rc == ERROR_SUCCESS && ::fsync(fd.get()) != 0)
+            rc = ERROR_WRITE_FAULT;
+    }
+    if (rc == ERROR_SUCCESS)
+        rc = files.Move(sibling, path, true);
+    if (rc != ERROR_SUCCESS)
+        files.DeleteFile(sibling); // the old file stays as it was
+    return rc;
+}
+
+} // namespace portable

@@ -1,0 +1,90 @@
+// zepmachine run: starts a program of the machine.
+#include "cli.h"
+
+#include "platform/codepage.h"
+#include "platform/portable/file_system.h"
+#include "platform/portable/machine.h"
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace zepmachine {
+
+extern const Verb kRunVerb;
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: zepmachine run WINPATH [ARGS...]\n"
+    "\n"
+    "Starts the program WINPATH of the machine (a host executable stored in a machine\n"
+    "drive, such as an installed zepsetup) and waits for it; its exit status is this\n"
+    "command's. The program learns from its environment what Windows would tell it:\n"
+    "  ZEPSETUP_MACHINE       this machine\n"
+    "  ZEPSETUP_MODULE        WINPATH as a full path (GetModuleFileName; its folder is\n"
+    "                         the application path)\n"
+    "  ZEPSETUP_COMMAND_LINE  WINPATH, a blank and ARGS joined by blanks\n"
+    "                         (GetCommandLine; the argument text is ARGS)\n";
+
+std::string Joined(std::span<const std::string> args) {
+    std::string text;
+    for (const auto& a : args)
+        text += (text.empty() ? "" : " ") + a;
+    return text;
+}
+
+// Windows starts a program whatever its host file mode says.
+void MakeRunnable(const std::filesystem::path& host) {
+    struct stat st;
+    if (::stat(host.c_str(), &st) == 0 && !(st.st_mode & S_IXUSR))
+        ::chmod(host.c_str(), st.st_mode | S_IXUSR);
+}
+
+int Start(const std::filesystem::path& host) {
+    std::fflush(nullptr);
+    pid_t child = ::fork();
+    if (child < 0)
+        throw CliError("cannot start a process");
+    if (child == 0) {
+        ::execl(host.c_str(), host.c_str(), static_cast<char*>(nullptr));
+        std::perror(host.c_str());
+        ::_exit(127);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+    }
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+int Run(std::span<const std::string> args) {
+    if (args.empty())
+        throw CliError("expected the program's Windows path\n" + std::string(kUsage), 2);
+    portable::Machine& machine = TheMachine();
+    portable::FileSystem& files = portable::CurrentFileSystem();
+    std::string path = win::ToAnsi(args[0]);
+    portable::WinPath parsed;
+    std::filesystem::path host;
+    portable::DirEntry entry;
+    if (files.Parse(path, parsed) != ERROR_SUCCESS || files.Stat(path, entry) != ERROR_SUCCESS ||
+        entry.IsDirectory() || files.HostPath(path, host) != ERROR_SUCCESS)
+        throw CliError(args[0] + ": no program file on the machine");
+    std::string module = win::FromAnsi(parsed.ToString());
+    std::string arguments = Joined(args.subspan(1));
+    std::string commandLine = arguments.empty() ? module : module + " " + arguments;
+    machine.Journal("run " + commandLine);
+    MakeRunnable(host);
+    ::setenv("ZEPSETUP_MACHINE", machine.root().c_str(), 1);
+    ::setenv("ZEPSETUP_MODULE", module.c_str(), 1);
+    ::setenv("ZEPSETUP_COMMAND_LINE", commandLine.c_str(), 1);
+    return Start(host);
+}
+
+} // namespace
+
+const Verb kRunVerb{"run", "start a program of the machine with its argument text", kUsage, Run};
+
+} // namespace zepmachine
