@@ -1,24 +1,47 @@
-// zepsetup: the setup and removal program. Until the wizard's windows exist this entry
-// point only starts up: it sets the system folder and reports which run the argument text
-// asks for.
-#include "system/Setup_API.h"
+// zepsetup: the setup and removal program. The argument text belongs to the program
+// (see start_up.cpp); host settings come from the environment (backend_choice.h).
+#include "app/error_model.h"
+#include "app/program_state.h"
+#include "app/start_up.h"
+#include "forms/app_object.h"
+#include "forms/backend_choice.h"
+#include "forms/program_end.h"
+#include "forms/runtime.h"
 
 #include <cstdio>
 #include <exception>
-#include <string>
+#include <memory>
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run() {
+    std::unique_ptr<forms::Backend> backend = forms::ChooseBackend();
+    forms::Runtime& runtime = forms::Runtime::Get();
+    runtime.SetBackend(backend.get());
+    runtime.SetUnhandledErrorHandler(app::ReportUnhandled);
+    forms::App::SetTitle(app::kAppTitle);
     try {
-        Setup_API::GetSystemDir();
-        std::string arguments;
-        for (int i = 1; i < argc; ++i)
-            arguments += (i > 1 ? " " : "") + std::string(argv[i]);
-        bool removal = arguments == "UnInst";
-        std::fprintf(stderr, "zepsetup: system folder %s; the %s run is not built yet\n",
-                     Setup_API::SysDir.c_str(), removal ? "removal" : "installation");
-        return 2;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "zepsetup: %s\n", e.what());
-        return 1;
+        forms::RunProgram(app::Main);
+    } catch (...) {
+        runtime.Reset();
+        runtime.SetBackend(nullptr);
+        throw;
     }
+    runtime.SetBackend(nullptr);
+    return 0;
+}
+
+} // namespace
+
+int main() {
+    try {
+        return Run();
+    } catch (const forms::BackendFailure& failure) {
+        std::fprintf(stderr, "zepsetup: %s\n", failure.message().c_str());
+    } catch (const forms::RunTimeError& error) {
+        std::fprintf(stderr, "zepsetup: run-time error %d: %s\n", error.number(), error.what());
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "zepsetup: %s\n", error.what());
+    }
+    return 1;
 }

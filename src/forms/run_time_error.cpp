@@ -23,6 +23,8 @@ std::string ErrorDescription(std::int32_t number) {
     case kDiskNotReady: return "Disk not ready";
     case kPathFileAccessError: return "Path/File access error";
     case kPathNotFound: return "Path not found";
+    case kInvalidPropertyValue: return "Invalid property value";
+    case kFormAlreadyDisplayed: return "Form already displayed; can't show modally";
     default: return "Application-defined or object-defined error";
     }
 }

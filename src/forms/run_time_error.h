@@ -29,6 +29,8 @@ enum ErrorNumber : std::int32_t {
     kDiskNotReady = 71,
     kPathFileAccessError = 75,
     kPathNotFound = 76,
+    kInvalidPropertyValue = 380,
+    kFormAlreadyDisplayed = 400,
 };
 
 class RunTimeError : public std::runtime_error {

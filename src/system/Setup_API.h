@@ -4,10 +4,17 @@
 // absorb are run-time errors for the caller's error policy.
 #pragma once
 
+#include "platform/win_types.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+namespace forms {
+class Form;
+class PictureBox;
+} // namespace forms
 
 namespace Setup_API {
 
@@ -47,5 +54,41 @@ void WriteFileTypeScript(std::int16_t removeOnly, std::optional<std::string> ext
                          std::optional<std::string> typeName = {},
                          std::optional<std::string> command = {},
                          std::optional<std::string> icon = {});
+
+// ---- Window and screen services (one file each: center_form.cpp, set_top_most.cpp,
+// draw_progress.cpp, explode_form.cpp, colour_count.cpp, window_search.cpp). Window
+// measures are twips, platform rectangles pixels.
+
+// Centres window in the screen area the taskbar leaves free, measured from the screen's
+// top-left corner; a taskbar docked on top of an 800-pixel screen (804 pixels wide, top
+// -2) moves it a further 410 twips down. Failures are passed over.
+void CenterForm(forms::Form& window);
+// Keeps window above all others (on != 0) or brings it to the top (on == 0: HWND_TOP,
+// which leaves a topmost window topmost).
+void SetTopMost(forms::Form& window, std::int16_t on);
+// Paints the percentage bar: "N%" centred in box, a not-xor bar of colour 255 over
+// percent of its width; then lets waiting events run once.
+void DrawProgress(forms::PictureBox& box, std::int16_t percent);
+// Draws steps growing rectangles in the window's background colour onto the screen,
+// centred on the window. Failures (an overflowing rectangle) are passed over.
+void ExplodeForm(forms::Form& window, std::int16_t steps);
+// 256 for 8 bits per pixel, 16 for 1 bit and one plane, empty for 1 bit and more planes,
+// 65000 otherwise.
+std::optional<std::int32_t> GetColourCount();
+// The first top-level window (in the platform's order) whose title begins with (mode 0),
+// contains (mode 1) or equals (mode 2) title; case-insensitive when caseSensitive is 0;
+// null when none. visibleOnly is passed on to the callback, which asks the platform but,
+// like the original, does not act on the answer.
+HWND FindWindowByTitle(std::string_view title, std::int32_t mode, std::int16_t caseSensitive,
+                       std::int16_t visibleOnly);
+// The enumeration callback of FindWindowByTitle: -1 to go on, 0 once a window was found.
+BOOL CALLBACK FindWindowCallback(HWND window, LPARAM visibleOnly);
+
+// ---- Restart and shell refresh (refresh_shell_icons.cpp).
+
+// Makes the shell rebuild its icons (icon size "10", broadcast, "32", broadcast) and adds
+// "NUL=<Windows folder>\SHELLI~1" and "NUL=C:\~SETUP.T\zepsetup.exe" to the [RENAME]
+// section of WININIT.INI, each once. Every failing step is passed over.
+void RefreshShellIcons();
 
 } // namespace Setup_API

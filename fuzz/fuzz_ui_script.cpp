@@ -1,0 +1,56 @@
+// The UI script parser on arbitrary text. It must never crash; every malformed line gets
+// one message naming the script and that line; and every step it takes reads back alike
+// from its own source line, so messages that quote a step quote what was run.
+#include "forms/headless/ui_script.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+namespace {
+
+using forms::headless::ParseUiScript;
+
+void Check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+int LineOf(const std::string& error) {
+    constexpr std::string_view kPrefix = "fuzz.ui:";
+    Check(error.rfind(kPrefix, 0) == 0);
+    size_t colon = error.find(": ", kPrefix.size());
+    Check(colon != std::string::npos);
+    return std::stoi(error.substr(kPrefix.size(), colon - kPrefix.size()));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    int lines = 1;
+    for (char c : text)
+        lines += c == '\n';
+    auto parsed = ParseUiScript(text, "fuzz.ui");
+    Check(parsed.script.steps.size() + parsed.errors.size() <= static_cast<size_t>(lines));
+
+    int previous = 0;
+    for (const auto& error : parsed.errors) {
+        int line = LineOf(error);
+        Check(line > previous && line <= lines);
+        previous = line;
+    }
+    previous = 0;
+    for (const auto& step : parsed.script.steps) {
+        Check(step.line > previous && step.line <= lines);
+        previous = step.line;
+        auto again = ParseUiScript(step.source, "fuzz.ui");
+        Check(again.errors.empty() && again.script.steps.size() == 1);
+        const auto& same = again.script.steps[0];
+        Check(same.kind == step.kind && same.target.Text() == step.target.Text() &&
+              same.value == step.value && same.expected == step.expected &&
+              same.caption == step.caption);
+    }
+    return 0;
+}

@@ -1,0 +1,64 @@
+#include "forms/backend_choice.h"
+
+#include "forms/headless/headless_backend.h"
+#include "forms/program_end.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace forms {
+namespace {
+
+// No windows on a display are built into this program yet.
+constexpr bool kQtBuilt = false;
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+bool HasDisplay() {
+    return !Environment("DISPLAY").empty() || !Environment("WAYLAND_DISPLAY").empty();
+}
+
+std::unique_ptr<Backend> Headless() {
+    std::string path = Environment("ZEPSETUP_UI_SCRIPT");
+    if (path.empty())
+        throw BackendFailure("a headless run follows a UI script: set ZEPSETUP_UI_SCRIPT=FILE "
+                             "(one step per line: click FORM.CONTROL, set FORM.CONTROL VALUE, "
+                             "answer ok|yes|no, ...; see docs/architecture.md)");
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw BackendFailure("cannot read the UI script " + path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    auto parsed = headless::ParseUiScript(text.str(), path);
+    if (!parsed.errors.empty()) {
+        std::string message = "the UI script has errors:";
+        for (const auto& error : parsed.errors)
+            message += "\n  " + error;
+        throw BackendFailure(message);
+    }
+    std::shared_ptr<headless::Transcript> transcript =
+        headless::Transcript::Open(Environment("ZEPSETUP_TRANSCRIPT"));
+    return std::make_unique<headless::HeadlessBackend>(std::move(parsed.script),
+                                                       std::move(transcript));
+}
+
+} // namespace
+
+std::unique_ptr<Backend> ChooseBackend() {
+    std::string ui = Environment("ZEPSETUP_UI");
+    if (ui.empty())
+        ui = kQtBuilt && HasDisplay() ? "qt" : "headless";
+    if (ui == "headless")
+        return Headless();
+    if (ui == "qt")
+        throw BackendFailure("ZEPSETUP_UI=qt: this zepsetup has no windows for a display built "
+                             "in; run it with ZEPSETUP_UI=headless and a UI script in "
+                             "ZEPSETUP_UI_SCRIPT");
+    throw BackendFailure("ZEPSETUP_UI=" + ui + " is no user interface (qt or headless)");
+}
+
+} // namespace forms

@@ -1,0 +1,12 @@
+#include "forms/msgbox.h"
+
+#include "forms/app_object.h"
+#include "forms/runtime.h"
+
+namespace forms {
+
+int MsgBox(std::string_view prompt, int style) {
+    return Runtime::Get().backend().MessageBox(prompt, style, App::Title());
+}
+
+} // namespace forms

@@ -1,0 +1,151 @@
+#include "system/wininit_rename.h"
+
+#include "forms/run_time_error.h"
+#include "platform/codepage.h"
+#include "platform/kernel32.h"
+#include "system/Setup_API.h"
+
+#include <algorithm>
+
+namespace wininit {
+namespace {
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool IsHeader(std::string_view line) {
+    line = Trim(line);
+    return line.size() >= 2 && line.front() == '[' && line.find(']') != std::string_view::npos;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        size_t lf = text.find('\n');
+        std::string_view line = text.substr(0, lf);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        lines.emplace_back(line);
+        if (lf == std::string_view::npos)
+            break;
+        text.remove_prefix(lf + 1);
+    }
+    return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& line : lines)
+        out += line + "\r\n";
+    return out;
+}
+
+bool SameLine(std::string_view a, std::string_view b) {
+    return win::AnsiEqualsNoCase(Trim(a), Trim(b));
+}
+
+// Lines not in [from, to) of lines, each once, in their order.
+std::vector<std::string> Missing(const std::vector<std::string>& lines, size_t from, size_t to,
+                                 const std::vector<std::string>& wanted) {
+    std::vector<std::string> missing;
+    for (const auto& w : wanted) {
+        auto same = [&](const std::string& line) { return SameLine(line, w); };
+        bool present = std::any_of(lines.begin() + static_cast<std::ptrdiff_t>(from),
+                                   lines.begin() + static_cast<std::ptrdiff_t>(to), same) ||
+                       std::any_of(missing.begin(), missing.end(), same);
+        if (!present)
+            missing.push_back(w);
+    }
+    return missing;
+}
+
+std::string AppendSection(std::string_view text, const std::vector<std::string>& lines) {
+    std::string out(text);
+    if (!out.empty() && out.back() != '\n')
+        out += "\r\n";
+    out += "[RENAME]\r\n";
+    for (const auto& line : lines)
+        out += line + "\r\n";
+    return out + "\r\n";
+}
+
+std::string ReadWininit(const std::string& path) {
+    HANDLE file = win::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        if (win::GetLastError() == ERROR_FILE_NOT_FOUND)
+            return {};
+        forms::Raise(forms::kPathFileAccessError);
+    }
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    bool ok;
+    while ((ok = win::ReadFile(file, buffer, sizeof buffer, &read, nullptr)) && read > 0)
+        text.append(buffer, read);
+    win::CloseHandle(file);
+    if (!ok)
+        forms::Raise(forms::kPathFileAccessError);
+    return text;
+}
+
+void WriteWininit(const std::string& path, const std::string& sibling, const std::string& text) {
+    HANDLE file =
+        win::CreateFileA(sibling.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        forms::Raise(forms::kPathFileAccessError);
+    DWORD written = 0;
+    bool ok =
+        win::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+        written == text.size();
+    win::CloseHandle(file);
+    if (ok)
+        ok = win::MoveFileExA(sibling.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (!ok) {
+        win::DeleteFileA(sibling.c_str()); // the old WININIT.INI stays as it was
+        forms::Raise(forms::kPathFileAccessError);
+    }
+}
+
+} // namespace
+
+std::string WithRenameLines(std::string_view text, const std::vector<std::string>& wanted) {
+    std::vector<std::string> lines = SplitLines(text);
+    auto header = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return win::AnsiEqualsNoCase(Trim(line), "[RENAME]");
+    });
+    if (header == lines.end())
+        return AppendSection(text, Missing(lines, 0, 0, wanted));
+    size_t start = static_cast<size_t>(header - lines.begin()) + 1;
+    size_t end = start;
+    while (end < lines.size() && !IsHeader(lines[end]))
+        ++end;
+    std::vector<std::string> missing = Missing(lines, start, end, wanted);
+    if (missing.empty())
+        return std::string(text);
+    size_t at = end;
+    while (at > start && Trim(lines[at - 1]).empty())
+        --at;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), missing.begin(), missing.end());
+    return JoinLines(lines);
+}
+
+void AddRenameLines(const std::vector<std::string>& lines) {
+    std::string folder = win::ToAnsi(Setup_API::GetWindowsDir());
+    std::string path = folder + "\\WININIT.INI";
+    std::vector<std::string> ansi;
+    for (const auto& line : lines)
+        ansi.push_back(win::ToAnsi(line));
+    std::string before = ReadWininit(path);
+    std::string after = WithRenameLines(before, ansi);
+    if (after == before && !before.empty())
+        return;
+    WriteWininit(path, folder + "\\WININIT.$$$", after);
+}
+
+} // namespace wininit

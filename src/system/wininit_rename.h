@@ -1,0 +1,24 @@
+// Lines of WININIT.INI's [RENAME] section, which Windows processes at its next start
+// ("NUL=path" deletes a file, "dest=src" renames one). The same key NUL appears on many
+// lines, so the lines are added as text, not through the profile functions.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wininit {
+
+// text (ANSI, as read from WININIT.INI; empty when there is none) with each of lines
+// added to its [RENAME] section (header case-insensitive) unless the section already has
+// it (compared without regard to case), after the section's last non-empty line. Without a
+// section, "[RENAME]", the lines and an empty line are added at the end. Everything else
+// stays as it was; lines end in CR LF.
+std::string WithRenameLines(std::string_view text, const std::vector<std::string>& lines);
+
+// Adds lines (UTF-8) to WININIT.INI in the Windows folder. The new file is written beside
+// the old one and renamed over it, so a crash leaves the old file or the new one. Run-time
+// error 75 when it cannot be read or written.
+void AddRenameLines(const std::vector<std::string>& lines);
+
+} // namespace wininit

@@ -1,0 +1,122 @@
+// The machine verbs of this work: boot, windows, display, clock and log.
+#include "support/test_machine.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadHostFile;
+using testing_support::RunCommand;
+using testing_support::TempDir;
+using testing_support::WriteHostFile;
+
+class MachineTools : public ::testing::Test {
+protected:
+    MachineTools() {
+        EXPECT_EQ(
+            RunCommand(std::string(ZEPMACHINE_BIN) + " init " + root().string() + " >/dev/null"),
+            0);
+    }
+    int Zep(const std::string& arguments, std::string* out = nullptr) {
+        return RunCommand(std::string(ZEPMACHINE_BIN) + " --machine " + root().string() + " " +
+                              arguments + " 2>&1",
+                          out);
+    }
+    fs::path root() const { return dir_.path() / "m"; }
+    fs::path c() const { return root() / "drive_c"; }
+
+    // Every file of drive C: with its contents.
+    std::map<std::string, std::string> Files() const {
+        std::map<std::string, std::string> files;
+        for (const auto& e : fs::recursive_directory_iterator(c())) {
+            if (e.is_regular_file())
+                files[e.path().lexically_relative(c()).string()] = ReadHostFile(e.path());
+        }
+        return files;
+    }
+
+    TempDir dir_;
+};
+
+TEST_F(MachineTools, BootDeletesAndRenamesWhatWininitSaysAndNothingElse) {
+    fs::create_directories(c() / "Programme" / "Zepanu");
+    WriteHostFile(c() / "Programme" / "Zepanu" / "ZEPANU.EXE", "exe");
+    WriteHostFile(c() / "Programme" / "Zepanu" / "Liesmich.txt", "readme");
+    WriteHostFile(c() / "WINDOWS" / "NEU.DLL", "new");
+    WriteHostFile(c() / "WINDOWS" / "SYSTEM" / "ALT.DLL", "old");
+    WriteHostFile(c() / "WINDOWS" / "WININIT.BAK", "older");
+    WriteHostFile(c() / "WINDOWS" / "WININIT.INI",
+                  "[CombineVxDs]\r\nC:\\X=Y\r\n\r\n[rename]\r\n"
+                  "NUL=C:\\PROGRA~1\\ZEPANU\\ZEPANU.EXE\r\n"
+                  "NUL=C:\\PROGRA~1\\ZEPANU\\GIBTSNIE.TXT\r\n"
+                  "C:\\WINDOWS\\SYSTEM\\ALT.DLL=C:\\WINDOWS\\NEU.DLL\r\n"
+                  "C:\\WINDOWS\\NOCH.DLL=C:\\WINDOWS\\FEHLT.DLL\r\n"
+                  "NUL=C:\\WINDOWS\\SHELLI~1\r\n");
+    auto before = Files();
+    std::string out;
+    ASSERT_EQ(Zep("boot", &out), 0) << out;
+
+    auto after = Files();
+    auto expected = before;
+    expected.erase("Programme/Zepanu/ZEPANU.EXE");
+    expected.erase("WINDOWS/NEU.DLL");
+    expected["WINDOWS/SYSTEM/ALT.DLL"] = "new";
+    expected.erase("WINDOWS/ShellIconCache");
+    expected["WINDOWS/WININIT.BAK"] = expected["WINDOWS/WININIT.INI"];
+    expected.erase("WINDOWS/WININIT.INI");
+    EXPECT_EQ(after, expected);
+    EXPECT_NE(out.find("skipped NUL=C:\\PROGRA~1\\ZEPANU\\GIBTSNIE.TXT (missing)"),
+              std::string::npos)
+        << out;
+
+    ASSERT_EQ(Zep("boot", &out), 0);
+    EXPECT_EQ(out, "no WININIT.INI\n");
+}
+
+TEST_F(MachineTools, WindowsOfOtherProgramsAreListedWithTheirState) {
+    std::string out;
+    ASSERT_EQ(Zep("windows add \"Dovek's TaskBar Symbole 1.0\"", &out), 0) << out;
+    ASSERT_EQ(Zep("windows add Versteckt --hidden", &out), 0) << out;
+    ASSERT_EQ(Zep("windows list", &out), 0);
+    EXPECT_EQ(out, "0x00010004  visible Dovek's TaskBar Symbole 1.0\n"
+                   "0x00010008  hidden  Versteckt\n");
+    EXPECT_EQ(Zep("windows add a b c", &out), 2);
+}
+
+TEST_F(MachineTools, DisplayAndClockAreMachineSettings) {
+    std::string out;
+    ASSERT_EQ(Zep("display", &out), 0);
+    EXPECT_NE(out.find("1024x768"), std::string::npos) << out;
+    EXPECT_NE(out.find("taskbar  -2,740,1026,770"), std::string::npos) << out;
+    ASSERT_EQ(Zep("display --size 800x600 --taskbar top --bits 8", &out), 0) << out;
+    EXPECT_NE(out.find("taskbar  -2,-2,802,28"), std::string::npos) << out;
+    EXPECT_NE(out.find("8 bits"), std::string::npos) << out;
+    ASSERT_EQ(Zep("display --taskbar none", &out), 0);
+    EXPECT_NE(out.find("taskbar  none"), std::string::npos) << out;
+    EXPECT_EQ(Zep("display --taskbar middle", &out), 2);
+    EXPECT_EQ(Zep("display --size big", &out), 2);
+
+    ASSERT_EQ(Zep("clock", &out), 0);
+    EXPECT_EQ(out, "real\n");
+    ASSERT_EQ(Zep("clock virtual", &out), 0);
+    EXPECT_EQ(out, "virtual\n");
+    EXPECT_EQ(Zep("clock fast", &out), 2);
+}
+
+TEST_F(MachineTools, TheLogShowsTheJournal) {
+    std::string out;
+    ASSERT_EQ(Zep("windows add Fenster", &out), 0);
+    ASSERT_EQ(Zep("log", &out), 0);
+    EXPECT_NE(out.find("window open \"Fenster\""), std::string::npos) << out;
+    std::string last = out.substr(out.rfind('\n', out.size() - 2) + 1);
+    std::string id = last.substr(0, last.find(' '));
+    ASSERT_EQ(Zep("log --since " + id, &out), 0);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(Zep("log --since x", &out), 2);
+}
+
+} // namespace

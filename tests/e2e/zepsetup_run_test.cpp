@@ -1,0 +1,87 @@
+// The zepsetup binary run headless with UI scripts on fresh machines, from the host and
+// through `zepmachine run`.
+#include "support/test_machine.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadHostFile;
+using testing_support::RunCommand;
+using testing_support::TempDir;
+using testing_support::WriteHostFile;
+
+class ZepsetupRun : public ::testing::Test {
+protected:
+    // Runs zepsetup with arguments, a UI script and the rest of the environment given;
+    // returns its exit status, stderr in errors_.
+    int Run(const std::string& arguments, const std::string& script,
+            const std::string& environment = "ZEPSETUP_UI=headless") {
+        WriteHostFile(dir_.path() / "run.ui", script);
+        std::string command = "cd " + dir_.path().string() +
+                              " && ZEPSETUP_MACHINE=" + machine().string() +
+                              " ZEPSETUP_UI_SCRIPT=run.ui " + "ZEPSETUP_TRANSCRIPT=run.log " +
+                              environment + " " + ZEPSETUP_BIN + " " + arguments + " 2>errors.txt";
+        int status = RunCommand(command);
+        errors_ = ReadHostFile(dir_.path() / "errors.txt");
+        return status;
+    }
+    std::string TranscriptText() const { return ReadHostFile(dir_.path() / "run.log"); }
+    fs::path machine() const { return dir_.path() / "machine"; }
+
+    TempDir dir_;
+    std::string errors_;
+};
+
+TEST_F(ZepsetupRun, WithoutArgumentsTheInstallationStartsWithTheAgreementPage) {
+    EXPECT_EQ(Run("", "close Lizenz\n"), 0) << errors_;
+    EXPECT_EQ(TranscriptText(), "show Lizenz\nunload Lizenz\nend\n");
+    EXPECT_EQ(Run("uninst", "close Lizenz\n"), 0) << errors_;
+}
+
+TEST_F(ZepsetupRun, UnInstStartsTheRemoval) {
+    EXPECT_EQ(Run("UnInst", "# removal\nclose UnInstall\n"), 0) << errors_;
+    EXPECT_EQ(TranscriptText(), "show UnInstall\nunload UnInstall\nend\n");
+}
+
+TEST_F(ZepsetupRun, AnInstalledCopyRunsThroughZepmachine) {
+    ASSERT_EQ(
+        RunCommand(std::string(ZEPMACHINE_BIN) + " init " + machine().string() + " >/dev/null"), 0);
+    fs::copy_file(ZEPSETUP_BIN, machine() / "drive_c" / "Programme" / "ZEPSETUP.EXE");
+    WriteHostFile(dir_.path() / "run.ui", "close UnInstall\n");
+    std::string out;
+    int status = RunCommand("cd " + dir_.path().string() + " && ZEPSETUP_UI=headless " +
+                                "ZEPSETUP_UI_SCRIPT=run.ui ZEPSETUP_TRANSCRIPT=run.log " +
+                                ZEPMACHINE_BIN + " --machine " + machine().string() +
+                                " run 'C:\\Programme\\ZEPSETUP.EXE' UnInst",
+                            &out);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(TranscriptText(), "show UnInstall\nunload UnInstall\nend\n");
+    RunCommand(std::string(ZEPMACHINE_BIN) + " --machine " + machine().string() + " log", &out);
+    EXPECT_NE(out.find("run C:\\Programme\\ZEPSETUP.EXE UnInst"), std::string::npos) << out;
+}
+
+TEST_F(ZepsetupRun, AScriptThatDoesNotFitFailsNamingTheStepAndLine) {
+    EXPECT_EQ(Run("", "click Lizenz.Command1\n"), 1);
+    EXPECT_NE(errors_.find("run.ui:1: step 'click Lizenz.Command1' cannot run"), std::string::npos)
+        << errors_;
+    EXPECT_EQ(Run("", "close Lizenz\nclick Lizenz.Command1\n"), 1);
+    EXPECT_NE(errors_.find("run.ui:2:"), std::string::npos) << errors_;
+}
+
+TEST_F(ZepsetupRun, TheUserInterfaceMustBeOneThatExists) {
+    EXPECT_EQ(Run("", "", "ZEPSETUP_UI=qt"), 1);
+    EXPECT_NE(errors_.find("ZEPSETUP_UI=headless"), std::string::npos) << errors_;
+    EXPECT_EQ(Run("", "", "ZEPSETUP_UI=tk"), 1);
+    EXPECT_NE(errors_.find("no user interface"), std::string::npos) << errors_;
+    EXPECT_EQ(Run("", "", "ZEPSETUP_UI=headless ZEPSETUP_UI_SCRIPT="), 1);
+    EXPECT_NE(errors_.find("set ZEPSETUP_UI_SCRIPT=FILE"), std::string::npos) << errors_;
+    EXPECT_EQ(Run("", "klick Lizenz.X\nclose\nclose Lizenz\n"), 1);
+    EXPECT_NE(errors_.find("run.ui:1: unknown step 'klick'"), std::string::npos) << errors_;
+    EXPECT_NE(errors_.find("run.ui:2: expected: close FORM"), std::string::npos) << errors_;
+}
+
+} // namespace

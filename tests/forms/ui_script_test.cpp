@@ -1,0 +1,85 @@
+// The UI script language: every step form, and every malformed line reported with its
+// number.
+#include "forms/headless/ui_script.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using forms::headless::Answer;
+using forms::headless::ParseUiScript;
+using forms::headless::Step;
+
+TEST(UiScript, ReadsEveryKindOfStep) {
+    auto parsed = ParseUiScript("# Installation\n"
+                                "\n"
+                                "click Lizenz.Command1   # accept\n"
+                                "MouseUp WillkommenSchirm.WeiterLabel\n"
+                                "mousemove WillkommenSchirm.WeiterLabel\n"
+                                "set Setup.Text1 \"Dovek's \\\"Zepanu\\\" # 1.0\"\n"
+                                "set ProgEinstellungen.DateiTypenCheck(13) 0\n"
+                                "close DateinCopy\n"
+                                "answer yes \"Setup wurde noch nicht\\nvollständig\"\n"
+                                "answer ok\n"
+                                "when DateinCopy.DateiName \"ZEPANU.EXE\" close DateinCopy\n",
+                                "run.ui");
+    ASSERT_TRUE(parsed.errors.empty()) << parsed.errors.front();
+    const auto& steps = parsed.script.steps;
+    ASSERT_EQ(steps.size(), 9u);
+    EXPECT_EQ(steps[0].kind, Step::Kind::Click);
+    EXPECT_EQ(steps[0].line, 3);
+    EXPECT_EQ(steps[0].target.Text(), "Lizenz.Command1");
+    EXPECT_EQ(steps[0].source, "click Lizenz.Command1   # accept");
+    EXPECT_EQ(steps[1].kind, Step::Kind::MouseUp);
+    EXPECT_EQ(steps[2].kind, Step::Kind::MouseMove);
+    EXPECT_EQ(steps[3].value, "Dovek's \"Zepanu\" # 1.0");
+    EXPECT_EQ(steps[4].target.control, "DateiTypenCheck");
+    EXPECT_EQ(steps[4].target.index, 13);
+    EXPECT_EQ(steps[4].value, "0");
+    EXPECT_EQ(steps[5].kind, Step::Kind::Close);
+    EXPECT_EQ(steps[5].target.Text(), "DateinCopy");
+    EXPECT_EQ(steps[6].answer, Answer::Yes);
+    EXPECT_EQ(steps[6].expected, "Setup wurde noch nicht\nvollständig");
+    EXPECT_FALSE(steps[7].expected.has_value());
+    ASSERT_EQ(steps[8].kind, Step::Kind::When);
+    EXPECT_EQ(steps[8].caption, "ZEPANU.EXE");
+    EXPECT_EQ(steps[8].then->kind, Step::Kind::Close);
+    EXPECT_EQ(steps[8].then->line, 11);
+}
+
+TEST(UiScript, ReportsEveryMalformedLineWithItsNumber) {
+    auto parsed = ParseUiScript("click Lizenz.Command1\n"
+                                "klick Lizenz.Command1\n"
+                                "click Lizenz\n"
+                                "click Lizenz.Command1 extra\n"
+                                "set Setup.Text1\n"
+                                "set Setup.Text1 \"open\n"
+                                "answer maybe\n"
+                                "answer ok Text\n"
+                                "when A.B \"x\" when A.B \"y\" close A\n"
+                                "when A.B \"x\" answer ok\n"
+                                "click A.B(x)\n"
+                                "click A.B(99999)\n"
+                                "click \"A.B\"\n"
+                                "set A.B \"bad \\q escape\"\n"
+                                "close 1A\n"
+                                "set A.B x\"y\n",
+                                "bad.ui");
+    ASSERT_EQ(parsed.errors.size(), 15u);
+    for (size_t i = 0; i < parsed.errors.size(); ++i) {
+        SCOPED_TRACE(parsed.errors[i]);
+        EXPECT_EQ(parsed.errors[i].rfind("bad.ui:" + std::to_string(i + 2) + ": ", 0), 0u);
+    }
+    EXPECT_NE(parsed.errors[0].find("unknown step 'klick'"), std::string::npos);
+    EXPECT_EQ(parsed.script.steps.size(), 1u);
+}
+
+TEST(UiScript, QuotesTextsTheWayItReadsThem) {
+    EXPECT_EQ(forms::headless::Quote("a \"b\" \\ c\r\n"), "\"a \\\"b\\\" \\\\ c\\r\\n\"");
+    auto parsed =
+        ParseUiScript("answer ok " + forms::headless::Quote("x \"y\"\\z\n") + "\n", "q.ui");
+    ASSERT_TRUE(parsed.errors.empty());
+    EXPECT_EQ(parsed.script.steps[0].expected, "x \"y\"\\z\n");
+}
+
+} // namespace

@@ -1,0 +1,82 @@
+// RefreshShellIcons and the [RENAME] lines of WININIT.INI.
+#include "platform/portable/machine.h"
+#include "support/test_machine.h"
+#include "system/Setup_API.h"
+#include "system/WinRegistry.h"
+#include "system/wininit_rename.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using testing_support::ReadHostFile;
+using testing_support::TestMachine;
+using testing_support::WriteHostFile;
+
+const char* kMetrics = "Control Panel\\desktop\\WindowMetrics";
+
+TEST(WininitRename, AddsTheSectionOrItsMissingLinesAndKeepsTheRest) {
+    using wininit::WithRenameLines;
+    std::vector<std::string> lines{"NUL=C:\\A", "NUL=C:\\B"};
+    EXPECT_EQ(WithRenameLines("", lines), "[RENAME]\r\nNUL=C:\\A\r\nNUL=C:\\B\r\n\r\n");
+    EXPECT_EQ(WithRenameLines("[CombineVxDs]\r\nX=Y", lines),
+              "[CombineVxDs]\r\nX=Y\r\n[RENAME]\r\nNUL=C:\\A\r\nNUL=C:\\B\r\n\r\n");
+    // Another program's entries stay, the section is found in any case, lines already
+    // there (in any case) are not added again.
+    EXPECT_EQ(WithRenameLines("[rename]\r\nC:\\NEU=C:\\ALT\r\nnul=c:\\b\r\n\r\n[Other]\r\nK=V\r\n",
+                              lines),
+              "[rename]\r\nC:\\NEU=C:\\ALT\r\nnul=c:\\b\r\nNUL=C:\\A\r\n\r\n[Other]\r\nK=V\r\n");
+    std::string once = WithRenameLines("", lines);
+    EXPECT_EQ(WithRenameLines(once, lines), once);
+    EXPECT_EQ(WithRenameLines("[RENAME]\n", {"NUL=C:\\A", "nul=c:\\a"}),
+              "[RENAME]\r\nNUL=C:\\A\r\n");
+}
+
+class RefreshShellIcons : public ::testing::Test {
+protected:
+    std::string Wininit() const {
+        return ReadHostFile(machine_.DriveC() / "WINDOWS" / "WININIT.INI");
+    }
+    TestMachine machine_;
+};
+
+TEST_F(RefreshShellIcons, IconSizeEndsAt32AfterTwoBroadcasts) {
+    WinRegistry::WriteValue(WinRegistry::HKCU, kMetrics, "Shell Icon Size", "16");
+    auto start = machine_.machine().ReadJournal().back().id;
+    Setup_API::RefreshShellIcons();
+    EXPECT_EQ(WinRegistry::ReadUserValue(kMetrics, "Shell Icon Size").ToString(), "32");
+    int broadcasts = 0;
+    for (const auto& e : machine_.machine().ReadJournal(start)) {
+        if (e.text == "broadcast WM_WININICHANGE 46 \"Control Panel\\Desktop\\WindowMetrics\"")
+            ++broadcasts;
+    }
+    EXPECT_EQ(broadcasts, 2);
+    EXPECT_EQ(Wininit(), "[RENAME]\r\nNUL=C:\\WINDOWS\\SHELLI~1\r\n"
+                         "NUL=C:\\~SETUP.T\\zepsetup.exe\r\n\r\n");
+}
+
+TEST_F(RefreshShellIcons, TwiceLeavesEachLineOnceAndKeepsOtherEntries) {
+    WriteHostFile(machine_.DriveC() / "WINDOWS" / "WININIT.INI",
+                  "[Rename]\r\nC:\\WINDOWS\\NEU.DLL=C:\\WINDOWS\\TEMP\\NEU.DLL\r\n");
+    Setup_API::RefreshShellIcons();
+    Setup_API::RefreshShellIcons();
+    EXPECT_EQ(Wininit(), "[Rename]\r\nC:\\WINDOWS\\NEU.DLL=C:\\WINDOWS\\TEMP\\NEU.DLL\r\n"
+                         "NUL=C:\\WINDOWS\\SHELLI~1\r\nNUL=C:\\~SETUP.T\\zepsetup.exe\r\n");
+    EXPECT_FALSE(std::filesystem::exists(machine_.DriveC() / "WINDOWS" / "WININIT.$$$"));
+}
+
+TEST_F(RefreshShellIcons, TheCacheLineFollowsTheWindowsFolder) {
+    machine_.machine().SetSetting("windows_dir", "C:\\WIN95");
+    std::filesystem::create_directories(machine_.DriveC() / "WIN95");
+    Setup_API::RefreshShellIcons();
+    EXPECT_EQ(ReadHostFile(machine_.DriveC() / "WIN95" / "WININIT.INI"),
+              "[RENAME]\r\nNUL=C:\\WIN95\\SHELLI~1\r\nNUL=C:\\~SETUP.T\\zepsetup.exe\r\n\r\n");
+}
+
+TEST_F(RefreshShellIcons, AnUnwritableWininitIsPassedOverSilently) {
+    machine_.machine().SetSetting("windows_dir", "C:\\FEHLT");
+    Setup_API::RefreshShellIcons(); // no error leaves it
+    EXPECT_EQ(WinRegistry::ReadUserValue(kMetrics, "Shell Icon Size").ToString(), "32");
+}
+
+} // namespace
