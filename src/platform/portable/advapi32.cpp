@@ -121,11 +121,16 @@ void Journal(RegistryStore& store, const std::string& ansiEntry) {
 // failures become the registry's I/O error instead of escaping into the program.
 template <typename Change> LONG Write(RegistryStore& store, Change change) {
     try {
+        bool own = !store.InTransaction();
         portable::Transaction txn(store.db());
         store.Validate(); // another process may have committed before we got the lock
+        auto ticket = own ? store.OwnCommitTicket() : std::nullopt;
         LONG rc = change();
-        if (rc == ERROR_SUCCESS)
-            txn.Commit();
+        if (rc != ERROR_SUCCESS)
+            return rc;
+        txn.Commit();
+        if (own)
+            store.OwnCommitDone(ticket);
         return rc;
     } catch (const portable::StoreError&) {
         return ERROR_REGISTRY_IO_FAILED;

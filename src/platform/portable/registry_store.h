@@ -10,10 +10,12 @@
 //
 // The store does not open transactions: callers wrap each change (one API call, one
 // import) in one. Lookups are cached; the caches hold committed data only and are dropped
-// whenever another connection has committed (PRAGMA data_version) or this one deletes a
-// key, so two processes sharing a machine always see each other's committed changes.
+// whenever another connection has committed (seen in the WAL index without a system call,
+// confirmed by PRAGMA data_version) or this one deletes a key, so two processes sharing a
+// machine always see each other's committed changes.
 #pragma once
 
+#include "platform/portable/wal_watch.h"
 #include "platform/win_types.h"
 
 #include <cstdint>
@@ -71,6 +73,11 @@ public:
     // entry point calls it first; a write transaction calls it again once it holds the lock.
     void Validate();
     bool InTransaction();
+    // Around a commit of this connection's own, made while it holds the write lock: the
+    // ticket is taken after Validate() inside the transaction, and handed back once the
+    // commit is done, so that the next Validate() need not ask SQLite about it.
+    std::optional<std::uint32_t> OwnCommitTicket();
+    void OwnCommitDone(std::optional<std::uint32_t> ticket);
 
     // The key at path below start, if every component exists.
     std::optional<KeyId> FindKey(KeyId start, std::string_view path);
@@ -106,6 +113,7 @@ private:
     void TrimCaches();
 
     Machine& machine_;
+    WalWatch watch_;
     std::int64_t dataVersion_ = -1;
     std::uint64_t localChanges_ = 0;
     std::unordered_map<std::string, KeyId> keys_;         // "start\UPPER\PATH" -> key

@@ -1,0 +1,48 @@
+// Tells, without a system call or a lock, whether any connection may have committed to a
+// database in WAL mode since the last look. SQLite publishes every commit (and every restart
+// of the log) in the header of the WAL index, the shared memory of the database's "-shm"
+// file; this reads that header through the connection's own mapping of it (the VFS's
+// xShmMap) and compares it with the last copy taken. The header's layout is SQLite's
+// documented WAL-index format. Where the index is not mapped, Changed() always answers true
+// and callers fall back to asking SQLite.
+//
+// The file is never opened a second time: closing a descriptor of it would drop the POSIX
+// locks SQLite holds on it for the whole process.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+struct sqlite3;
+
+namespace portable {
+
+class WalWatch {
+public:
+    // The watch lives no longer than the connection; the mapping is the connection's.
+    explicit WalWatch(sqlite3* connection);
+    WalWatch(const WalWatch&) = delete;
+    WalWatch& operator=(const WalWatch&) = delete;
+
+    // True when the header differs from the copy taken by the previous call (or cannot be
+    // read consistently, or is not mapped); the copy is renewed.
+    bool Changed();
+
+    // The header's commit counter (it goes up by one with every commit of any connection),
+    // when the header can be read consistently.
+    std::optional<std::uint32_t> CommitCounter();
+    // Takes the current header as the last copy when its counter is `counter`: after a
+    // commit of one's own that started at counter - 1, nobody else has committed since.
+    void Adopt(std::uint32_t counter);
+
+private:
+    using Header = std::array<std::uint8_t, 48>;
+    bool Read(Header& out);
+
+    const volatile std::uint8_t* header_ = nullptr;
+    Header last_{};
+    bool haveLast_ = false;
+};
+
+} // namespace portable

@@ -1,0 +1,130 @@
+// The registry editor's importer. Each case in regedit_cases/ is a script NAME.reg (bytes as
+// the editor reads them: Windows-1252, CR LF or LF) and NAME.expect (UTF-8): the problems
+// reported, as "! LINE: reason: line", then the registry below the keys named T of each
+// root afterwards, as the exporter writes it. REGEDIT_CASES_UPDATE=1 rewrites the .expect
+// files from what the importer does (review the diff before committing it).
+#include "platform/portable/regedit_import.h"
+
+#include "platform/codepage.h"
+#include "platform/portable/machine.h"
+#include "platform/portable/regedit_export.h"
+#include "platform/portable/sqlite_db.h"
+#include "support/test_machine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadHostFile;
+using testing_support::TestMachine;
+using testing_support::WriteHostFile;
+
+std::string Unix(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+// What a case leaves: its problems and the subtrees named T.
+std::string Outcome(portable::Machine& machine, const portable::ImportReport& report,
+                    const std::string& label) {
+    std::string out;
+    for (const auto& problem : report.problems)
+        out += "! " + problem.substr(label.size() + 1) + "\n";
+    for (const char* key :
+         {"HKEY_CURRENT_USER\\T", "HKEY_LOCAL_MACHINE\\T", "HKEY_CLASSES_ROOT\\T"}) {
+        try {
+            std::string text = portable::ExportRegistry(machine, key);
+            out += win::FromAnsi(Unix(text.substr(std::string("REGEDIT4\r\n\r\n").size())));
+        } catch (const portable::ExportError&) {
+            // no such key
+        }
+    }
+    return out;
+}
+
+std::vector<fs::path> Cases() {
+    std::vector<fs::path> cases;
+    for (const auto& entry : fs::directory_iterator(REGEDIT_CASES_DIR)) {
+        if (entry.path().extension() == ".reg")
+            cases.push_back(entry.path());
+    }
+    std::sort(cases.begin(), cases.end());
+    return cases;
+}
+
+TEST(RegeditImport, Corpus) {
+    auto cases = Cases();
+    ASSERT_GE(cases.size(), 10u);
+    bool update = std::getenv("REGEDIT_CASES_UPDATE") != nullptr;
+    for (const auto& file : cases) {
+        SCOPED_TRACE(file.filename().string());
+        TestMachine m;
+        std::string label = file.filename().string();
+        auto report = portable::ImportRegistryScript(m.machine(), ReadHostFile(file), label);
+        std::string actual = Outcome(m.machine(), report, label);
+        fs::path expectFile = fs::path(file).replace_extension(".expect");
+        if (update)
+            WriteHostFile(expectFile, actual);
+        EXPECT_EQ(actual, ReadHostFile(expectFile));
+    }
+}
+
+TEST(RegeditImport, ReportsAndJournalsWhatItDid) {
+    TestMachine m;
+    auto before = m.machine().ReadJournal().back().id;
+    std::string script = "REGEDIT4\r\n[HKEY_CURRENT_USER\\T\\A]\r\n\"v\"=\"1\"\r\nbad\r\n"
+                         "[-HKEY_CURRENT_USER\\T\\A]\r\n";
+    auto report = portable::ImportRegistryScript(m.machine(), script, "C:\\x.reg");
+    EXPECT_TRUE(report.accepted);
+    EXPECT_EQ(report.keysCreated, 2);
+    EXPECT_EQ(report.valuesSet, 1);
+    EXPECT_EQ(report.keysDeleted, 1);
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_EQ(report.problems[0], "C:\\x.reg:4: line not understood: bad");
+    auto journal = m.machine().ReadJournal(before);
+    ASSERT_EQ(journal.size(), 2u);
+    EXPECT_EQ(journal[0].text, "regedit C:\\x.reg:4: line not understood: bad");
+    EXPECT_EQ(journal[1].text, "regedit C:\\x.reg: 2 keys created, 1 values set, 1 keys "
+                               "deleted, 0 values deleted, 1 lines skipped");
+}
+
+// A store failure part-way leaves nothing of the script behind.
+TEST(RegeditImport, AFailingStoreAppliesNothing) {
+    TestMachine m;
+    std::string before = portable::ExportRegistry(m.machine(), "");
+    m.machine().store().Exec("CREATE TEMP TRIGGER fail BEFORE INSERT ON reg_values "
+                             "WHEN NEW.name = 'boom' BEGIN SELECT RAISE(ABORT, 'injected'); END");
+    std::string script = "REGEDIT4\r\n[HKEY_CURRENT_USER\\T]\r\n\"a\"=\"1\"\r\n"
+                         "[-HKEY_CLASSES_ROOT\\txtfile]\r\n[HKEY_CURRENT_USER\\T]\r\n"
+                         "\"boom\"=\"2\"\r\n";
+    auto report = portable::ImportRegistryScript(m.machine(), script, "fail.reg");
+    EXPECT_FALSE(report.accepted);
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_NE(report.problems[0].find("nothing imported"), std::string::npos);
+    m.machine().store().Exec("DROP TRIGGER fail");
+    EXPECT_EQ(portable::ExportRegistry(m.machine(), ""), before);
+}
+
+TEST(RegeditImport, DeepKeysAndLongNamesDoNotBreakAnything) {
+    TestMachine m;
+    std::string deep = "HKEY_CURRENT_USER\\T";
+    for (int i = 0; i < 2000; ++i)
+        deep += "\\k";
+    std::string script = "REGEDIT4\r\n[" + deep + "]\r\n\"v\"=\"1\"\r\n[HKEY_CURRENT_USER\\T\\" +
+                         std::string(300, 'x') + "]\r\n";
+    auto report = portable::ImportRegistryScript(m.machine(), script, "deep.reg");
+    ASSERT_EQ(report.problems.size(), 1u); // the over-long name
+    EXPECT_NE(report.problems[0].find(":4: invalid key name"), std::string::npos);
+    std::string text = portable::ExportRegistry(m.machine(), "HKEY_CURRENT_USER\\T");
+    EXPECT_NE(text.find("[" + deep + "]\r\n\"v\"=\"1\"\r\n"), std::string::npos);
+    auto again = portable::ImportRegistryScript(m.machine(), "REGEDIT4\r\n[-HKEY_CURRENT_USER\\T]",
+                                                "undo.reg");
+    EXPECT_EQ(again.keysDeleted, 2001);
+}
+
+} // namespace
