@@ -116,8 +116,9 @@ inline constexpr int kScriptStream = 1;
 // and an empty line. The calling step then writes its lines to that stream.
 void BeginRegScript();
 // Ends the script with an empty line and closes it, runs "regedit /s " + its path and waits
-// until the editor has ended, then deletes the script. The current folder is the same
-// afterwards. Run-time error 53 when the editor cannot be started.
+// until the editor has ended, then deletes the script from within the temporary folder and
+// makes the folder the program was started from (forms::App::Path) the current folder.
+// Run-time error 53 when the editor cannot be started.
 void ImportRegScript();
 
 } // namespace WinRegistry

@@ -3,6 +3,7 @@
 // registry editor in a process of its own that is waited for before the script goes.
 #include "system/WinRegistry.h"
 
+#include "forms/app_object.h"
 #include "forms/run_time_error.h"
 #include "platform/codepage.h"
 #include "platform/kernel32.h"
@@ -10,7 +11,6 @@
 #include "system/file_streams.h"
 
 #include <cstring>
-#include <exception>
 
 namespace WinRegistry {
 namespace {
@@ -41,16 +41,9 @@ void RunAndWait(const std::string& commandLine) {
     win::CloseHandle(process.hProcess);
 }
 
-std::string CurrentFolder() {
-    char buffer[MAX_PATH + 1] = {};
-    DWORD n = win::GetCurrentDirectoryA(sizeof buffer, buffer);
-    return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
-}
-
-// Deletes the script from within the temporary folder, then makes the folder that was
-// current before the current one again, also when the deletion fails.
+// Deletes the script from within the temporary folder, then makes the folder the program
+// was started from the current folder again, also when the deletion failed.
 void DeleteScript() {
-    std::string before = CurrentFolder();
     std::string temp = win::ToAnsi(Setup_API::GetTempDir());
     int error = 0;
     if (!win::SetCurrentDirectoryA(temp.c_str()))
@@ -58,8 +51,9 @@ void DeleteScript() {
     else if (!win::DeleteFileA(std::string(kScriptName).c_str()))
         error = win::GetLastError() == ERROR_ACCESS_DENIED ? forms::kPathFileAccessError
                                                            : forms::kFileNotFound;
-    if (!before.empty())
-        win::SetCurrentDirectoryA(before.c_str());
+    std::string start = win::ToAnsi(forms::App::Path());
+    if (!win::SetCurrentDirectoryA(start.c_str()) && !error)
+        error = forms::kPathNotFound;
     if (error)
         forms::Raise(error);
 }

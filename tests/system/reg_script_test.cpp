@@ -44,9 +44,11 @@ protected:
                                    captured_.string() + "\" && exec " ZEPMACHINE_BIN " \"$@\"\n");
         ::chmod(editor_.c_str(), 0755);
         ::setenv("ZEPMACHINE", editor_.c_str(), 1);
+        ::setenv("ZEPSETUP_MODULE", "C:\\Programme\\Zepsetup.exe", 1); // started from here
     }
     void TearDown() override {
         ::unsetenv("ZEPMACHINE");
+        ::unsetenv("ZEPSETUP_MODULE");
         FileStreams::Close(WinRegistry::kScriptStream);
     }
 
@@ -144,7 +146,7 @@ TEST_F(RegScript, RemoveModeTakesBothKeysWithEverythingBelow) {
     EXPECT_EQ(ProcessStarts(), 1);
 }
 
-TEST_F(RegScript, OwnLinesWithEscapedQuotesAndTheFolderRestored) {
+TEST_F(RegScript, OwnLinesWithEscapedQuotesAndTheStartFolderMadeCurrent) {
     ASSERT_TRUE(win::SetCurrentDirectoryA("C:\\WINDOWS\\SYSTEM"));
     WinRegistry::BeginRegScript();
     FileStreams::PrintLine(1, "[HKEY_CLASSES_ROOT\\Directory\\shell\\ZepanuDos]");
@@ -159,7 +161,7 @@ TEST_F(RegScript, OwnLinesWithEscapedQuotesAndTheFolderRestored) {
               Value("DOS &Ebene - Zepanu"));
     char folder[MAX_PATH];
     win::GetCurrentDirectoryA(sizeof folder, folder);
-    EXPECT_STREQ(folder, "C:\\WINDOWS\\SYSTEM");
+    EXPECT_STREQ(folder, "C:\\Programme");
     EXPECT_FALSE(ScriptExists());
     // The key keeps the case it was written with.
     std::string exported;
