@@ -177,6 +177,30 @@ TEST_F(Lz32Copy, TargetOpenedForReadingCannotBeWritten) {
     EXPECT_EQ(ReadHostFile(Temp() / "keep.txt"), "keep");
 }
 
+// Only a file opened just for reading is taken as packed; one opened for reading and
+// writing is copied as it is, and can be written to as well.
+TEST_F(Lz32Copy, ReadWriteHandlesAreRaw) {
+    WriteHostFile(Temp() / "x.tx_", kPacked);
+    WriteHostFile(Temp() / "rw.txt", "0123456789");
+    INT from = Open("C:\\WINDOWS\\TEMP\\x.tx_", OF_READWRITE);
+    INT to = Open("C:\\WINDOWS\\TEMP\\rw.txt", OF_READWRITE);
+    ASSERT_GE(from, 0);
+    ASSERT_GE(to, 0);
+    EXPECT_EQ(win::LZCopy(from, to), static_cast<LONG>(kPacked.size()));
+    win::LZClose(from);
+    win::LZClose(to);
+    EXPECT_EQ(ReadHostFile(Temp() / "rw.txt"), kPacked); // written over from the start
+
+    // OF_CREATE alone opens for writing as well.
+    INT created = Open("C:\\WINDOWS\\TEMP\\made.txt", OF_CREATE);
+    ASSERT_GE(created, 0);
+    from = Open("C:\\WINDOWS\\TEMP\\x.tx_", OF_READ);
+    EXPECT_EQ(win::LZCopy(from, created), static_cast<LONG>(kExpanded.size()));
+    win::LZClose(from);
+    win::LZClose(created);
+    EXPECT_EQ(ReadHostFile(Temp() / "made.txt"), kExpanded);
+}
+
 TEST_F(Lz32, UnknownAlgorithmIsRefusedAtOpen) {
     std::string packed = kPacked;
     packed[8] = 'B';

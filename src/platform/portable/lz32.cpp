@@ -123,20 +123,26 @@ void FillRecord(LPOFSTRUCT record, LPCSTR name, DWORD error) {
 INT LZOpenFileA(LPSTR fileName, LPOFSTRUCT record, WORD style) {
     if (!fileName)
         return LZERROR_BADINHANDLE;
-    portable::OpenMode mode = portable::OpenMode::Read;
-    if (style & OF_CREATE)
-        mode = portable::OpenMode::CreateTruncate;
-    else if (style & (OF_WRITE | OF_READWRITE))
-        mode = portable::OpenMode::Write;
+    // As OpenFile: OF_CREATE makes or empties the file for reading and writing; otherwise
+    // the access bits choose. Only a file opened just for reading is looked at as packed.
+    using Disposition = portable::OpenRequest::Disposition;
+    portable::OpenRequest request;
+    if (style & OF_CREATE) {
+        request = {true, true, Disposition::CreateAlways};
+    } else if (style & OF_READWRITE) {
+        request = {true, true, Disposition::OpenExisting};
+    } else if (style & OF_WRITE) {
+        request = {false, true, Disposition::OpenExisting};
+    }
 
     LzFile file;
-    DWORD rc = portable::CurrentFileSystem().Open(fileName, mode, file.fd);
+    DWORD rc = portable::CurrentFileSystem().Open(fileName, request, file.fd);
     FillRecord(record, fileName, rc);
     SetLastError(rc);
     if (rc != ERROR_SUCCESS)
         return LZERROR_BADINHANDLE;
 
-    if (mode == portable::OpenMode::Read) {
+    if (!request.write) {
         std::uint8_t head[portable::szdd::kHeaderSize];
         ssize_t got = ::read(file.fd.get(), head, sizeof head);
         auto header = portable::szdd::ReadHeader({head, got > 0 ? static_cast<size_t>(got) : 0});
