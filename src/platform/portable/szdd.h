@@ -19,8 +19,8 @@ enum class Format {
 
 struct Header {
     Format format = Format::Plain;
-    std::uint8_t missingChar = 0;        // last character of the expanded file's name
-    std::uint32_t expandedLength = 0;    // as recorded; the stream itself decides
+    std::uint8_t missingChar = 0;     // last character of the expanded file's name
+    std::uint32_t expandedLength = 0; // as recorded; the stream itself decides
 };
 
 // Classifies a file from its first bytes (fewer than kHeaderSize means Plain).
