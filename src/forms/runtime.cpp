@@ -156,7 +156,7 @@ bool Runtime::TakesInput(const Form& form) const {
     return !modal || &form == modal || form.showSerial_ > modal->showSerial_;
 }
 
-void Runtime::Dispatch(const std::function<void()>& handler) {
+void Runtime::Dispatch(std::function<void()> handler) {
     if (!handler)
         return;
     try {

@@ -46,8 +46,8 @@ public:
 
     // ---- Events.
     // Runs an event handler for the user or a timer; errors escaping it go to the
-    // unhandled-error handler.
-    void Dispatch(const std::function<void()>& handler);
+    // unhandled-error handler. The handler is a copy, so it may replace itself.
+    void Dispatch(std::function<void()> handler);
     // Delivers waiting user input and due timer ticks; the number of windows shown.
     int DoEvents();
     // The program's own loop: runs until no window is loaded.
