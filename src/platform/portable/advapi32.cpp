@@ -12,6 +12,7 @@
 #include "platform/portable/sqlite_db.h"
 
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <unordered_map>
 
@@ -117,8 +118,9 @@ void Journal(RegistryStore& store, const std::string& ansiEntry) {
     store.machine().Journal(FromAnsi(ansiEntry));
 }
 
-// Runs one change as a transaction of its own (or as part of an open one); store
-// failures become the registry's I/O error instead of escaping into the program.
+// Runs one change as a transaction of its own (or as part of an open one); failures of the
+// store (or of the machine behind it) become the registry's I/O error instead of escaping
+// into the program.
 template <typename Change> LONG Write(RegistryStore& store, Change change) {
     try {
         bool own = !store.InTransaction();
@@ -132,7 +134,7 @@ template <typename Change> LONG Write(RegistryStore& store, Change change) {
         if (own)
             store.OwnCommitDone(ticket);
         return rc;
-    } catch (const portable::StoreError&) {
+    } catch (const std::exception&) {
         return ERROR_REGISTRY_IO_FAILED;
     }
 }
@@ -140,7 +142,7 @@ template <typename Change> LONG Write(RegistryStore& store, Change change) {
 template <typename Read> LONG ReadGuarded(Read read) {
     try {
         return read();
-    } catch (const portable::StoreError&) {
+    } catch (const std::exception&) {
         return ERROR_REGISTRY_IO_FAILED;
     }
 }

@@ -6,6 +6,7 @@
 #include "platform/portable/registry_store.h"
 #include "platform/portable/sqlite_db.h"
 
+#include <exception>
 #include <optional>
 #include <unordered_map>
 
@@ -371,7 +372,7 @@ ImportReport ImportRegistryScript(Machine& machine, std::string_view script,
         machine.Journal(Summary(name, report));
         txn.Commit();
         report.accepted = true;
-    } catch (const StoreError& e) {
+    } catch (const std::exception& e) { // the store, or memory for a huge script
         report = ImportReport{};
         report.problems.push_back(name + ": the registry could not be written (" + e.what() +
                                   "); nothing imported");
