@@ -216,7 +216,12 @@ void BM_WriteValue(benchmark::State& state) {
     TheShared().secondsPerOp["write " + std::to_string(values)] =
         seconds / static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_WriteValue)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WriteValue)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->MinTime(3)
+    ->Unit(benchmark::kMicrosecond);
 
 // Reads a working set of 1,000 values spread over the registry, as a program reads the few
 // values it needs again and again.
@@ -264,7 +269,12 @@ void BM_ReadValueCold(benchmark::State& state) {
     TheShared().secondsPerOp["cold " + std::to_string(values)] =
         seconds / static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_ReadValueCold)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadValueCold)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->MinTime(3)
+    ->Unit(benchmark::kMicrosecond);
 
 bool HaveWine() {
     return std::system("command -v wine >/dev/null 2>&1") == 0;
