@@ -59,14 +59,16 @@ std::string ModuleFromHost() {
     return "D:\\" + ToAnsi(exe.filename().string());
 }
 
-// Worked out once per value of the environment variable, which only tests change.
+// Worked out once per machine and value of the environment variable (only tests change
+// either), so that a second machine gets its own D: mapping.
 const std::string& ModulePath() {
     static std::string path;
-    static std::optional<std::string> madeFrom;
-    std::string fromEnvironment = Environment("ZEPSETUP_MODULE");
-    if (madeFrom != fromEnvironment) {
-        path = fromEnvironment.empty() ? ModuleFromHost() : ToAnsi(fromEnvironment);
-        madeFrom = fromEnvironment;
+    static std::optional<std::pair<std::string, fs::path>> madeFrom;
+    std::pair<std::string, fs::path> key{Environment("ZEPSETUP_MODULE"),
+                                         portable::CurrentMachine().root()};
+    if (madeFrom != key) {
+        path = key.first.empty() ? ModuleFromHost() : ToAnsi(key.first);
+        madeFrom = key;
     }
     return path;
 }

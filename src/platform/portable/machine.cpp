@@ -31,6 +31,12 @@ std::string NowText() {
     return text;
 }
 
+// Cached: the journal asks on every entry, and a registry write is one entry.
+std::int64_t ProcessId() {
+    static const std::int64_t pid = ::getpid();
+    return pid;
+}
+
 struct Current {
     std::mutex lock;
     std::unique_ptr<Machine> machine;
@@ -167,7 +173,7 @@ void Machine::SetSetting(std::string_view key, std::string_view value) {
 void Machine::Journal(std::string_view entry) {
     db_->Prepare("INSERT INTO journal(time, pid, entry) VALUES(?1, ?2, ?3)")
         .Bind(1, NowText())
-        .Bind(2, static_cast<std::int64_t>(::getpid()))
+        .Bind(2, ProcessId())
         .Bind(3, entry)
         .Run();
 }
