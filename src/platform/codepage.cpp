@@ -106,10 +106,14 @@ unsigned char AnsiUpper(unsigned char c) {
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
         return c - 0x20;
     switch (c) {
-    case 0x9A: return 0x8A; // š
-    case 0x9C: return 0x8C; // œ
-    case 0x9E: return 0x8E; // ž
-    default: return c;
+    case 0x9A:
+        return 0x8A; // š
+    case 0x9C:
+        return 0x8C; // œ
+    case 0x9E:
+        return 0x8E; // ž
+    default:
+        return c;
     }
 }
 

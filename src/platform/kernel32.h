@@ -11,12 +11,6 @@ namespace win {
 using ::CloseHandle;
 using ::CreateDirectoryA;
 using ::CreateFileA;
-using ::GetFileSize;
-using ::MoveFileA;
-using ::MoveFileExA;
-using ::ReadFile;
-using ::SetFilePointer;
-using ::WriteFile;
 using ::DeleteFileA;
 using ::FindClose;
 using ::FindFirstFileA;
@@ -24,16 +18,22 @@ using ::FindNextFileA;
 using ::GetCurrentDirectoryA;
 using ::GetDriveTypeA;
 using ::GetFileAttributesA;
+using ::GetFileSize;
 using ::GetLastError;
 using ::GetLogicalDriveStringsA;
 using ::GetShortPathNameA;
 using ::GetSystemDirectoryA;
 using ::GetTempPathA;
 using ::GetWindowsDirectoryA;
+using ::MoveFileA;
+using ::MoveFileExA;
+using ::ReadFile;
 using ::RemoveDirectoryA;
 using ::SetCurrentDirectoryA;
 using ::SetFileAttributesA;
+using ::SetFilePointer;
 using ::SetLastError;
+using ::WriteFile;
 #else
 DWORD GetLastError();
 void SetLastError(DWORD code);
@@ -59,8 +59,7 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* securityAttributes,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, void* overlapped);
-BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD written,
-               void* overlapped);
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD written, void* overlapped);
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
 DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method);
 // Closes any kernel handle (files, processes).

@@ -279,7 +279,9 @@ inline constexpr COLORREF RGB(BYTE red, BYTE green, BYTE blue) {
            (static_cast<COLORREF>(blue) << 16);
 }
 
-inline HWND WindowHandle(std::intptr_t number) { return reinterpret_cast<HWND>(number); }
+inline HWND WindowHandle(std::intptr_t number) {
+    return reinterpret_cast<HWND>(number);
+}
 inline const HWND HWND_BROADCAST = WindowHandle(0xFFFF);
 inline const HWND HWND_TOP = WindowHandle(0);
 inline const HWND HWND_BOTTOM = WindowHandle(1);

@@ -1,4 +1,5 @@
-// Setup_API: the file and path services (system, Windows and temporary folders, 8.3 paths, expansion).
+// Setup_API: the file and path services (system, Windows and temporary folders, 8.3 paths,
+// expansion).
 #include "system/Setup_API.h"
 
 #include "forms/run_time_error.h"

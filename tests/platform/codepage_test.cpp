@@ -24,16 +24,19 @@ TEST(Codepage, ProgramTextsAreRepresentable) {
 TEST(Codepage, UnrepresentableAndMalformedBecomeQuestionMarks) {
     EXPECT_FALSE(win::IsAnsiRepresentable("日本"));
     EXPECT_EQ(win::ToAnsi("a日b"), "a?b");
-    EXPECT_EQ(win::ToAnsi("a\xC3"), "a?");          // cut sequence
-    EXPECT_EQ(win::ToAnsi("\xC0\xAF"), "?");        // overlong form of '/'
-    EXPECT_EQ(win::ToAnsi("\xED\xA0\x80"), "?");    // surrogate
+    EXPECT_EQ(win::ToAnsi("a\xC3"), "a?");       // cut sequence
+    EXPECT_EQ(win::ToAnsi("\xC0\xAF"), "?");     // overlong form of '/'
+    EXPECT_EQ(win::ToAnsi("\xED\xA0\x80"), "?"); // surrogate
     EXPECT_EQ(win::ToAnsi("€"), "\x80");
 }
 
 TEST(Codepage, UpperCaseFollowsWindows) {
-    EXPECT_EQ(win::AnsiUpper("kontextmen\xFC" "ex"), "KONTEXTMEN\xDC" "EX");
-    EXPECT_EQ(win::AnsiUpper("\xDF"), "\xDF");       // ß has no single upper case
-    EXPECT_EQ(win::AnsiUpper("\xF7"), "\xF7");       // ÷ is no letter
+    EXPECT_EQ(win::AnsiUpper("kontextmen\xFC"
+                             "ex"),
+              "KONTEXTMEN\xDC"
+              "EX");
+    EXPECT_EQ(win::AnsiUpper("\xDF"), "\xDF"); // ß has no single upper case
+    EXPECT_EQ(win::AnsiUpper("\xF7"), "\xF7"); // ÷ is no letter
     EXPECT_EQ(win::AnsiUpper("\x9A\x9C\x9E"), "\x8A\x8C\x8E");
     EXPECT_TRUE(win::AnsiEqualsNoCase("Startmen\xFC", "STARTMEN\xDC"));
     EXPECT_FALSE(win::AnsiEqualsNoCase("Startmenu", "STARTMEN\xDC"));

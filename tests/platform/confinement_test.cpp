@@ -119,7 +119,8 @@ TEST_F(Confinement, NothingOutsideIsReachable) {
         "C:\\WINDOWS\\LPT1.txt",
         "COM1",
         "C:\\" + std::string(300, 'x'),
-        "C:\\a\x01" "b",
+        "C:\\a\x01"
+        "b",
         "C:\\x\\..\\..\\link\\secret.txt",
         "C:\\WINDOWS\\..\\..\\..\\" + host.substr(1),
         "Z:\\secret.txt",
@@ -149,7 +150,7 @@ TEST_F(Confinement, LinksAreInvisibleInsideTheDrive) {
 TEST_F(Confinement, HostNamesWindowsCannotSpellAreInvisible) {
     WriteHostFile(m.DriveC() / "a:b.txt", "x");
     WriteHostFile(m.DriveC() / "bad\xff.txt", "x"); // not UTF-8
-    WriteHostFile(m.DriveC() / "日本.txt", "x");      // not in the ANSI code page
+    WriteHostFile(m.DriveC() / "日本.txt", "x");    // not in the ANSI code page
     WriteHostFile(m.DriveC() / "trail.", "x");
     WriteHostFile(m.DriveC() / "Gro\xC3\x9F.txt", "x"); // ß: fine
     WIN32_FIND_DATAA data;

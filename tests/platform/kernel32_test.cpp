@@ -29,8 +29,8 @@ protected:
         HANDLE h = win::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE) << path << " error " << win::GetLastError();
         DWORD written = 0;
-        ASSERT_TRUE(win::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                                   nullptr));
+        ASSERT_TRUE(
+            win::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
         EXPECT_EQ(written, bytes.size());
         EXPECT_TRUE(win::CloseHandle(h));
     }
@@ -43,7 +43,7 @@ TEST_F(Kernel32, FolderQueriesFollowTheBufferContract) {
     EXPECT_STREQ(buffer, "C:\\WINDOWS\\SYSTEM");
 
     std::memset(buffer, 0xA5, sizeof buffer);
-    EXPECT_EQ(win::GetWindowsDirectoryA(buffer, 10), 11u); // too small: size with the NUL
+    EXPECT_EQ(win::GetWindowsDirectoryA(buffer, 10), 11u);  // too small: size with the NUL
     EXPECT_EQ(static_cast<unsigned char>(buffer[0]), 0xA5); // and nothing written
     EXPECT_EQ(win::GetWindowsDirectoryA(buffer, 11), 10u);
     EXPECT_STREQ(buffer, "C:\\WINDOWS");
@@ -186,8 +186,8 @@ TEST_F(Kernel32, FileStreamsAndDispositions) {
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(win::GetLastError(), ERROR_FILE_EXISTS);
 
-    HANDLE h = win::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0,
-                                nullptr);
+    HANDLE h =
+        win::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_EQ(win::GetFileSize(h, nullptr), 10u);
     EXPECT_EQ(win::SetFilePointer(h, 0, nullptr, FILE_END), 10u);

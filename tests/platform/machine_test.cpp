@@ -19,8 +19,11 @@ using testing_support::TestMachine;
 
 TEST(Machine, FreshMachineIsAGermanWindows95) {
     TestMachine m;
-    const char* folders[] = {"C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS\\TEMP",
-                             "C:\\Programme", "C:\\WINDOWS\\Startmen\xFC\\Programme",
+    const char* folders[] = {"C:\\WINDOWS",
+                             "C:\\WINDOWS\\SYSTEM",
+                             "C:\\WINDOWS\\TEMP",
+                             "C:\\Programme",
+                             "C:\\WINDOWS\\Startmen\xFC\\Programme",
                              "C:\\WINDOWS\\Desktop"};
     for (const char* folder : folders) {
         SCOPED_TRACE(folder);
@@ -73,8 +76,8 @@ TEST(Machine, SelectionOrder) {
     ASSERT_EQ(RunCommand(env + exe + " info", &out), 0) << out;
     EXPECT_NE(out.find(dir.path().string() + "/xdg/zepsetup/machine"), std::string::npos);
     EXPECT_TRUE(portable::Machine::Exists(dir.path() / "xdg" / "zepsetup" / "machine"));
-    ASSERT_EQ(RunCommand("env ZEPSETUP_MACHINE=" + (dir.path() / "m").string() + " XDG_DATA_HOME=" +
-                             dir.path().string() + "/xdg " + exe + " info",
+    ASSERT_EQ(RunCommand("env ZEPSETUP_MACHINE=" + (dir.path() / "m").string() +
+                             " XDG_DATA_HOME=" + dir.path().string() + "/xdg " + exe + " info",
                          &out),
               0);
     EXPECT_NE(out.find("machine: " + fs::canonical(dir.path() / "m").string()), std::string::npos);

@@ -16,7 +16,7 @@ TEST(WinPath, NormalisesLikeWin32) {
         {"C:\\WINDOWS", "C:\\", ERROR_SUCCESS, "C:\\WINDOWS"},
         {"c:/windows/system/", "C:\\", ERROR_SUCCESS, "C:\\windows\\system"},
         {"C:\\", "D:\\", ERROR_SUCCESS, "C:\\"},
-        {"C:", "C:\\WINDOWS", ERROR_SUCCESS, "C:\\WINDOWS"},     // that drive's folder
+        {"C:", "C:\\WINDOWS", ERROR_SUCCESS, "C:\\WINDOWS"}, // that drive's folder
         {"C:", "D:\\X", ERROR_SUCCESS, "C:\\"},
         {"C:temp", "C:\\WINDOWS", ERROR_SUCCESS, "C:\\WINDOWS\\temp"},
         {"SYSTEM", "C:\\WINDOWS", ERROR_SUCCESS, "C:\\WINDOWS\\SYSTEM"},

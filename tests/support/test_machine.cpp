@@ -28,7 +28,9 @@ TestMachine::TestMachine() {
     portable::UseMachine(std::move(machine));
 }
 
-TestMachine::~TestMachine() { portable::UseMachine(nullptr); }
+TestMachine::~TestMachine() {
+    portable::UseMachine(nullptr);
+}
 
 std::string ReadHostFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);

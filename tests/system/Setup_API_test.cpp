@@ -102,7 +102,8 @@ TEST_F(ExpandFileTest, CompressedSourceIsExpanded) {
 
 TEST_F(ExpandFileTest, MissingSourceLeavesAnEmptyTargetAndReportsNothing) {
     WriteHostFile(temp() / "alt.txt", "alter Inhalt");
-    EXPECT_NO_THROW(Setup_API::ExpandFile("C:\\WINDOWS\\TEMP\\fehlt.ex_", "C:\\WINDOWS\\TEMP\\alt.txt"));
+    EXPECT_NO_THROW(
+        Setup_API::ExpandFile("C:\\WINDOWS\\TEMP\\fehlt.ex_", "C:\\WINDOWS\\TEMP\\alt.txt"));
     EXPECT_EQ(ReadHostFile(temp() / "alt.txt"), "");
     EXPECT_NO_THROW(Setup_API::ExpandFile("D:\\fehlt.ex_", "C:\\WINDOWS\\TEMP\\neu.txt"));
     EXPECT_TRUE(fs::exists(temp() / "neu.txt"));

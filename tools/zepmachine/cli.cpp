@@ -12,10 +12,11 @@ bool WantsHelp(std::span<const std::string> args) {
     return false;
 }
 
-portable::Machine& TheMachine() { return portable::CurrentMachine(); }
+portable::Machine& TheMachine() {
+    return portable::CurrentMachine();
+}
 
-void ExpectArgs(std::span<const std::string> args, size_t min, size_t max,
-                std::string_view usage) {
+void ExpectArgs(std::span<const std::string> args, size_t min, size_t max, std::string_view usage) {
     for (const auto& a : args) {
         if (a.size() > 1 && a[0] == '-')
             throw CliError("unknown option " + a + "\nusage: " + std::string(usage), 2);

@@ -44,7 +44,6 @@ bool WantsHelp(std::span<const std::string> args);
 portable::Machine& TheMachine();
 
 // Arguments of a verb without options: throws a usage error unless there are count.
-void ExpectArgs(std::span<const std::string> args, size_t min, size_t max,
-                std::string_view usage);
+void ExpectArgs(std::span<const std::string> args, size_t min, size_t max, std::string_view usage);
 
 } // namespace zepmachine

@@ -75,7 +75,6 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::fprintf(stderr, "zepmachine: unknown verb '%s' (see zepmachine --help)\n",
-                 name.c_str());
+    std::fprintf(stderr, "zepmachine: unknown verb '%s' (see zepmachine --help)\n", name.c_str());
     return 2;
 }

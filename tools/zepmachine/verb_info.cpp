@@ -20,12 +20,18 @@ constexpr std::string_view kUsage =
 
 const char* TypeName(UINT type) {
     switch (type) {
-    case DRIVE_REMOVABLE: return "removable";
-    case DRIVE_FIXED: return "fixed";
-    case DRIVE_CDROM: return "cd-rom";
-    case DRIVE_REMOTE: return "remote";
-    case DRIVE_RAMDISK: return "ramdisk";
-    default: return "unknown";
+    case DRIVE_REMOVABLE:
+        return "removable";
+    case DRIVE_FIXED:
+        return "fixed";
+    case DRIVE_CDROM:
+        return "cd-rom";
+    case DRIVE_REMOTE:
+        return "remote";
+    case DRIVE_RAMDISK:
+        return "ramdisk";
+    default:
+        return "unknown";
     }
 }
 

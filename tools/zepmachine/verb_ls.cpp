@@ -33,12 +33,18 @@ std::string AttributeLetters(DWORD a) {
 
 std::string ErrorText(DWORD rc) {
     switch (rc) {
-    case ERROR_FILE_NOT_FOUND: return "file not found";
-    case ERROR_PATH_NOT_FOUND: return "path not found";
-    case ERROR_NOT_READY: return "drive not ready (no medium)";
-    case ERROR_INVALID_NAME: return "invalid name";
-    case ERROR_FILENAME_EXCED_RANGE: return "path too long";
-    default: return "error " + std::to_string(rc);
+    case ERROR_FILE_NOT_FOUND:
+        return "file not found";
+    case ERROR_PATH_NOT_FOUND:
+        return "path not found";
+    case ERROR_NOT_READY:
+        return "drive not ready (no medium)";
+    case ERROR_INVALID_NAME:
+        return "invalid name";
+    case ERROR_FILENAME_EXCED_RANGE:
+        return "path too long";
+    default:
+        return "error " + std::to_string(rc);
     }
 }
 
@@ -74,7 +80,8 @@ int Run(std::span<const std::string> args) {
                         static_cast<unsigned>(e.attributes),
                         static_cast<unsigned long long>(e.size));
         } else {
-            std::printf("%-12s %s %10llu  %s\n", alias.c_str(), AttributeLetters(e.attributes).c_str(),
+            std::printf("%-12s %s %10llu  %s\n", alias.c_str(),
+                        AttributeLetters(e.attributes).c_str(),
                         static_cast<unsigned long long>(e.size), name.c_str());
         }
     }

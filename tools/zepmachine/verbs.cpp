@@ -17,17 +17,8 @@ extern const Verb kRunVerb;
 
 std::span<const Verb> Verbs() {
     static const Verb* const kAll[] = {
-        &kInitVerb,
-        &kInfoVerb,
-        &kLsVerb,
-        &kRegeditVerb,
-        &kRegVerb,
-        &kLogVerb,
-        &kWindowsVerb,
-        &kDisplayVerb,
-        &kClockVerb,
-        &kBootVerb,
-        &kRunVerb,
+        &kInitVerb,    &kInfoVerb,    &kLsVerb,    &kRegeditVerb, &kRegVerb, &kLogVerb,
+        &kWindowsVerb, &kDisplayVerb, &kClockVerb, &kBootVerb,    &kRunVerb,
     };
     static std::vector<Verb> verbs;
     if (verbs.empty()) {

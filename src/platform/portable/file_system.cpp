@@ -5,8 +5,8 @@
 #include "platform/portable/sqlite_db.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,8 +35,7 @@ constexpr DWORD kStoredAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HID
                                     FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
 UniqueFd OpenDirAt(int dirFd, const std::string& name) {
-    return UniqueFd(::openat(dirFd, name.c_str(),
-                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    return UniqueFd(::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 // The visible Windows name of a host entry, or nothing when Windows could not name it.
@@ -51,7 +50,9 @@ std::optional<std::string> WindowsName(const std::string& hostName) {
     return ansi;
 }
 
-std::string UpperKey(std::string_view ansi) { return win::FromAnsi(win::AnsiUpper(ansi)); }
+std::string UpperKey(std::string_view ansi) {
+    return win::FromAnsi(win::AnsiUpper(ansi));
+}
 
 // DOS wildcard match, case-insensitive: * any run, ? one character.
 bool Glob(std::string_view pattern, std::string_view name) {
@@ -61,9 +62,8 @@ bool Glob(std::string_view pattern, std::string_view name) {
             starP = p++;
             starN = n;
         } else if (p < pattern.size() &&
-                   (pattern[p] == '?' ||
-                    win::AnsiUpper(static_cast<unsigned char>(pattern[p])) ==
-                        win::AnsiUpper(static_cast<unsigned char>(name[n])))) {
+                   (pattern[p] == '?' || win::AnsiUpper(static_cast<unsigned char>(pattern[p])) ==
+                                             win::AnsiUpper(static_cast<unsigned char>(name[n])))) {
             ++p;
             ++n;
         } else if (starP != std::string_view::npos) {
@@ -158,8 +158,8 @@ std::vector<DirEntry> FileSystem::ScanHost(int dirFd) {
         e.longName = std::move(*ansi);
         e.attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
         e.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-        e.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
-                       st.st_mtim.tv_nsec;
+        e.modifiedNs =
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
         entries.push_back(std::move(e));
     }
     ::closedir(dir);
@@ -180,8 +180,7 @@ std::vector<DirEntry> FileSystem::ScanHost(int dirFd) {
 
 // Brings the stored aliases of a folder in line with what the host holds: entries made
 // outside the machine get an alias, rows of vanished entries go.
-void FileSystem::SyncNames(const std::string& dirKey, std::vector<DirEntry>& entries,
-                           bool locked) {
+void FileSystem::SyncNames(const std::string& dirKey, std::vector<DirEntry>& entries, bool locked) {
     Database& db = machine_.store();
     struct Row {
         std::string shortName;
@@ -192,8 +191,8 @@ void FileSystem::SyncNames(const std::string& dirKey, std::vector<DirEntry>& ent
     auto& select = db.Prepare("SELECT upper, short, attrs FROM names WHERE dir = ?1");
     select.Bind(1, dirKey);
     while (select.Step())
-        rows[select.Text(0)] = Row{win::ToAnsi(select.Text(1)),
-                                   static_cast<DWORD>(select.Int(2)), false};
+        rows[select.Text(0)] =
+            Row{win::ToAnsi(select.Text(1)), static_cast<DWORD>(select.Int(2)), false};
 
     bool stale = false;
     for (auto& e : entries) {
@@ -339,8 +338,8 @@ UINT FileSystem::DriveType(std::string_view root) {
                 root[1] == ':';
     if (!form)
         return DRIVE_NO_ROOT_DIR;
-    auto drive = machine_.FindDrive(static_cast<char>(win::AnsiUpper(
-        static_cast<unsigned char>(root[0]))));
+    auto drive =
+        machine_.FindDrive(static_cast<char>(win::AnsiUpper(static_cast<unsigned char>(root[0]))));
     return drive ? drive->type : DRIVE_NO_ROOT_DIR;
 }
 
@@ -517,8 +516,10 @@ DWORD FileSystem::ShortPath(std::string_view path, std::string& out) {
 DWORD FileSystem::Open(std::string_view path, OpenMode mode, UniqueFd& fd) {
     using D = OpenRequest::Disposition;
     switch (mode) {
-    case OpenMode::Read: return Open(path, OpenRequest{true, false, D::OpenExisting}, fd);
-    case OpenMode::Write: return Open(path, OpenRequest{false, true, D::OpenExisting}, fd);
+    case OpenMode::Read:
+        return Open(path, OpenRequest{true, false, D::OpenExisting}, fd);
+    case OpenMode::Write:
+        return Open(path, OpenRequest{false, true, D::OpenExisting}, fd);
     case OpenMode::CreateTruncate:
         return Open(path, OpenRequest{false, true, D::CreateAlways}, fd);
     }
@@ -531,8 +532,8 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
     if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
         return rc;
     bool creates = request.disposition != D::OpenExisting;
-    bool truncates = request.disposition == D::CreateAlways ||
-                     request.disposition == D::TruncateExisting;
+    bool truncates =
+        request.disposition == D::CreateAlways || request.disposition == D::TruncateExisting;
     Need need = request.write || creates ? Need::Write : Need::Read;
     Transaction txn(machine_.store());
     Located at;
@@ -543,11 +544,10 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
     bool exists = at.leaf.has_value();
     if (exists && request.disposition == D::CreateNew)
         return ERROR_FILE_EXISTS;
-    if (!exists && (request.disposition == D::OpenExisting ||
-                    request.disposition == D::TruncateExisting))
+    if (!exists &&
+        (request.disposition == D::OpenExisting || request.disposition == D::TruncateExisting))
         return ERROR_FILE_NOT_FOUND;
-    if (exists && (request.write || truncates) &&
-        (at.leaf->attributes & FILE_ATTRIBUTE_READONLY))
+    if (exists && (request.write || truncates) && (at.leaf->attributes & FILE_ATTRIBUTE_READONLY))
         return ERROR_ACCESS_DENIED;
 
     int flags = O_NOFOLLOW | O_CLOEXEC;
@@ -591,8 +591,8 @@ DWORD FileSystem::Move(std::string_view from, std::string_view to, bool replace)
         return ERROR_FILE_NOT_FOUND;
     if (DWORD rc = Locate(target, Need::Write, dst); rc != ERROR_SUCCESS)
         return rc;
-    bool sameEntry = dst.leaf && dst.dirKey == src.dirKey &&
-                     dst.leaf->hostName == src.leaf->hostName;
+    bool sameEntry =
+        dst.leaf && dst.dirKey == src.dirKey && dst.leaf->hostName == src.leaf->hostName;
     if (dst.leaf && !sameEntry) {
         if (!replace || dst.leaf->IsDirectory() || src.leaf->IsDirectory())
             return ERROR_ALREADY_EXISTS;
@@ -607,8 +607,8 @@ DWORD FileSystem::Move(std::string_view from, std::string_view to, bool replace)
     std::string newHost = win::FromAnsi(dst.leafName);
     if (dst.leaf && !sameEntry)
         newHost = dst.leaf->hostName;
-    if (::renameat(src.dirFd.get(), src.leaf->hostName.c_str(), dst.dirFd.get(),
-                   newHost.c_str()) != 0)
+    if (::renameat(src.dirFd.get(), src.leaf->hostName.c_str(), dst.dirFd.get(), newHost.c_str()) !=
+        0)
         return ERROR_ACCESS_DENIED;
 
     DWORD attributes = src.leaf->attributes & kStoredAttributes;

@@ -44,10 +44,10 @@ private:
 };
 
 struct DirEntry {
-    std::string hostName;   // UTF-8, as on the host
-    std::string longName;   // Windows-1252
-    std::string shortName;  // Windows-1252, upper case
-    DWORD attributes = 0;   // FILE_ATTRIBUTE_DIRECTORY included for folders
+    std::string hostName;  // UTF-8, as on the host
+    std::string longName;  // Windows-1252
+    std::string shortName; // Windows-1252, upper case
+    DWORD attributes = 0;  // FILE_ATTRIBUTE_DIRECTORY included for folders
     std::uint64_t size = 0;
     std::int64_t modifiedNs = 0; // since the Unix epoch
     bool IsDirectory() const { return attributes & FILE_ATTRIBUTE_DIRECTORY; }

@@ -19,8 +19,7 @@ KernelObject* LookUpHandle(HANDLE handle);
 // False when the handle is not open.
 bool RemoveHandle(HANDLE handle);
 
-template <typename T>
-T* HandleAs(HANDLE handle) {
+template <typename T> T* HandleAs(HANDLE handle) {
     return dynamic_cast<T*>(LookUpHandle(handle));
 }
 

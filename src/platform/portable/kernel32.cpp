@@ -17,7 +17,9 @@ namespace {
 
 thread_local DWORD lastError = ERROR_SUCCESS;
 
-portable::FileSystem& Files() { return portable::CurrentFileSystem(); }
+portable::FileSystem& Files() {
+    return portable::CurrentFileSystem();
+}
 
 // Copies text into a caller's buffer of size characters, by the Win32 rule above.
 DWORD ToBuffer(const std::string& text, LPSTR buffer, DWORD size) {
@@ -68,9 +70,13 @@ struct FindState : portable::KernelObject {
 
 } // namespace
 
-DWORD GetLastError() { return lastError; }
+DWORD GetLastError() {
+    return lastError;
+}
 
-void SetLastError(DWORD code) { lastError = code; }
+void SetLastError(DWORD code) {
+    lastError = code;
+}
 
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
     return ToBuffer(Folder("system_dir", "C:\\WINDOWS\\SYSTEM"), buffer, size);
@@ -107,7 +113,9 @@ BOOL SetCurrentDirectoryA(LPCSTR path) {
     return Result(Files().SetCurrentDirectory(path));
 }
 
-UINT GetDriveTypeA(LPCSTR root) { return Files().DriveType(root ? root : ""); }
+UINT GetDriveTypeA(LPCSTR root) {
+    return Files().DriveType(root ? root : "");
+}
 
 DWORD GetLogicalDriveStringsA(DWORD size, LPSTR buffer) {
     std::string list;

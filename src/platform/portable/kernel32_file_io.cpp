@@ -32,12 +32,24 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, void*, DWORD disposition, D
     request.read = access & GENERIC_READ;
     request.write = access & GENERIC_WRITE;
     switch (disposition) {
-    case CREATE_NEW: request.disposition = D::CreateNew; break;
-    case CREATE_ALWAYS: request.disposition = D::CreateAlways; break;
-    case OPEN_EXISTING: request.disposition = D::OpenExisting; break;
-    case OPEN_ALWAYS: request.disposition = D::OpenAlways; break;
-    case TRUNCATE_EXISTING: request.disposition = D::TruncateExisting; break;
-    default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
+    case CREATE_NEW:
+        request.disposition = D::CreateNew;
+        break;
+    case CREATE_ALWAYS:
+        request.disposition = D::CreateAlways;
+        break;
+    case OPEN_EXISTING:
+        request.disposition = D::OpenExisting;
+        break;
+    case OPEN_ALWAYS:
+        request.disposition = D::OpenAlways;
+        break;
+    case TRUNCATE_EXISTING:
+        request.disposition = D::TruncateExisting;
+        break;
+    default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
     }
     if (!path) {
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -124,10 +136,9 @@ DWORD SetFilePointer(HANDLE handle, LONG distance, PLONG distanceHigh, DWORD met
         SetLastError(ERROR_INVALID_HANDLE);
         return INVALID_SET_FILE_POINTER;
     }
-    std::int64_t offset = distanceHigh
-                              ? (static_cast<std::int64_t>(*distanceHigh) << 32) |
-                                    static_cast<std::uint32_t>(distance)
-                              : distance;
+    std::int64_t offset = distanceHigh ? (static_cast<std::int64_t>(*distanceHigh) << 32) |
+                                             static_cast<std::uint32_t>(distance)
+                                       : distance;
     int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : SEEK_END;
     off_t at = ::lseek(file->fd.get(), offset, whence);
     if (at < 0) {
@@ -144,7 +155,9 @@ BOOL CloseHandle(HANDLE object) {
     return Result(portable::RemoveHandle(object) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE);
 }
 
-BOOL MoveFileA(LPCSTR from, LPCSTR to) { return MoveFileExA(from, to, 0); }
+BOOL MoveFileA(LPCSTR from, LPCSTR to) {
+    return MoveFileExA(from, to, 0);
+}
 
 BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
     if (!from || !to)

@@ -23,9 +23,9 @@ public:
 };
 
 struct Drive {
-    char letter = 0;                // upper case
-    UINT type = DRIVE_NO_ROOT_DIR;  // DRIVE_FIXED, DRIVE_CDROM, DRIVE_REMOVABLE
-    std::filesystem::path host;     // absolute host folder; empty without a medium
+    char letter = 0;               // upper case
+    UINT type = DRIVE_NO_ROOT_DIR; // DRIVE_FIXED, DRIVE_CDROM, DRIVE_REMOVABLE
+    std::filesystem::path host;    // absolute host folder; empty without a medium
     bool HasMedium() const { return !host.empty(); }
     bool ReadOnly() const { return type == DRIVE_CDROM; }
 };

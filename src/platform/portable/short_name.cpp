@@ -11,7 +11,15 @@ bool IsForbiddenInLongName(unsigned char c) {
     if (c < 0x20)
         return true;
     switch (c) {
-    case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+    case '\\':
+    case '/':
+    case ':':
+    case '*':
+    case '?':
+    case '"':
+    case '<':
+    case '>':
+    case '|':
         return true;
     default:
         return false;
@@ -25,8 +33,22 @@ bool IsShortNameChar(unsigned char c) {
     if (c >= '0' && c <= '9')
         return true;
     switch (c) {
-    case '$': case '%': case '\'': case '-': case '_': case '@': case '~': case '`': case '!':
-    case '(': case ')': case '{': case '}': case '^': case '#': case '&':
+    case '$':
+    case '%':
+    case '\'':
+    case '-':
+    case '_':
+    case '@':
+    case '~':
+    case '`':
+    case '!':
+    case '(':
+    case ')':
+    case '{':
+    case '}':
+    case '^':
+    case '#':
+    case '&':
         return true;
     default:
         break;
@@ -36,7 +58,9 @@ bool IsShortNameChar(unsigned char c) {
     return c >= 0xA1;
 }
 
-std::string Tail(unsigned number) { return "~" + std::to_string(number); }
+std::string Tail(unsigned number) {
+    return "~" + std::to_string(number);
+}
 
 } // namespace
 

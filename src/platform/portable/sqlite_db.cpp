@@ -12,7 +12,9 @@ namespace {
 
 } // namespace
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
 
 Statement& Statement::Bind(int index, std::string_view text) {
     if (sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
@@ -63,7 +65,9 @@ void Statement::Run() {
     }
 }
 
-std::int64_t Statement::Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+std::int64_t Statement::Int(int column) const {
+    return sqlite3_column_int64(stmt_, column);
+}
 
 std::string Statement::Text(int column) const {
     auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
@@ -126,9 +130,13 @@ Statement& Database::Prepare(std::string_view sql) {
     return *slot;
 }
 
-std::int64_t Database::LastInsertId() const { return sqlite3_last_insert_rowid(db_); }
+std::int64_t Database::LastInsertId() const {
+    return sqlite3_last_insert_rowid(db_);
+}
 
-int Database::Changes() const { return sqlite3_changes(db_); }
+int Database::Changes() const {
+    return sqlite3_changes(db_);
+}
 
 Transaction::Transaction(Database& db) : db_(db) {
     if (sqlite3_get_autocommit(db_.handle()) == 0)

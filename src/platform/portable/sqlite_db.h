@@ -4,9 +4,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <stdexcept>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>

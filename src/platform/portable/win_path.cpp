@@ -6,11 +6,17 @@
 namespace portable {
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
-bool HasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
+bool HasWildcard(std::string_view s) {
+    return s.find_first_of("*?") != std::string_view::npos;
+}
 
 std::string_view TrimTrailingDotsAndBlanks(std::string_view s) {
     if (s == "." || s == "..")

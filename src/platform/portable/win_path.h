@@ -13,8 +13,8 @@
 namespace portable {
 
 struct WinPath {
-    char drive = 0;                       // upper case
-    std::vector<std::string> components;  // Windows-1252, as written (case kept)
+    char drive = 0;                      // upper case
+    std::vector<std::string> components; // Windows-1252, as written (case kept)
     bool trailingSeparator = false;
 
     bool IsRoot() const { return components.empty(); }
