@@ -12,10 +12,6 @@
 
 namespace portable::ini {
 
-std::vector<std::string> SplitLines(std::string_view text);
-// Each line followed by CR LF.
-std::string JoinLines(const std::vector<std::string>& lines);
-
 // The name between the brackets of a section header line.
 std::optional<std::string_view> SectionName(std::string_view line);
 

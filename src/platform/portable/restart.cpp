@@ -5,6 +5,7 @@
 #include "platform/portable/ini_file.h"
 #include "platform/portable/machine.h"
 #include "platform/portable/text_files.h"
+#include "platform/text_lines.h"
 
 namespace portable {
 namespace {
@@ -66,7 +67,7 @@ BootReport Boot(FileSystem& files) {
     std::string text;
     report.hadWininit = ReadWholeFile(files, wininit, text) == ERROR_SUCCESS;
     if (report.hadWininit) {
-        std::vector<std::string> lines = ini::SplitLines(text);
+        std::vector<std::string> lines = win::SplitLines(text);
         if (auto section = ini::FindSection(lines, "rename")) {
             for (size_t i = section->header + 1; i < section->end; ++i) {
                 auto entry = ini::ParseEntry(lines[i]);
