@@ -104,41 +104,6 @@ bool SameFiles(const fs::path& a, const fs::path& b) {
     }
 }
 
-class FdSource : public szdd::ByteSource {
-public:
-    explicit FdSource(int fd) : fd_(fd) {}
-    long Read(std::uint8_t* buffer, size_t size) override {
-        ssize_t n;
-        do
-            n = ::read(fd_, buffer, size);
-        while (n < 0 && errno == EINTR);
-        return static_cast<long>(n);
-    }
-
-private:
-    int fd_;
-};
-
-class FdSink : public szdd::ByteSink {
-public:
-    explicit FdSink(int fd) : fd_(fd) {}
-    bool Write(const std::uint8_t* data, size_t size) override {
-        while (size > 0) {
-            ssize_t n = ::write(fd_, data, size);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            data += n;
-            size -= static_cast<size_t>(n);
-        }
-        return true;
-    }
-
-private:
-    int fd_;
-};
-
 bool ExpandOurs(const fs::path& from, const fs::path& to) {
     int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -147,8 +112,8 @@ bool ExpandOurs(const fs::path& from, const fs::path& to) {
         std::uint8_t head[szdd::kHeaderSize];
         ok = ::read(in, head, sizeof head) == static_cast<ssize_t>(sizeof head) &&
              szdd::ReadHeader(head).format == szdd::Format::Compressed;
-        FdSource source(in);
-        FdSink sink(out);
+        szdd::FdSource source(in);
+        szdd::FdSink sink(out);
         ok = ok && szdd::ExpandStream(source, sink).status == szdd::Status::Ok;
     }
     if (in >= 0)

@@ -42,44 +42,9 @@ LzFile* Find(INT handle) {
     return it == Table().open.end() ? nullptr : &it->second;
 }
 
-class FdSource : public portable::szdd::ByteSource {
-public:
-    explicit FdSource(int fd) : fd_(fd) {}
-    long Read(std::uint8_t* buffer, size_t size) override {
-        for (;;) {
-            ssize_t n = ::read(fd_, buffer, size);
-            if (n >= 0 || errno != EINTR)
-                return static_cast<long>(n);
-        }
-    }
-
-private:
-    int fd_;
-};
-
-class FdSink : public portable::szdd::ByteSink {
-public:
-    explicit FdSink(int fd) : fd_(fd) {}
-    bool Write(const std::uint8_t* data, size_t size) override {
-        while (size > 0) {
-            ssize_t n = ::write(fd_, data, size);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            data += n;
-            size -= static_cast<size_t>(n);
-        }
-        return true;
-    }
-
-private:
-    int fd_;
-};
-
 portable::szdd::Result CopyPlain(int from, int to) {
-    FdSource source(from);
-    FdSink sink(to);
+    portable::szdd::FdSource source(from);
+    portable::szdd::FdSink sink(to);
     std::vector<std::uint8_t> buffer(1 << 20);
     portable::szdd::Result result;
     for (;;) {
@@ -166,8 +131,8 @@ LONG LZCopy(INT source, INT dest) {
         return LZERROR_BADOUTHANDLE;
     portable::szdd::Result result;
     if (from->format == Format::Compressed) {
-        FdSource input(from->fd.get());
-        FdSink output(to->fd.get());
+        portable::szdd::FdSource input(from->fd.get());
+        portable::szdd::FdSink output(to->fd.get());
         result = portable::szdd::ExpandStream(input, output);
     } else {
         result = CopyPlain(from->fd.get(), to->fd.get());

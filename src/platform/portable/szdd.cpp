@@ -1,8 +1,10 @@
 #include "platform/portable/szdd.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 namespace portable::szdd {
 namespace {
@@ -206,6 +208,27 @@ Result ExpandStream(std::span<const std::uint8_t> body, ByteSink& output) {
     if (expander.failed())
         return {Status::WriteError, expander.written()};
     return Finish(expander);
+}
+
+long FdSource::Read(std::uint8_t* buffer, size_t size) {
+    for (;;) {
+        ssize_t n = ::read(fd_, buffer, size);
+        if (n >= 0 || errno != EINTR)
+            return static_cast<long>(n);
+    }
+}
+
+bool FdSink::Write(const std::uint8_t* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd_, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
 }
 
 } // namespace portable::szdd

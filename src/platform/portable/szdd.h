@@ -39,6 +39,26 @@ public:
     virtual bool Write(const std::uint8_t* data, size_t size) = 0;
 };
 
+// A host file descriptor as source or sink (reads and writes retried on EINTR, writes
+// completed in full).
+class FdSource : public ByteSource {
+public:
+    explicit FdSource(int fd) : fd_(fd) {}
+    long Read(std::uint8_t* buffer, size_t size) override;
+
+private:
+    int fd_;
+};
+
+class FdSink : public ByteSink {
+public:
+    explicit FdSink(int fd) : fd_(fd) {}
+    bool Write(const std::uint8_t* data, size_t size) override;
+
+private:
+    int fd_;
+};
+
 enum class Status { Ok, ReadError, WriteError };
 
 struct Result {
