@@ -7,6 +7,7 @@
 #include "forms/global_form.h"
 #include "forms/picture_box.h"
 #include "forms/run_time_error.h"
+#include "support/error_of.h"
 #include "support/ui_fixture.h"
 
 #include <gtest/gtest.h>
@@ -27,14 +28,7 @@ public:
 };
 forms::Global<Panel> ThePanel;
 
-int ErrorOf(const std::function<void()>& statement) {
-    try {
-        statement();
-    } catch (const forms::RunTimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing_support::ErrorOf;
 
 using Controls = UiTest;
 

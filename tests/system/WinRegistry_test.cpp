@@ -5,6 +5,7 @@
 #include "forms/run_time_error.h"
 #include "platform/advapi32.h"
 #include "platform/codepage.h"
+#include "support/error_of.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>
@@ -66,14 +67,7 @@ bool KeyExists(WinRegistry::Root root, const std::string& subKey) {
     return rc == ERROR_SUCCESS;
 }
 
-int ErrorOf(const std::function<void()>& statement) {
-    try {
-        statement();
-    } catch (const forms::RunTimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing_support::ErrorOf;
 
 class WinRegistryTest : public ::testing::Test {
 protected:

@@ -7,6 +7,7 @@
 
 #include "forms/run_time_error.h"
 #include "platform/kernel32.h"
+#include "support/error_of.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>
@@ -25,14 +26,7 @@ using WinRegistry::HKCR;
 using WinRegistry::HKLM;
 using WinRegistry::Value;
 
-int ErrorOf(const std::function<void()>& statement) {
-    try {
-        statement();
-    } catch (const forms::RunTimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing_support::ErrorOf;
 
 class RegScript : public ::testing::Test {
 protected:
