@@ -1,8 +1,8 @@
 // zepmachine info: what the machine is made of.
 #include "cli.h"
 
+#include "platform/portable/display.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/sqlite_db.h"
 
 #include <cstdio>
 
@@ -46,16 +46,11 @@ int Run(std::span<const std::string> args) {
     std::printf("  windows  %s\n", machine.Setting("windows_dir").c_str());
     std::printf("  system   %s\n", machine.Setting("system_dir").c_str());
     std::printf("  temp     %s\n", machine.Setting("temp_dir").c_str());
+    portable::Display d = portable::ReadDisplay(machine);
     std::printf("\ndisplay:\n");
-    auto& stmt = machine.store().Prepare(
-        "SELECT key, value FROM settings WHERE key LIKE 'display.%' ORDER BY key");
-    bool any = false;
-    while (stmt.Step()) {
-        any = true;
-        std::printf("  %-8s %s\n", stmt.Text(0).substr(8).c_str(), stmt.Text(1).c_str());
-    }
-    if (!any)
-        std::printf("  (defaults)\n");
+    std::printf("  screen   %dx%d pixels, %d dpi\n", d.width, d.height, d.dpi);
+    std::printf("  colours  %d bits per pixel, %d plane(s)\n", d.bitsPerPixel, d.planes);
+    std::printf("  taskbar  %s\n", d.taskbar ? portable::RectText(*d.taskbar).c_str() : "none");
     return 0;
 }
 
