@@ -1,6 +1,9 @@
 #include "cli.h"
 
+#include "platform/portable/display.h"
 #include "platform/portable/machine.h"
+
+#include <cstdio>
 
 namespace zepmachine {
 
@@ -14,6 +17,15 @@ bool WantsHelp(std::span<const std::string> args) {
 
 portable::Machine& TheMachine() {
     return portable::CurrentMachine();
+}
+
+void PrintDisplay(const portable::Display& d, std::string_view indent) {
+    std::string in(indent);
+    std::printf("%sscreen   %dx%d pixels, %d dpi\n", in.c_str(), d.width, d.height, d.dpi);
+    std::printf("%scolours  %d bits per pixel, %d plane(s)\n", in.c_str(), d.bitsPerPixel,
+                d.planes);
+    std::printf("%staskbar  %s\n", in.c_str(),
+                d.taskbar ? portable::RectText(*d.taskbar).c_str() : "none");
 }
 
 void ExpectArgs(std::span<const std::string> args, size_t min, size_t max, std::string_view usage) {

@@ -10,7 +10,8 @@
 
 namespace portable {
 class Machine;
-}
+struct Display;
+} // namespace portable
 
 namespace zepmachine {
 
@@ -42,6 +43,9 @@ bool WantsHelp(std::span<const std::string> args);
 // The machine selected by --machine (already applied) or by the usual rules; opened (and
 // the default one created) on first use.
 portable::Machine& TheMachine();
+
+// Screen, colours and taskbar, one line each, every line starting with indent.
+void PrintDisplay(const portable::Display& display, std::string_view indent);
 
 // Arguments of a verb without options: throws a usage error unless there are count.
 void ExpectArgs(std::span<const std::string> args, size_t min, size_t max, std::string_view usage);

@@ -67,10 +67,7 @@ int Run(std::span<const std::string> args) {
     portable::Machine& machine = TheMachine();
     for (size_t i = 0; i < args.size(); i += 2)
         Apply(machine, args[i], args[i + 1]);
-    portable::Display d = portable::ReadDisplay(machine);
-    std::printf("screen   %dx%d pixels, %d dpi\n", d.width, d.height, d.dpi);
-    std::printf("colours  %d bits per pixel, %d plane(s)\n", d.bitsPerPixel, d.planes);
-    std::printf("taskbar  %s\n", d.taskbar ? portable::RectText(*d.taskbar).c_str() : "none");
+    PrintDisplay(portable::ReadDisplay(machine), "");
     return 0;
 }
 

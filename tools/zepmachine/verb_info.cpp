@@ -46,11 +46,8 @@ int Run(std::span<const std::string> args) {
     std::printf("  windows  %s\n", machine.Setting("windows_dir").c_str());
     std::printf("  system   %s\n", machine.Setting("system_dir").c_str());
     std::printf("  temp     %s\n", machine.Setting("temp_dir").c_str());
-    portable::Display d = portable::ReadDisplay(machine);
     std::printf("\ndisplay:\n");
-    std::printf("  screen   %dx%d pixels, %d dpi\n", d.width, d.height, d.dpi);
-    std::printf("  colours  %d bits per pixel, %d plane(s)\n", d.bitsPerPixel, d.planes);
-    std::printf("  taskbar  %s\n", d.taskbar ? portable::RectText(*d.taskbar).c_str() : "none");
+    PrintDisplay(portable::ReadDisplay(machine), "  ");
     return 0;
 }
 
