@@ -182,6 +182,30 @@ void Refresh(RegistryStore& store, OpenKey& key) {
     key.haveSubkeys = key.haveValues = false;
 }
 
+// Hands the index-th entry of a key's enumeration snapshot (sub-key names or values) to
+// use. The snapshot is taken on first use after the registry changed; a predefined root has
+// no open handle of its own, so a scratch snapshot serves that one call.
+template <typename Item, typename Load, typename Use>
+LONG EnumEntry(HKEY key, DWORD index, bool OpenKey::*have, std::vector<Item> OpenKey::*items,
+               Load load, Use use) {
+    std::lock_guard guard(TheHandles().lock);
+    return ReadGuarded([&]() -> LONG {
+        Resolved at;
+        if (LONG rc = Resolve(key, at); rc != ERROR_SUCCESS)
+            return rc;
+        OpenKey scratch;
+        OpenKey& open = at.open ? *at.open : scratch;
+        Refresh(*at.store, open);
+        if (!(open.*have)) {
+            open.*items = load(*at.store, at.id);
+            open.*have = true;
+        }
+        if (index >= (open.*items).size())
+            return ERROR_NO_MORE_ITEMS;
+        return use((open.*items)[index]);
+    });
+}
+
 } // namespace
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
@@ -344,57 +368,35 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD 
                    LPSTR keyClass, LPDWORD classSize, PFILETIME lastWriteTime) {
     if (reserved)
         return ERROR_INVALID_PARAMETER;
-    std::lock_guard guard(TheHandles().lock);
-    return ReadGuarded([&]() -> LONG {
-        Resolved at;
-        if (LONG rc = Resolve(key, at); rc != ERROR_SUCCESS)
-            return rc;
-        OpenKey scratch;
-        OpenKey& open = at.open ? *at.open : scratch;
-        Refresh(*at.store, open);
-        if (!open.haveSubkeys) {
-            open.subkeys = at.store->SubkeyNames(at.id);
-            open.haveSubkeys = true;
-        }
-        if (index >= open.subkeys.size())
-            return ERROR_NO_MORE_ITEMS;
-        if (LONG rc = CopyOut(open.subkeys[index], name, nameSize); rc != ERROR_SUCCESS)
-            return rc;
-        if (keyClass && classSize && *classSize)
-            keyClass[0] = '\0';
-        if (classSize)
-            *classSize = 0;
-        if (lastWriteTime)
-            *lastWriteTime = FILETIME{0, 0};
-        return ERROR_SUCCESS;
-    });
+    auto load = [](RegistryStore& store, KeyId id) { return store.SubkeyNames(id); };
+    return EnumEntry(key, index, &OpenKey::haveSubkeys, &OpenKey::subkeys, load,
+                     [&](const std::string& subkey) -> LONG {
+                         if (LONG rc = CopyOut(subkey, name, nameSize); rc != ERROR_SUCCESS)
+                             return rc;
+                         if (keyClass && classSize && *classSize)
+                             keyClass[0] = '\0';
+                         if (classSize)
+                             *classSize = 0;
+                         if (lastWriteTime)
+                             *lastWriteTime = FILETIME{0, 0};
+                         return ERROR_SUCCESS;
+                     });
 }
 
 LONG RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD reserved,
                    LPDWORD type, LPBYTE data, LPDWORD dataSize) {
     if (reserved || (data && !dataSize))
         return ERROR_INVALID_PARAMETER;
-    std::lock_guard guard(TheHandles().lock);
-    return ReadGuarded([&]() -> LONG {
-        Resolved at;
-        if (LONG rc = Resolve(key, at); rc != ERROR_SUCCESS)
-            return rc;
-        OpenKey scratch;
-        OpenKey& open = at.open ? *at.open : scratch;
-        Refresh(*at.store, open);
-        if (!open.haveValues) {
-            open.values = at.store->Values(at.id);
-            open.haveValues = true;
-        }
-        if (index >= open.values.size())
-            return ERROR_NO_MORE_ITEMS;
-        const auto& value = open.values[index];
-        if (LONG rc = CopyOut(value.name, valueName, valueNameSize); rc != ERROR_SUCCESS)
-            return rc;
-        if (type)
-            *type = value.type;
-        return CopyData(value.data, data, dataSize);
-    });
+    auto load = [](RegistryStore& store, KeyId id) { return store.Values(id); };
+    return EnumEntry(key, index, &OpenKey::haveValues, &OpenKey::values, load,
+                     [&](const portable::NamedValue& value) -> LONG {
+                         LONG rc = CopyOut(value.name, valueName, valueNameSize);
+                         if (rc != ERROR_SUCCESS)
+                             return rc;
+                         if (type)
+                             *type = value.type;
+                         return CopyData(value.data, data, dataSize);
+                     });
 }
 
 } // namespace win
