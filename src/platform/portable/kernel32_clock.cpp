@@ -56,6 +56,7 @@ void Sleep(DWORD milliseconds) {
         portable::VirtualTime() += milliseconds;
         return;
     }
+    portable::LetGoOfStore();
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 

@@ -193,6 +193,7 @@ DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
+    portable::LetGoOfStore();
     if (milliseconds == INFINITE)
         return process->Poll(true) ? WAIT_OBJECT_0 : WAIT_FAILED;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);

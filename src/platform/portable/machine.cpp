@@ -232,6 +232,13 @@ FileSystem& CurrentFileSystem() {
     return *TheCurrent().files;
 }
 
+void LetGoOfStore() {
+    Current& current = TheCurrent();
+    std::lock_guard guard(current.lock);
+    if (current.machine)
+        current.machine->store().LetGo();
+}
+
 void UseMachine(std::unique_ptr<Machine> machine) {
     Current& current = TheCurrent();
     std::lock_guard guard(current.lock);

@@ -79,6 +79,9 @@ private:
 Machine& CurrentMachine();
 // Replaces the current machine (tools and tests); resets the process's file state.
 void UseMachine(std::unique_ptr<Machine> machine);
+// Before the process waits: ends the current machine's kept read transaction, if a machine
+// is open (see Database::LetGo).
+void LetGoOfStore();
 // Where CurrentMachine() would look, without opening anything.
 std::filesystem::path SelectMachineFolder();
 // The machine folder that contains host path p, if any.

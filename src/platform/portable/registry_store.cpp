@@ -126,10 +126,7 @@ std::shared_ptr<RegistryStore> RegistryStore::Of(Machine& machine) {
     // Pages are read through a memory map rather than a read call each, so a lookup costs
     // the same in a large registry as in a small one.
     machine.store().Exec("PRAGMA mmap_size=268435456");
-    // Each change is a commit of its own; checkpoints (and their syncs) every 10,000 pages
-    // rather than every 1,000, and a page cache of up to 32 MB, keep that cheap also when the
-    // registry is large.
-    machine.store().Exec("PRAGMA wal_autocheckpoint=10000");
+    // A page cache of up to 32 MB keeps lookups in a large registry cheap.
     machine.store().Exec("PRAGMA cache_size=-32768");
     auto store = std::make_shared<RegistryStore>(machine);
     {
@@ -149,7 +146,7 @@ Database& RegistryStore::db() {
 }
 
 bool RegistryStore::InTransaction() {
-    return sqlite3_get_autocommit(db().handle()) == 0;
+    return db().InWriteTransaction();
 }
 
 void RegistryStore::Validate() {

@@ -1,5 +1,7 @@
 #include "platform/portable/sqlite_db.h"
 
+#include "platform/portable/wal_write_buffer.h"
+
 #include <memory>
 #include <sqlite3.h>
 
@@ -11,6 +13,9 @@ namespace {
 }
 
 } // namespace
+
+Statement::Statement(Database& owner, sqlite3_stmt* stmt)
+    : owner_(owner), db_(owner.handle()), stmt_(stmt) {}
 
 Statement::~Statement() {
     sqlite3_finalize(stmt_);
@@ -43,11 +48,13 @@ Statement& Statement::BindNull(int index) {
 }
 
 bool Statement::Step() {
+    if (!sqlite3_stmt_busy(stmt_))
+        owner_.BeforeStatement(stmt_);
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)
         return true;
     if (rc == SQLITE_DONE) {
-        sqlite3_reset(stmt_); // ends the implicit read transaction at once
+        sqlite3_reset(stmt_); // ends an implicit transaction at once
         return false;
     }
     std::string sql = sqlite3_sql(stmt_) ? sqlite3_sql(stmt_) : "";
@@ -87,7 +94,7 @@ bool Statement::IsNull(int column) const {
 
 Database::Database(const std::filesystem::path& file, bool create) {
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
-    if (sqlite3_open_v2(file.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(file.c_str(), &db_, flags, BufferedWalVfs()) != SQLITE_OK) {
         std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
         sqlite3_close(db_);
         db_ = nullptr;
@@ -97,14 +104,84 @@ Database::Database(const std::filesystem::path& file, bool create) {
     Exec("PRAGMA journal_mode=WAL");
     Exec("PRAGMA synchronous=NORMAL");
     Exec("PRAGMA foreign_keys=ON");
+    // The log and its index are open by now.
+    LinkWalBuffer(db_);
+    watch_ = std::make_unique<WalWatch>(db_);
+    checkpointer_ = std::make_unique<Checkpointer>(db_, file);
 }
 
 Database::~Database() {
+    LetGo();
+    checkpointer_.reset(); // before the close, which checkpoints what is left
+    for (sqlite3_stmt* stmt : controls_)
+        sqlite3_finalize(stmt);
     cache_.clear();
+    watch_.reset();
     sqlite3_close(db_);
 }
 
+bool Database::InWriteTransaction() const {
+    return !reading_ && sqlite3_get_autocommit(db_) == 0;
+}
+
+void Database::LetGo() {
+    if (!reading_)
+        return;
+    reading_ = false;
+    // A read-only transaction always commits; statements still stepping keep their own
+    // snapshot until they are reset.
+    if (Run(Control::Commit) != SQLITE_DONE)
+        Run(Control::Rollback);
+}
+
+int Database::Run(Control control) {
+    static constexpr const char* kText[] = {"BEGIN", "BEGIN IMMEDIATE", "COMMIT", "ROLLBACK"};
+    auto index = static_cast<size_t>(control);
+    sqlite3_stmt*& stmt = controls_[index];
+    if (!stmt && sqlite3_prepare_v2(db_, kText[index], -1, &stmt, nullptr) != SQLITE_OK)
+        return sqlite3_errcode(db_);
+    int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    return rc;
+}
+
+void Database::BeginWrite() {
+    LetGo();
+    if (Run(Control::BeginImmediate) != SQLITE_DONE)
+        Fail(db_, "BEGIN IMMEDIATE");
+}
+
+void Database::CommitWrite() {
+    if (Run(Control::Commit) != SQLITE_DONE)
+        Fail(db_, "COMMIT");
+}
+
+void Database::RollbackWrite() {
+    Run(Control::Rollback);
+}
+
+void Database::BeforeStatement(sqlite3_stmt* stmt) {
+    if (InWriteTransaction())
+        return;
+    if (!sqlite3_stmt_readonly(stmt)) {
+        LetGo(); // a write outside a Transaction commits on its own, on the newest data
+        return;
+    }
+    // The copy of the WAL index header is taken before the snapshot is (at the statement's
+    // first read), so a commit in between only renews the snapshot once too often.
+    bool changed = watch_->Changed();
+    if (reading_ && !changed && sqlite3_get_autocommit(db_) == 0)
+        return;
+    LetGo();
+    if (!watch_->Watching())
+        return; // without the watch there is no telling when to renew: one per statement
+    if (Run(Control::Begin) == SQLITE_DONE)
+        reading_ = true;
+}
+
 void Database::Exec(std::string_view sql) {
+    if (!InWriteTransaction())
+        LetGo();
     char* error = nullptr;
     std::string text(sql);
     if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
@@ -126,7 +203,7 @@ Statement& Database::Prepare(std::string_view sql) {
         SQLITE_OK)
         Fail(db_, "sqlite3_prepare (" + key + ")");
     auto& slot = cache_[key];
-    slot = std::make_unique<Statement>(db_, stmt);
+    slot = std::make_unique<Statement>(*this, stmt);
     return *slot;
 }
 
@@ -139,20 +216,20 @@ int Database::Changes() const {
 }
 
 Transaction::Transaction(Database& db) : db_(db) {
-    if (sqlite3_get_autocommit(db_.handle()) == 0)
+    if (db_.InWriteTransaction())
         return; // already inside a transaction: join it
-    db_.Exec("BEGIN IMMEDIATE");
+    db_.BeginWrite();
     owner_ = true;
 }
 
 Transaction::~Transaction() {
     if (owner_ && !done_)
-        sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        db_.RollbackWrite();
 }
 
 void Transaction::Commit() {
     if (owner_ && !done_)
-        db_.Exec("COMMIT");
+        db_.CommitWrite();
     done_ = true;
 }
 

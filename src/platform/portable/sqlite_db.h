@@ -1,6 +1,18 @@
 // A small RAII layer over SQLite for the machine's store: one connection, prepared
 // statements cached by text, and transactions that roll back unless committed.
+//
+// Reads outside a write transaction share one read transaction that stays open from
+// statement to statement for as long as no other connection commits (watched in the WAL
+// index, without a system call). Beginning and ending a read transaction takes half a dozen
+// lock and stat calls, which would otherwise be most of the cost of a lookup. Every
+// statement still sees every commit made before it starts: a commit anywhere ends the kept
+// transaction before the next statement runs, and so does any write of this connection.
+// LetGo() ends it at once; a process calls it before it waits, so that a kept snapshot
+// does not hold back other processes' checkpoints.
 #pragma once
+
+#include "platform/portable/checkpointer.h"
+#include "platform/portable/wal_watch.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -22,9 +34,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+class Database;
+
 class Statement {
 public:
-    Statement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
+    Statement(Database& owner, sqlite3_stmt* stmt);
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     ~Statement();
@@ -46,6 +60,7 @@ public:
     bool IsNull(int column) const;
 
 private:
+    Database& owner_;
     sqlite3* db_;
     sqlite3_stmt* stmt_;
 };
@@ -66,10 +81,34 @@ public:
     std::int64_t LastInsertId() const;
     int Changes() const;
     sqlite3* handle() { return db_; }
+    Checkpointer& checkpointer() { return *checkpointer_; }
+
+    // True inside a transaction that may write (a Transaction, or BEGIN run through Exec);
+    // false when only the kept read transaction is open.
+    bool InWriteTransaction() const;
+    // Ends the kept read transaction, if any.
+    void LetGo();
+
+    // The statements of a write transaction (as Transaction uses them); Begin and Commit
+    // throw on failure.
+    void BeginWrite();
+    void CommitWrite();
+    void RollbackWrite();
 
 private:
+    friend class Statement;
+    enum class Control { Begin, BeginImmediate, Commit, Rollback };
+    // Runs a transaction statement, prepared once: compiling one costs more than running it.
+    int Run(Control control);
+    // Before the first step of a statement: keeps, renews or ends the read transaction.
+    void BeforeStatement(sqlite3_stmt* stmt);
+
     sqlite3* db_ = nullptr;
     std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;
+    std::unique_ptr<WalWatch> watch_;
+    std::unique_ptr<Checkpointer> checkpointer_;
+    sqlite3_stmt* controls_[4] = {};
+    bool reading_ = false; // the kept read transaction is open
 };
 
 // BEGIN IMMEDIATE on construction, ROLLBACK on destruction unless Commit() ran. Nested

@@ -28,6 +28,8 @@ public:
     // True when the header differs from the copy taken by the previous call (or cannot be
     // read consistently, or is not mapped); the copy is renewed.
     bool Changed();
+    // False when the index is not mapped (Changed() then always answers true).
+    bool Watching() const { return header_ != nullptr; }
 
     // The header's commit counter (it goes up by one with every commit of any connection),
     // when the header can be read consistently.
