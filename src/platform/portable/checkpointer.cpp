@@ -33,7 +33,11 @@ int Checkpointer::OnCommit(void* self, sqlite3*, const char*, int pages) {
 
 void Checkpointer::Commit(int pages) {
     if (pages < kThreshold)
-        return; // the common case, without a lock
+        return;            // the common case, without a lock
+    if (pages >= kLimit) { // the thread cannot keep up (slow syncs): copy here, as SQLite would
+        sqlite3_wal_checkpoint_v2(writer_, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        return;
+    }
     std::unique_lock guard(lock_);
     if (caughtUp_) {
         caughtUp_ = false;
@@ -63,6 +67,7 @@ sqlite3* Checkpointer::Open() {
 }
 
 bool Checkpointer::CopyLog(sqlite3* db) {
+    int leftBefore = -1;
     int copiedBefore = -1;
     while (true) {
         int log = 0;
@@ -70,10 +75,16 @@ bool Checkpointer::CopyLog(sqlite3* db) {
         if (sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_PASSIVE, &log, &copied) !=
             SQLITE_OK)
             return false;
-        if (log - copied <= kTail)
+        int left = log - copied;
+        if (left <= kTail)
             return true;
         if (copied <= copiedBefore)
             return false; // held back by a reader (or the log started afresh meanwhile)
+        // A writer that commits faster than a pass (and its syncs) can follow would keep the
+        // log from ever starting afresh: it gets the rest once passes stop gaining on it.
+        if (leftBefore >= 0 && left > leftBefore / 2)
+            return true;
+        leftBefore = left;
         copiedBefore = copied;
     }
 }

@@ -10,8 +10,9 @@
 //
 // The log can only start again from its beginning when it has been copied completely at
 // the moment a write transaction begins, which a thread running beside a busy writer never
-// sees. So once the thread is within a few pages of the end, the writer copies that short
-// tail itself, at its next commit, and its next transaction starts the log afresh.
+// sees. So once the thread is within a few pages of the end (or no longer gains on a writer
+// that commits without pause), the writer copies the rest itself, at its next commit, and
+// its next transaction starts the log afresh.
 #pragma once
 
 #include <condition_variable>
@@ -27,6 +28,9 @@ class Checkpointer {
 public:
     // Pages in the log after which copying starts.
     static constexpr int kThreshold = 1000;
+    // Pages in the log at which the writer copies it itself, whatever the thread is doing,
+    // so that the log stays bounded where syncs are slow.
+    static constexpr int kLimit = 16 * kThreshold;
     // Pages the thread may leave for the writer to copy.
     static constexpr int kTail = 64;
 
@@ -45,8 +49,9 @@ private:
     void Commit(int pages);
     void Run();
     sqlite3* Open();
-    // One pass: copies until at most kTail pages are left or no more can be copied (a
-    // reader still uses them). True when the writer may copy the rest.
+    // One pass: copies until at most kTail pages are left, until it no longer gains on the
+    // writer, or until no more can be copied (a reader still uses them). True when the
+    // writer is to copy the rest.
     bool CopyLog(sqlite3* db);
 
     sqlite3* writer_;
