@@ -2,6 +2,7 @@
 
 #include "platform/portable/wal_write_buffer.h"
 
+#include <pthread.h>
 #include <sqlite3.h>
 
 namespace portable {
@@ -90,6 +91,7 @@ bool Checkpointer::CopyLog(sqlite3* db) {
 }
 
 void Checkpointer::Run() {
+    pthread_setname_np(pthread_self(), "checkpointer"); // for ps, top and profilers
     sqlite3* db = nullptr;
     std::unique_lock guard(lock_);
     while (true) {
