@@ -67,13 +67,6 @@ bool SchemaExists(Database& db) {
     return exists;
 }
 
-std::string CacheKey(KeyId key, std::string_view upper) {
-    std::string k = std::to_string(key);
-    k += '\\';
-    k += upper;
-    return k;
-}
-
 std::string_view WithoutTrailingSeparator(std::string_view path) {
     if (!path.empty() && path.back() == '\\')
         path.remove_suffix(1);
@@ -83,7 +76,15 @@ std::string_view WithoutTrailingSeparator(std::string_view path) {
 } // namespace
 
 std::string UpperKeyName(std::string_view ansi) {
-    return win::FromAnsi(win::AnsiUpper(ansi));
+    // Names are nearly always ASCII, which is the same in UTF-8: one pass, one allocation.
+    std::string upper(ansi.size(), '\0');
+    for (size_t i = 0; i < ansi.size(); ++i) {
+        auto c = static_cast<unsigned char>(ansi[i]);
+        if (c >= 0x80)
+            return win::FromAnsi(win::AnsiUpper(ansi));
+        upper[i] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 0x20 : c);
+    }
+    return upper;
 }
 
 bool SplitKeyPath(std::string_view path, std::vector<std::string_view>& out) {
@@ -139,7 +140,11 @@ std::shared_ptr<RegistryStore> RegistryStore::Of(Machine& machine) {
 }
 
 RegistryStore::RegistryStore(Machine& machine)
-    : machine_(machine), watch_(machine.store().handle()) {}
+    : machine_(machine), watch_(machine.store().handle()) {
+    // Buckets for a full cache from the start: growing one rehashes every entry again.
+    keys_.reserve(kMaxCacheEntries);
+    values_.reserve(kMaxCacheEntries);
+}
 
 Database& RegistryStore::db() {
     return machine_.store();
@@ -202,7 +207,7 @@ std::optional<KeyId> RegistryStore::FindKey(KeyId start, std::string_view path) 
     path = WithoutTrailingSeparator(path);
     if (path.empty())
         return start;
-    std::string cacheKey = CacheKey(start, UpperKeyName(path));
+    CacheKey cacheKey{start, UpperKeyName(path)};
     if (auto hit = keys_.find(cacheKey); hit != keys_.end())
         return hit->second;
     std::vector<std::string_view> parts;
@@ -286,18 +291,16 @@ void RegistryStore::DeleteKey(KeyId key, std::int64_t& keys, std::int64_t& value
 }
 
 std::optional<StoredValue> RegistryStore::GetValue(KeyId key, std::string_view name) {
-    std::string upper = UpperKeyName(name);
-    std::string cacheKey = CacheKey(key, upper);
+    CacheKey cacheKey{key, UpperKeyName(name)};
     if (auto hit = values_.find(cacheKey); hit != values_.end())
         return hit->second;
     auto& stmt = db().Prepare("SELECT type, data FROM reg_values WHERE key = ?1 AND upper = ?2");
-    stmt.Bind(1, key).Bind(2, upper);
+    stmt.Bind(1, key).Bind(2, cacheKey.upper);
     if (!stmt.Step())
         return std::nullopt;
     StoredValue value;
     value.type = static_cast<DWORD>(stmt.Int(0));
-    auto bytes = stmt.Blob(1);
-    value.data.assign(bytes.begin(), bytes.end());
+    value.data = stmt.BlobView(1);
     stmt.Reset();
     if (!InTransaction()) {
         TrimCaches();
@@ -308,7 +311,7 @@ std::optional<StoredValue> RegistryStore::GetValue(KeyId key, std::string_view n
 
 void RegistryStore::SetValue(KeyId key, std::string_view name, DWORD type, std::string_view data) {
     std::string upper = UpperKeyName(name);
-    values_.erase(CacheKey(key, upper));
+    values_.erase(CacheKey{key, upper});
     // An existing value keeps the spelling of its name, as on Windows.
     db().Prepare(R"sql(
         INSERT INTO reg_values(key, name, upper, type, data) VALUES(?1, ?2, ?3, ?4, ?5)
@@ -324,7 +327,7 @@ void RegistryStore::SetValue(KeyId key, std::string_view name, DWORD type, std::
 
 bool RegistryStore::DeleteValue(KeyId key, std::string_view name) {
     std::string upper = UpperKeyName(name);
-    values_.erase(CacheKey(key, upper));
+    values_.erase(CacheKey{key, upper});
     db().Prepare("DELETE FROM reg_values WHERE key = ?1 AND upper = ?2")
         .Bind(1, key)
         .Bind(2, upper)

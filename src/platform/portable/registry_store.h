@@ -116,8 +116,20 @@ private:
     WalWatch watch_;
     std::int64_t dataVersion_ = -1;
     std::uint64_t localChanges_ = 0;
-    std::unordered_map<std::string, KeyId> keys_;         // "start\UPPER\PATH" -> key
-    std::unordered_map<std::string, StoredValue> values_; // "key\UPPER NAME" -> value
+    // A key or value by where it starts and its upper-case path or name.
+    struct CacheKey {
+        KeyId at;
+        std::string upper;
+        bool operator==(const CacheKey&) const = default;
+    };
+    struct CacheKeyHash {
+        size_t operator()(const CacheKey& k) const {
+            return std::hash<std::string>{}(k.upper) ^
+                   (static_cast<size_t>(k.at) * 0x9E3779B97F4A7C15ull);
+        }
+    };
+    std::unordered_map<CacheKey, KeyId, CacheKeyHash> keys_;         // start, UPPER\PATH
+    std::unordered_map<CacheKey, StoredValue, CacheKeyHash> values_; // key, UPPER NAME
 };
 
 // The Windows-1252 upper case of a name as the store keeps it for lookups (UTF-8).

@@ -88,6 +88,12 @@ std::vector<std::uint8_t> Statement::Blob(int column) const {
     return data ? std::vector<std::uint8_t>(data, data + size) : std::vector<std::uint8_t>();
 }
 
+std::string_view Statement::BlobView(int column) const {
+    auto* data = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+    auto size = static_cast<size_t>(sqlite3_column_bytes(stmt_, column));
+    return data ? std::string_view(data, size) : std::string_view();
+}
+
 bool Statement::IsNull(int column) const {
     return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
 }

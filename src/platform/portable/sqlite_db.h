@@ -57,6 +57,8 @@ public:
     std::int64_t Int(int column) const;
     std::string Text(int column) const;
     std::vector<std::uint8_t> Blob(int column) const;
+    // The column's bytes, valid until the next step or reset.
+    std::string_view BlobView(int column) const;
     bool IsNull(int column) const;
 
 private:
