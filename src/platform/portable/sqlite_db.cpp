@@ -167,8 +167,8 @@ void Database::RollbackWrite() {
 }
 
 void Database::BeforeStatement(sqlite3_stmt* stmt) {
-    if (InWriteTransaction())
-        return;
+    if (!watch_ || InWriteTransaction())
+        return; // still opening, or inside a write transaction
     if (!sqlite3_stmt_readonly(stmt)) {
         LetGo(); // a write outside a Transaction commits on its own, on the newest data
         return;

@@ -19,7 +19,20 @@ struct ShimFile;
 struct Gathered {
     std::string bytes;
     sqlite3_int64 offset = 0;
+    bool commitFrame = false; // the last header gathered is that of a commit frame
 };
+
+constexpr int kWalHeaderSize = 32;
+constexpr int kFrameHeaderSize = 24;
+
+// A frame header names the database's size in pages (big-endian, bytes 4-7) on the frame
+// that commits, and zero on every other frame.
+bool IsCommitFrameHeader(const void* data, int amount, sqlite3_int64 offset) {
+    if (amount != kFrameHeaderSize || offset < kWalHeaderSize)
+        return false;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    return (bytes[4] | bytes[5] | bytes[6] | bytes[7]) != 0;
+}
 
 struct ShimFile {
     sqlite3_file base;
@@ -91,7 +104,16 @@ int Write(sqlite3_file* f, const void* data, int amount, sqlite3_int64 offset) {
         g->offset = offset;
     }
     g->bytes.append(static_cast<const char*>(data), static_cast<size_t>(amount));
-    return SQLITE_OK;
+    if (IsCommitFrameHeader(data, amount, offset)) {
+        g->commitFrame = true;
+        return SQLITE_OK;
+    }
+    if (!g->commitFrame)
+        return SQLITE_OK;
+    // The commit frame's page is the transaction's last write: it goes out now, so that a
+    // failure reaches SQLite while it can still abandon the commit.
+    g->commitFrame = false;
+    return Flush(file);
 }
 
 int Truncate(sqlite3_file* f, sqlite3_int64 size) {

@@ -3,12 +3,15 @@
 //
 // SQLite writes every frame of the log as two writes, a 24-byte header and the page; a
 // commit of two pages was four system calls, a large part of what a small change costs.
-// Frames only count once the commit publishes them in the WAL index header, and SQLite
-// always passes a memory barrier (xShmBarrier on the database file) before it does so;
-// that barrier, and anything that reads, syncs, sizes or closes the log, writes what has
-// gathered first. A process killed in between loses only frames nobody could have seen.
+// A transaction's gathered frames are written when its commit frame's page arrives, so a
+// failed write fails the commit as it would have without gathering (before that, 64 KiB at
+// a time). Frames only count once the commit publishes them in the WAL index header, and
+// SQLite always passes a memory barrier (xShmBarrier on the database file) before it does
+// so: that barrier, and anything that reads, syncs, sizes or closes the log, writes
+// whatever is still gathered first. A process killed in between loses only frames nobody
+// could have seen.
 //
-// Only a log linked to its database file (Link, for a connection that has both open) is
+// Only a log linked to its database file (LinkWalBuffer, for a connection with both open) is
 // buffered; any other file goes straight through, so nothing depends on the link being
 // made.
 #pragma once
