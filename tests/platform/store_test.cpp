@@ -64,6 +64,15 @@ protected:
     fs::path file_;
 };
 
+TEST_F(Store, NewAndReopenedStoresKeepReadsAndGatherLogWrites) {
+    Database created(dir_ / "new.db", true);
+    EXPECT_TRUE(created.KeepsReads());
+    EXPECT_TRUE(created.GathersLogWrites());
+    Database reopened(file_, false);
+    EXPECT_TRUE(reopened.KeepsReads());
+    EXPECT_TRUE(reopened.GathersLogWrites());
+}
+
 TEST_F(Store, EveryStatementSeesWhatOthersCommittedBeforeIt) {
     Database reader(file_, false);
     Database writer(file_, false);

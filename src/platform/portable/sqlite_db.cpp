@@ -110,8 +110,9 @@ Database::Database(const std::filesystem::path& file, bool create) {
     Exec("PRAGMA journal_mode=WAL");
     Exec("PRAGMA synchronous=NORMAL");
     Exec("PRAGMA foreign_keys=ON");
-    // The log and its index are open by now.
-    LinkWalBuffer(db_);
+    // A first read opens the log and maps its index (a new store opens them no earlier).
+    Exec("SELECT 1 FROM sqlite_master LIMIT 1");
+    gathering_ = LinkWalBuffer(db_);
     watch_ = std::make_unique<WalWatch>(db_);
     checkpointer_ = std::make_unique<Checkpointer>(db_, file);
 }

@@ -90,6 +90,10 @@ public:
     bool InWriteTransaction() const;
     // Ends the kept read transaction, if any.
     void LetGo();
+    // Whether reads keep their transaction (the WAL index is watched) and the log's writes
+    // are gathered; both hold for every store opened in WAL mode.
+    bool KeepsReads() const { return watch_ && watch_->Watching(); }
+    bool GathersLogWrites() const { return gathering_; }
 
     // The statements of a write transaction (as Transaction uses them); Begin and Commit
     // throw on failure.
@@ -111,6 +115,7 @@ private:
     std::unique_ptr<Checkpointer> checkpointer_;
     sqlite3_stmt* controls_[4] = {};
     bool reading_ = false; // the kept read transaction is open
+    bool gathering_ = false;
 };
 
 // BEGIN IMMEDIATE on construction, ROLLBACK on destruction unless Commit() ran. Nested
