@@ -13,8 +13,6 @@ constexpr char kName[] = "zepsetup-wal";
 // a full disk); a page is at most 64 KiB, so 64 KiB gathered plus one frame stays below.
 constexpr size_t kMaxGathered = 64 * 1024;
 
-struct ShimFile;
-
 // What a buffered log has gathered: bytes for one contiguous range of the file.
 struct Gathered {
     std::string bytes;
