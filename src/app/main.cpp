@@ -1,5 +1,6 @@
 // zepsetup: the setup and removal program. The argument text belongs to the program
-// (see start_up.cpp); host settings come from the environment (backend_choice.h).
+// (see start_up.cpp); host settings come from the environment (backend_choice.h). The exit
+// status tells how the run ended (app::Outcome).
 #include "app/error_model.h"
 #include "app/program_state.h"
 #include "app/start_up.h"
@@ -28,7 +29,7 @@ int Run() {
         throw;
     }
     runtime.SetBackend(nullptr);
-    return 0;
+    return static_cast<int>(app::RunOutcome);
 }
 
 } // namespace
@@ -43,5 +44,5 @@ int main() {
     } catch (const std::exception& error) {
         std::fprintf(stderr, "zepsetup: %s\n", error.what());
     }
-    return 1;
+    return static_cast<int>(app::Outcome::CouldNotRun);
 }

@@ -20,4 +20,18 @@ extern bool IconDepthWas16;
 // The welcome animation's counter; only grows.
 extern std::int16_t AnimStep;
 
+// How a run ended, as the host process's exit status tells scripts. The numbers follow a
+// widespread installer's exit codes where one fits (0, 1, 2, 5); the two restart outcomes
+// have numbers of their own.
+enum class Outcome : int {
+    Completed = 0,           // installed (or removed)
+    CouldNotRun = 1,         // bad host settings or UI script; the user interface failed
+    NothingDone = 2,         // declined or cancelled before anything was installed/removed
+    CancelledDuringCopy = 5, // the user cancelled during the copy (folder recycled)
+    RestartNeeded = 9,       // completed; the restart question was answered No
+    RestartStarted = 10,     // completed; Windows was asked to restart
+};
+// Where the run stands; Main sets NothingDone, the windows move it on.
+extern Outcome RunOutcome;
+
 } // namespace app

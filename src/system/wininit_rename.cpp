@@ -24,26 +24,49 @@ bool SameLine(std::string_view a, std::string_view b) {
     return win::AnsiEqualsNoCase(Trim(a), Trim(b));
 }
 
-// Lines not in [from, to) of lines, each once, in their order.
-std::vector<std::string> Missing(const std::vector<std::string>& lines, size_t from, size_t to,
+bool IsRenameHeader(std::string_view line) {
+    return win::AnsiEqualsNoCase(Trim(line), "[RENAME]");
+}
+
+// The [RENAME] sections of lines, each as [first line, end).
+std::vector<std::pair<size_t, size_t>> RenameSections(const std::vector<std::string>& lines) {
+    std::vector<std::pair<size_t, size_t>> sections;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (!IsRenameHeader(lines[i]))
+            continue;
+        size_t end = i + 1;
+        while (end < lines.size() && !IsHeader(lines[end]))
+            ++end;
+        sections.emplace_back(i + 1, end);
+        i = end - 1;
+    }
+    return sections;
+}
+
+// Wanted lines that no section has, each once, in their order.
+std::vector<std::string> Missing(const std::vector<std::string>& lines,
+                                 const std::vector<std::pair<size_t, size_t>>& sections,
                                  const std::vector<std::string>& wanted) {
     std::vector<std::string> missing;
     for (const auto& w : wanted) {
         auto same = [&](const std::string& line) { return SameLine(line, w); };
-        bool present = std::any_of(lines.begin() + static_cast<std::ptrdiff_t>(from),
-                                   lines.begin() + static_cast<std::ptrdiff_t>(to), same) ||
-                       std::any_of(missing.begin(), missing.end(), same);
+        bool present = std::any_of(missing.begin(), missing.end(), same);
+        for (auto [from, to] : sections) {
+            present = present || std::any_of(lines.begin() + static_cast<std::ptrdiff_t>(from),
+                                             lines.begin() + static_cast<std::ptrdiff_t>(to), same);
+        }
         if (!present)
             missing.push_back(w);
     }
     return missing;
 }
 
-std::string AppendSection(std::string_view text, const std::vector<std::string>& lines) {
+std::string AppendSection(std::string_view text, std::string_view header,
+                          const std::vector<std::string>& lines) {
     std::string out(text);
     if (!out.empty() && out.back() != '\n')
         out += "\r\n";
-    out += "[RENAME]\r\n";
+    out += std::string(header) + "\r\n";
     for (const auto& line : lines)
         out += line + "\r\n";
     return out + "\r\n";
@@ -89,20 +112,16 @@ void WriteWininit(const std::string& path, const std::string& sibling, const std
 
 } // namespace
 
-std::string WithRenameLines(std::string_view text, const std::vector<std::string>& wanted) {
+std::string WithRenameLines(std::string_view text, const std::vector<std::string>& wanted,
+                            std::string_view header) {
     std::vector<std::string> lines = SplitLines(text);
-    auto header = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
-        return win::AnsiEqualsNoCase(Trim(line), "[RENAME]");
-    });
-    if (header == lines.end())
-        return AppendSection(text, Missing(lines, 0, 0, wanted));
-    size_t start = static_cast<size_t>(header - lines.begin()) + 1;
-    size_t end = start;
-    while (end < lines.size() && !IsHeader(lines[end]))
-        ++end;
-    std::vector<std::string> missing = Missing(lines, start, end, wanted);
+    auto sections = RenameSections(lines);
+    std::vector<std::string> missing = Missing(lines, sections, wanted);
+    if (sections.empty())
+        return AppendSection(text, header, missing);
     if (missing.empty())
         return std::string(text);
+    auto [start, end] = sections.front();
     size_t at = end;
     while (at > start && Trim(lines[at - 1]).empty())
         --at;
@@ -110,14 +129,14 @@ std::string WithRenameLines(std::string_view text, const std::vector<std::string
     return JoinLines(lines);
 }
 
-void AddRenameLines(const std::vector<std::string>& lines) {
+void AddRenameLines(const std::vector<std::string>& lines, std::string_view header) {
     std::string folder = win::ToAnsi(Setup_API::GetWindowsDir());
     std::string path = folder + "\\WININIT.INI";
     std::vector<std::string> ansi;
     for (const auto& line : lines)
         ansi.push_back(win::ToAnsi(line));
     std::string before = ReadWininit(path);
-    std::string after = WithRenameLines(before, ansi);
+    std::string after = WithRenameLines(before, ansi, win::ToAnsi(header));
     if (after == before && !before.empty())
         return;
     WriteWininit(path, folder + "\\WININIT.$$$", after);

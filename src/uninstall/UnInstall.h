@@ -1,9 +1,8 @@
-// The removal confirmation, the first window of the removal run.
-//
-// PLACEHOLDER: the question and its buttons are built by the removal's own work item.
-// Until then it is an empty window with its caption that can be closed.
+// The removal confirmation, the first window of the removal run: "Ja" runs the removal in
+// the progress window, "Nein!" and the close box end the program with nothing changed.
 #pragma once
 
+#include "forms/controls.h"
 #include "forms/global_form.h"
 
 namespace uninstall {
@@ -11,6 +10,15 @@ namespace uninstall {
 class UnInstallForm : public forms::Form {
 public:
     UnInstallForm();
+    void Form_Load() override;
+
+    forms::Label Label1{*this, "Label1"};
+    forms::CommandButton Command1{*this, "Command1"};
+    forms::CommandButton Command2{*this, "Command2"};
+
+private:
+    void Command1_Click();
+    void Command2_Click();
 };
 
 inline forms::Global<UnInstallForm> UnInstall;

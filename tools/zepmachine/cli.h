@@ -47,6 +47,10 @@ portable::Machine& TheMachine();
 // Screen, colours and taskbar, one line each, every line starting with indent.
 void PrintDisplay(const portable::Display& display, std::string_view indent);
 
+// Starts the machine's program (a Windows path) with the argument text and waits for it;
+// its exit status. Throws CliError when there is no such program file.
+int RunMachineProgram(const std::string& program, const std::string& arguments);
+
 // Arguments of a verb without options: throws a usage error unless there are count.
 void ExpectArgs(std::span<const std::string> args, size_t min, size_t max, std::string_view usage);
 

@@ -26,7 +26,9 @@ constexpr std::string_view kUsage =
     "  ZEPSETUP_MODULE        WINPATH as a full path (GetModuleFileName; its folder is\n"
     "                         the application path)\n"
     "  ZEPSETUP_COMMAND_LINE  WINPATH, a blank and ARGS joined by blanks\n"
-    "                         (GetCommandLine; the argument text is ARGS)\n";
+    "                         (GetCommandLine; the argument text is ARGS)\n"
+    "  ZEPMACHINE             this zepmachine, the machine's registry editor for\n"
+    "                         `regedit /s` started by the program\n";
 
 std::string Joined(std::span<const std::string> args) {
     std::string text;
@@ -60,30 +62,42 @@ int Start(const std::filesystem::path& host) {
     return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
 
+// This zepmachine, for the started program's registry editor.
+std::string Self() {
+    std::error_code ec;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : self.string();
+}
+
 int Run(std::span<const std::string> args) {
     if (args.empty())
         throw CliError("expected the program's Windows path\n" + std::string(kUsage), 2);
+    return RunMachineProgram(args[0], Joined(args.subspan(1)));
+}
+
+} // namespace
+
+int RunMachineProgram(const std::string& program, const std::string& arguments) {
     portable::Machine& machine = TheMachine();
     portable::FileSystem& files = portable::CurrentFileSystem();
-    std::string path = win::ToAnsi(args[0]);
+    std::string path = win::ToAnsi(program);
     portable::WinPath parsed;
     std::filesystem::path host;
     portable::DirEntry entry;
     if (files.Parse(path, parsed) != ERROR_SUCCESS || files.Stat(path, entry) != ERROR_SUCCESS ||
         entry.IsDirectory() || files.HostPath(path, host) != ERROR_SUCCESS)
-        throw CliError(args[0] + ": no program file on the machine");
+        throw CliError(program + ": no program file on the machine");
     std::string module = win::FromAnsi(parsed.ToString());
-    std::string arguments = Joined(args.subspan(1));
     std::string commandLine = arguments.empty() ? module : module + " " + arguments;
     machine.Journal("run " + commandLine);
     MakeRunnable(host);
     ::setenv("ZEPSETUP_MACHINE", machine.root().c_str(), 1);
     ::setenv("ZEPSETUP_MODULE", module.c_str(), 1);
     ::setenv("ZEPSETUP_COMMAND_LINE", commandLine.c_str(), 1);
+    if (std::string self = Self(); !self.empty())
+        ::setenv("ZEPMACHINE", self.c_str(), 1);
     return Start(host);
 }
-
-} // namespace
 
 const Verb kRunVerb{"run", "start a program of the machine with its argument text", kUsage, Run};
 

@@ -102,7 +102,7 @@ bool IsExecutable(const fs::path& p) {
 }
 
 // $ZEPMACHINE, else beside the running executable, else in the build tree's tool folder
-// (for programs and tests run from the build tree), else on $PATH.
+// (for programs run from the build tree or its distribution folder), else on $PATH.
 fs::path FindEditor() {
     if (const char* env = std::getenv("ZEPMACHINE"); env && *env)
         return env;
@@ -111,7 +111,8 @@ fs::path FindEditor() {
     if (!ec) {
         fs::path dir = exe.parent_path();
         for (const fs::path& candidate :
-             {dir / "zepmachine", dir / "../../tools/zepmachine/zepmachine"}) {
+             {dir / "zepmachine", dir / "../../tools/zepmachine/zepmachine",
+              dir / "../tools/zepmachine/zepmachine"}) {
             if (IsExecutable(candidate))
                 return candidate.lexically_normal();
         }

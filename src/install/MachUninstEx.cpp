@@ -1,0 +1,20 @@
+#include "install/MachUninstEx.h"
+
+#include "app/error_model.h"
+#include "app/program_state.h"
+#include "system/Setup_API.h"
+#include "system/WinRegistry.h"
+
+namespace install {
+
+void MachUninstEx() {
+    using WinRegistry::HKLM;
+    forms::OnError run(app::ReportAndContinue);
+    run([] { WinRegistry::WriteValue(HKLM, kUninstallKey, "DisplayName", "Dovek’s Zepanu's 1.0"); });
+    run([] {
+        WinRegistry::WriteValue(HKLM, kUninstallKey, "UninstallString",
+                                Setup_API::AddBackslash(app::ProgDir) + "Zepsetup.exe UnInst");
+    });
+}
+
+} // namespace install

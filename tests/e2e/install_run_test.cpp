@@ -1,0 +1,490 @@
+// The installation run end to end: the distribution's setup program on a fresh machine,
+// driven by UI scripts through the headless interface, and the machine afterwards.
+#include "install/manifest.h"
+#include "install_expectations.h"
+#include "support/setup_run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+namespace fs = std::filesystem;
+using install_expectations::Expected;
+using testing_support::DumpKey;
+using testing_support::kToOptions;
+using testing_support::ReadHostFile;
+using testing_support::RegistryDump;
+using testing_support::SetupRun;
+using testing_support::WriteHostFile;
+
+// The default program folder and its short form on a fresh machine.
+const std::string kFolder = "C:\\Programme\\Dovek's Zepanu's 1.0";
+const std::string P = "C:\\PROGRA~1\\DOVEK'~1.0";
+const std::string W = "C:\\WINDOWS";
+
+constexpr const char* kCompleted = "Setup wurde erfolgreich abgeschlossen!";
+constexpr const char* kRestart =
+    "Die optischen Aktualisierungen werden erst nach einem Neustart von Windows abgeschlossen. "
+    "Soll Windows jetzt neu gestartet werden?";
+constexpr const char* kCancelQuestion =
+    "Setup wurde noch nicht vollständig ausgeführt! Wenn Sie jetzt abbrechen, können Sie das "
+    "Programm wahrscheinlich nicht ausführen. Möchten Sie trotzdem abbrechen?";
+constexpr const char* kExists = "Dieser Ordner existiert bereits!";
+
+// Exit statuses of the setup program.
+constexpr int kDone = 0;
+constexpr int kNothingInstalled = 2;
+constexpr int kCancelledDuringCopy = 5;
+constexpr int kRestartNeeded = 9;
+constexpr int kRestartStarted = 10;
+
+constexpr const char* kNoOptions = "set ProgEinstellungen.Check1 0\n"
+                                   "set ProgEinstellungen.Check2 0\n"
+                                   "set ProgEinstellungen.Check3 0\n";
+
+class InstallRun : public SetupRun {
+protected:
+    InstallRun() : before_(Registry()), keysBefore_(Keys()) {}
+
+    // The registry changed exactly as expected: every expected value is in place, and
+    // every value added or changed, and every key added, is one of them.
+    void ExpectRegistryChanges(const std::vector<Expected>& expected) {
+        RegistryDump wanted;
+        std::set<std::string> wantedKeys;
+        for (const auto& e : expected) {
+            wanted[DumpKey(e.key, e.name)] = e.data;
+            wantedKeys.insert(DumpKey(e.key, "").substr(0, DumpKey(e.key, "").size() - 3));
+        }
+        RegistryDump after = Registry();
+        for (const auto& [key, data] : wanted) {
+            auto it = after.find(key);
+            if (it == after.end())
+                ADD_FAILURE() << "missing " << key;
+            else
+                EXPECT_EQ(it->second, data) << key;
+        }
+        for (const auto& [key, data] : after) {
+            auto was = before_.find(key);
+            if ((was == before_.end() || was->second != data) && !wanted.count(key))
+                ADD_FAILURE() << "unexpected change " << key << " = " << data;
+        }
+        for (const auto& [key, data] : before_) {
+            if (!after.count(key))
+                ADD_FAILURE() << "removed " << key;
+        }
+        std::set<std::string> keysBefore(keysBefore_.begin(), keysBefore_.end());
+        for (const auto& key : Keys()) {
+            if (keysBefore.count(key))
+                continue;
+            bool holdsExpected = std::any_of(wantedKeys.begin(), wantedKeys.end(),
+                                             [&](const std::string& k) {
+                                                 return k == key || k.starts_with(key + "\\");
+                                             });
+            EXPECT_TRUE(holdsExpected) << "unexpected key " << key;
+        }
+    }
+
+    void ExpectRegistryUnchanged() { ExpectRegistryChanges({}); }
+
+    std::vector<Expected> Base() { return install_expectations::Always(P); }
+
+    bool Exists(const std::string& winPath) const { return !Host(winPath).empty(); }
+
+    // Messages in the transcript, in order.
+    std::vector<std::string> Messages() const {
+        std::vector<std::string> out;
+        for (const auto& line : Transcript()) {
+            if (line.starts_with("msgbox "))
+                out.push_back(line);
+        }
+        return out;
+    }
+
+    RegistryDump before_;
+    std::vector<std::string> keysBefore_;
+};
+
+TEST_F(InstallRun, AFullInstallWithEveryOption) {
+    ASSERT_EQ(Run(std::string(kToOptions) + "click ProgEinstellungen.Command1\n"
+                                            "answer no \"" +
+                  kRestart + "\"\n"),
+              kRestartNeeded)
+        << errors_;
+
+    // What the user saw: the pages in order, the 56 names and the weights' progress.
+    std::vector<std::string> expected = {"show Lizenz",           "unload Lizenz",
+                                         "show WillkommenSchirm", "show Setup modal",
+                                         "unload Setup",          "show DateinCopy"};
+    int progress = 0;
+    for (const auto& row : install::kManifest) {
+        expected.push_back("caption DateinCopy.DateiName \"" + std::string(row.target) + "\"");
+        progress += row.weight;
+        expected.push_back("progress DateinCopy " + std::to_string(progress));
+    }
+    for (const char* line :
+         {"unload DateinCopy", "show ProgEinstellungen modal", "unload ProgEinstellungen",
+          "unload WillkommenSchirm"})
+        expected.push_back(line);
+    expected.push_back("msgbox 68 \"" + std::string(kRestart) + "\" -> 7");
+    expected.push_back("end");
+    EXPECT_EQ(Transcript(), expected);
+
+    // Every file of the manifest in its folder, expanded.
+    for (const auto& row : install::kManifest) {
+        std::string path =
+            kFolder + "\\" + std::string(install::SubfolderOf(row.folder)) + std::string(row.target);
+        fs::path host = Host(path);
+        ASSERT_FALSE(host.empty()) << path;
+        EXPECT_EQ(ReadHostFile(host).substr(0, 4) == "SZDD", false) << path;
+        EXPECT_GT(fs::file_size(host), 16u) << path;
+    }
+    EXPECT_EQ(ReadHostFile(Host(kFolder + "\\Zepsetup.exe")),
+              ReadHostFile(fs::path(ZEPSETUP_DIST) / "zepsetup.stripped"))
+        << "the installed setup program is the distribution's";
+
+    ExpectRegistryChanges(install_expectations::FullInstall(P, W, W));
+
+    // The icon refresh scheduled the icon cache and the setup copy for deletion.
+    EXPECT_EQ(WininitText(), "[RENAME]\r\nNUL=C:\\WINDOWS\\SHELLI~1\r\n"
+                             "NUL=C:\\~SETUP.T\\zepsetup.exe\r\n\r\n");
+    std::string log;
+    Zep("log", &log);
+    EXPECT_NE(log.find("WM_WININICHANGE"), std::string::npos) << log;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(InstallRun, CancelRightAwayOnTheOptionsPage) {
+    ASSERT_EQ(Run(std::string(kToOptions) + "click ProgEinstellungen.Command2\n"
+                                            "answer ok \"" +
+                  kCompleted + "\"\n"),
+              kDone)
+        << errors_;
+    // The installation proper is complete; no option is written.
+    ExpectRegistryChanges(Base());
+    EXPECT_TRUE(Exists(kFolder + "\\Icons\\Globe1.ico"));
+    EXPECT_EQ(WininitText(), "");
+}
+
+TEST_F(InstallRun, ClosingTheOptionsPageEndsAsCancelDoes) {
+    ASSERT_EQ(Run(std::string(kToOptions) + "close ProgEinstellungen\n"
+                                            "answer ok \"" +
+                  kCompleted + "\"\n"),
+              kDone)
+        << errors_;
+    ExpectRegistryChanges(Base());
+    EXPECT_EQ(Transcript().back(), "end");
+}
+
+TEST_F(InstallRun, NoOptionBoxTicked) {
+    ASSERT_EQ(Run(std::string(kToOptions) + kNoOptions + "click ProgEinstellungen.Command1\n" +
+                  "answer ok \"" + kCompleted + "\"\n"),
+              kDone)
+        << errors_;
+    std::vector<Expected> expected = Base();
+    for (int i = 0; i < 13; ++i) {
+        auto row = install_expectations::FileType(i, P, W, W);
+        expected.insert(expected.end(), row.begin(), row.end());
+    }
+    auto verb = install_expectations::FolderVerb(P);
+    expected.insert(expected.end(), verb.begin(), verb.end());
+    ExpectRegistryChanges(expected);
+    EXPECT_EQ(WininitText(), "");
+}
+
+// The file-type boxes alone (no other option): only the ticked rows are written, each
+// with its own flag; box 13 writes no script.
+class FileTypeChoice : public InstallRun,
+                       public ::testing::WithParamInterface<std::vector<int>> {};
+
+TEST_P(FileTypeChoice, OnlyTheTickedRowsAreWritten) {
+    std::string untick;
+    for (int i = 0; i < 14; ++i) {
+        const auto& keep = GetParam();
+        if (std::find(keep.begin(), keep.end(), i) == keep.end())
+            untick += "set ProgEinstellungen.DateiTypenCheck(" + std::to_string(i) + ") 0\n";
+    }
+    ASSERT_EQ(Run(std::string(kToOptions) + untick + kNoOptions +
+                  "click ProgEinstellungen.Command1\nanswer ok \"" + kCompleted + "\"\n"),
+              kDone)
+        << errors_;
+    std::vector<Expected> expected = Base();
+    for (int i : GetParam()) {
+        auto rows = i == 13 ? install_expectations::FolderVerb(P)
+                            : install_expectations::FileType(i, P, W, W);
+        expected.insert(expected.end(), rows.begin(), rows.end());
+    }
+    ExpectRegistryChanges(expected);
+    std::string log;
+    Zep("log", &log);
+    size_t imports = 0;
+    for (size_t at = log.find("regedit /s"); at != std::string::npos;
+         at = log.find("regedit /s", at + 1))
+        ++imports;
+    size_t rows = std::count_if(GetParam().begin(), GetParam().end(), [](int i) { return i < 13; });
+    EXPECT_EQ(imports, rows) << "one script per file type, none for the folder verb";
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, FileTypeChoice,
+                         ::testing::Values(std::vector<int>{0}, std::vector<int>{13},
+                                           std::vector<int>{2, 3, 4}, std::vector<int>{}),
+                         [](const auto& info) {
+                             std::string name = "Only";
+                             for (int i : info.param)
+                                 name += "_" + std::to_string(i);
+                             return info.param.empty() ? std::string("None") : name;
+                         });
+
+} // namespace
+
+namespace {
+
+TEST_F(InstallRun, OnA256ColourScreenTheDesktopUpdateIsNotOffered) {
+    ASSERT_EQ(Zep("display --bits 8 >/dev/null"), 0);
+    ASSERT_EQ(Run(std::string(kToOptions) + "click ProgEinstellungen.Command1\n"
+                                            "answer ok \"" +
+                  kCompleted + "\"\n"),
+              kDone)
+        << errors_;
+    auto lines = Transcript();
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "caption ProgEinstellungen.Check3 \"Dovek’s Desktop-Aktualisierung "
+                        "installieren (Nur bei mehr als 256 Farben!)\""),
+              lines.end());
+    std::vector<Expected> expected = install_expectations::FullInstall(P, W, W);
+    // No system icons, no refresh: the dll row's icon stays.
+    auto icons = install_expectations::SystemIcons(P);
+    std::erase_if(expected, [&](const Expected& e) {
+        return std::any_of(icons.begin(), icons.end(), [&](const Expected& i) {
+            return DumpKey(i.key, i.name) == DumpKey(e.key, e.name);
+        });
+    });
+    auto dll = install_expectations::FileType(3, P, W, W);
+    expected.insert(expected.end(), dll.begin(), dll.end());
+    ExpectRegistryChanges(expected);
+    EXPECT_EQ(WininitText(), "");
+
+    // The box cannot be ticked again.
+    SetupRun again;
+    EXPECT_EQ(again.Zep("display --bits 8 >/dev/null"), 0);
+    EXPECT_EQ(again.Run(std::string(kToOptions) + "set ProgEinstellungen.Check3 1\n"), 1);
+    EXPECT_NE(again.errors_.find("ProgEinstellungen.Check3 is disabled"), std::string::npos)
+        << again.errors_;
+}
+
+TEST_F(InstallRun, IconDepthAlready16EndsWithoutTheRestartQuestion) {
+    WriteHostFile(dir_.path() / "bpp.reg",
+                  "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\desktop\\WindowMetrics]\r\n"
+                  "\"Shell Icon BPP\"=\"16\"\r\n\r\n");
+    ASSERT_EQ(Zep("regedit /s " + (dir_.path() / "bpp.reg").string()), 0);
+    before_ = Registry();
+    ASSERT_EQ(Run(std::string(kToOptions) + "click ProgEinstellungen.Command1\n"
+                                            "answer ok \"" +
+                  kCompleted + "\"\n"),
+              kDone)
+        << errors_;
+    ExpectRegistryChanges(install_expectations::FullInstall(P, W, W));
+    // Icons were written and refreshed twice.
+    std::string log;
+    Zep("log", &log);
+    size_t broadcasts = 0;
+    for (size_t at = log.find("WM_WININICHANGE"); at != std::string::npos;
+         at = log.find("WM_WININICHANGE", at + 1))
+        ++broadcasts;
+    EXPECT_EQ(broadcasts, 4u) << log;
+    EXPECT_EQ(PendingRestart(), "");
+}
+
+TEST_F(InstallRun, TheRestartQuestionAnsweredYesRestarts) {
+    ASSERT_EQ(Run(std::string(kToOptions) + "click ProgEinstellungen.Command1\n"
+                                            "answer yes \"" +
+                  kRestart + "\"\n"),
+              kRestartStarted)
+        << errors_;
+    EXPECT_EQ(PendingRestart(), "reboot");
+    ExpectRegistryChanges(install_expectations::FullInstall(P, W, W));
+}
+
+TEST_F(InstallRun, TheRestartQuestionAnsweredNoEndsSilently) {
+    ASSERT_EQ(Run(std::string(kToOptions) + "click ProgEinstellungen.Command1\n"
+                                            "answer no \"" +
+                  kRestart + "\"\n"),
+              kRestartNeeded)
+        << errors_;
+    EXPECT_EQ(PendingRestart(), "");
+    EXPECT_EQ(Messages().size(), 1u) << "no completion message after No";
+}
+
+TEST_F(InstallRun, DecliningTheAgreementChangesNothing) {
+    ASSERT_EQ(Run("click Lizenz.Command2\n"
+                  "answer ok \"Leider können Sie das Programm nur ausführen wenn Sie diesen "
+                  "Bedingungen zustimmen!\"\n"),
+              kNothingInstalled)
+        << errors_;
+    EXPECT_EQ(Transcript(), (std::vector<std::string>{
+                                "show Lizenz",
+                                "msgbox 64 \"Leider können Sie das Programm nur ausführen wenn "
+                                "Sie diesen Bedingungen zustimmen!\" -> 1",
+                                "end"}));
+    ExpectRegistryUnchanged();
+
+    ASSERT_EQ(Run("close Lizenz\n"), kNothingInstalled) << errors_;
+    EXPECT_EQ(Transcript(), (std::vector<std::string>{"show Lizenz", "unload Lizenz", "end"}));
+    ExpectRegistryUnchanged();
+}
+
+TEST_F(InstallRun, TheTargetPageRefusesWhatItCannotUse) {
+    const std::string device = "Dieses gerät ist im Moment leider nicht verfügbar. "
+                               "Vergewissern Sie sich das ein Datenträger im Laufwerk ist.";
+    const std::string name =
+        "Ein Ordner darf keines der folgenden Zeichen enthalten: \\\\ / : * ? < > |";
+    std::string script = "click Lizenz.Command1\n"
+                         "mouseup WillkommenSchirm.WeiterLabel\n"
+                         // The CD-ROM drive (the distribution).
+                         "set Setup.Drive1 d:\n"
+                         "click Setup.WeiterCommand\n"
+                         "answer ok \"Sie haben Ihr CD-ROM Laufwerk ausgewählt! Sorry, das geht "
+                         "nicht.\"\n"
+                         "set Setup.Drive1 c:\n"
+                         "set Setup.Dir1 \"C:\\\\Programme\"\n"
+                         // An empty name names the parent folder, which exists.
+                         "set Setup.Text1 \"\"\n"
+                         "click Setup.WeiterCommand\n"
+                         "answer ok \"" +
+                         std::string(kExists) +
+                         "\"\n"
+                         "set Setup.Text1 \"Zubehör\"\n"
+                         "click Setup.WeiterCommand\n"
+                         "answer ok \"" +
+                         kExists +
+                         "\"\n"
+                         "set Setup.Text1 \"a*b\"\n"
+                         "click Setup.WeiterCommand\n"
+                         "answer ok \"" +
+                         name +
+                         "\"\n"
+                         "set Setup.Text1 \"gibt\\\\es nicht\"\n"
+                         "click Setup.WeiterCommand\n"
+                         "answer ok \"" +
+                         name +
+                         "\"\n"
+                         // The empty floppy drive: the message, then back to C:.
+                         "set Setup.Drive1 a:\n"
+                         "answer ok \"" +
+                         device +
+                         "\"\n"
+                         "set Setup.Text1 \"Eigener Ordner\"\n"
+                         "click Setup.WeiterCommand\n"
+                         "click ProgEinstellungen.Command2\n"
+                         "answer ok \"" +
+                         kCompleted + "\"\n";
+    fs::create_directories(C() / "Programme" / "Zubehör");
+    ASSERT_EQ(Run(script), kDone) << errors_;
+    // Nothing was created by the refused clicks; the last went to the root of C:.
+    EXPECT_FALSE(Exists("C:\\Programme\\a*b"));
+    EXPECT_FALSE(Exists("C:\\Programme\\gibt"));
+    EXPECT_TRUE(Exists("C:\\Eigener Ordner\\Icons\\Globe1.ico"));
+    EXPECT_EQ(*Value("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+                     "Uninstall\\Zepanu03DE",
+                     "UninstallString"),
+              testing_support::Sz("C:\\EIGENE~1\\Zepsetup.exe UnInst"));
+}
+
+TEST_F(InstallRun, ClosingTheTargetPageReturnsToAFreshOne) {
+    ASSERT_EQ(Run("click Lizenz.Command1\n"
+                  "mouseup WillkommenSchirm.WeiterLabel\n"
+                  "set Setup.Text1 \"Anders\"\n"
+                  "close Setup\n"
+                  "mouseup WillkommenSchirm.WeiterLabel\n"
+                  "click Setup.WeiterCommand\n"
+                  "click ProgEinstellungen.Command2\n"
+                  "answer ok \"" +
+                  std::string(kCompleted) + "\"\n"),
+              kDone)
+        << errors_;
+    EXPECT_FALSE(Exists("C:\\Programme\\Anders"));
+    EXPECT_TRUE(Exists(kFolder + "\\Terms.txt"));
+}
+
+TEST_F(InstallRun, ClosingTheCopyWindowAndGoingOn) {
+    ASSERT_EQ(Run(std::string(kToOptions) +
+                  "when DateinCopy.DateiName \"Zepanu.exe\" close DateinCopy\n"
+                  "answer no \"" +
+                  kCancelQuestion +
+                  "\"\n"
+                  "click ProgEinstellungen.Command2\n"
+                  "answer ok \"" +
+                  kCompleted + "\"\n"),
+              kDone)
+        << errors_;
+    auto lines = Transcript();
+    auto question = std::find_if(lines.begin(), lines.end(),
+                                 [](const std::string& l) { return l.starts_with("msgbox 68"); });
+    ASSERT_NE(question, lines.end());
+    // The question came during the copy, which then went on with the next file.
+    EXPECT_EQ(*(question - 1), "progress DateinCopy 33");
+    EXPECT_EQ(*(question + 1), "caption DateinCopy.DateiName \"Vistrel.exe\"");
+    EXPECT_TRUE(Exists(kFolder + "\\Icons\\Globe1.ico"));
+    ExpectRegistryChanges(Base());
+    EXPECT_TRUE(Exists("C:\\WINDOWS\\Startmenü\\Programme\\Dovek's Zepanu's 1.0\\Hilfe.lnk"));
+}
+
+TEST_F(InstallRun, CancellingDuringTheCopyRecyclesTheFolder) {
+    ASSERT_EQ(Run(std::string(kToOptions) +
+                  "when DateinCopy.DateiName \"Zepanu.exe\" close DateinCopy\n"
+                  "answer yes \"" +
+                  kCancelQuestion + "\"\n"),
+              kCancelledDuringCopy)
+        << errors_;
+    auto lines = Transcript();
+    EXPECT_EQ(lines.back(), "end");
+    EXPECT_TRUE(lines[lines.size() - 2].starts_with("msgbox 68")) << "nothing after the answer";
+    EXPECT_FALSE(Exists(kFolder));
+    EXPECT_FALSE(Exists("C:\\WINDOWS\\Startmenü\\Programme\\Dovek's Zepanu's 1.0"));
+    EXPECT_FALSE(Exists("C:\\WINDOWS\\Desktop\\Dovek's Zepanu's 1.0 - Zentrale.lnk"));
+    // Only the acceptance was written.
+    ExpectRegistryChanges({install_expectations::Always(P).front()});
+    std::string bin;
+    ASSERT_EQ(Zep("recycle list", &bin), 0);
+    EXPECT_NE(bin.find(kFolder), std::string::npos) << bin;
+}
+
+TEST_F(InstallRun, AMissingPackedFileIsPassedOver) {
+    fs::remove(CopyDistribution() / "Bin2.ic_");
+    ASSERT_EQ(Run(std::string(kToOptions) + "click ProgEinstellungen.Command2\n"
+                                            "answer ok \"" +
+                  kCompleted + "\"\n"),
+              kDone)
+        << errors_;
+    auto lines = Transcript();
+    EXPECT_EQ(Messages().size(), 1u);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "progress DateinCopy 100"), lines.end());
+    EXPECT_TRUE(Exists(kFolder + "\\Icons\\Globe1.ico"));
+}
+
+TEST_F(InstallRun, ASecondInstallationIntoAnotherFolder) {
+    std::string options = "click ProgEinstellungen.Command1\n"
+                          "answer no \"" +
+                          std::string(kRestart) + "\"\n";
+    ASSERT_EQ(Run(std::string(kToOptions) + options), kRestartNeeded) << errors_;
+    ASSERT_EQ(Run(std::string(kToOptions) + "answer ok \"" + kExists +
+                  "\"\n"
+                  "set Setup.Text1 \"Zweite Kopie\"\n"
+                  "click Setup.WeiterCommand\n" +
+                  options),
+              kRestartNeeded)
+        << errors_;
+    // Everything points at the newest copy; the restart lines stand once.
+    ExpectRegistryChanges(install_expectations::FullInstall("C:\\PROGRA~1\\ZWEITE~1", W, W));
+    EXPECT_EQ(WininitText(), "[RENAME]\r\nNUL=C:\\WINDOWS\\SHELLI~1\r\n"
+                             "NUL=C:\\~SETUP.T\\zepsetup.exe\r\n\r\n");
+    EXPECT_TRUE(Exists(kFolder + "\\Zepsetup.exe"));
+    EXPECT_TRUE(Exists("C:\\Programme\\Zweite Kopie\\Zepsetup.exe"));
+}
+
+} // namespace

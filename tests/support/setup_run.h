@@ -1,0 +1,80 @@
+// Runs of the real setup program from the distribution folder on a fresh machine on a
+// virtual clock, with a UI script, and what a test asks of the machine afterwards: its
+// registry, files, transcript and exit status.
+#pragma once
+
+#include "support/test_machine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A registry value as stored: type and exact bytes.
+struct RegData {
+    std::uint32_t type = 0;
+    std::string bytes;
+    friend bool operator==(const RegData&, const RegData&) = default;
+};
+RegData Sz(std::string_view utf8);          // REG_SZ: Windows-1252 text and its NUL
+RegData Dword(std::uint32_t value);         // REG_DWORD, little-endian
+RegData Binary(std::vector<std::uint8_t>);  // REG_BINARY
+std::ostream& operator<<(std::ostream& out, const RegData& data);
+
+// "HKEY_CLASSES_ROOT\zipFile" plus "\" and the value name ("" for the default), all
+// UTF-8 with key names upper-cased as the registry compares them.
+using RegistryDump = std::map<std::string, RegData>;
+
+class SetupRun : public ::testing::Test {
+protected:
+    SetupRun();
+
+    // Runs the distribution's setup program with the argument text and script; returns its
+    // exit status (stderr in errors_).
+    int Run(const std::string& script, const std::string& arguments = "");
+    // Runs a program of the machine through `zepmachine run`.
+    int RunOnMachine(const std::string& winPath, const std::string& arguments,
+                     const std::string& script);
+    std::vector<std::string> Transcript() const;
+    // `zepmachine --machine M ARGS`; exit status, output (stdout and stderr) in out.
+    int Zep(const std::string& arguments, std::string* out = nullptr) const;
+
+    // The registry as it is now: every value, keyed as RegistryDump says, and every key.
+    RegistryDump Registry() const;
+    std::vector<std::string> Keys() const;
+    std::optional<RegData> Value(const std::string& key, const std::string& name) const;
+
+    // Host paths.
+    std::filesystem::path Root() const { return dir_.path() / "m"; }
+    std::filesystem::path C() const { return Root() / "drive_c"; }
+    // The host path of a machine path such as "C:\Programme", by the machine's own
+    // resolution; empty when it does not exist.
+    std::filesystem::path Host(const std::string& winPath) const;
+    // WININIT.INI of the machine, "" when missing.
+    std::string WininitText() const;
+    // The restart a program asked for ("reboot"), empty when none is pending.
+    std::string PendingRestart() const;
+    // A copy of the distribution folder the test may change; later runs start from it.
+    std::filesystem::path CopyDistribution();
+
+    std::filesystem::path dist_ = ZEPSETUP_DIST;
+
+    TempDir dir_;
+    std::string errors_;
+};
+
+// The canonical key of a value in a RegistryDump.
+std::string DumpKey(const std::string& key, const std::string& name);
+
+// Lines of the script that reach the options page with the default folder.
+inline constexpr const char* kToOptions = "click Lizenz.Command1\n"
+                                          "mouseup WillkommenSchirm.WeiterLabel\n"
+                                          "click Setup.WeiterCommand\n";
+
+} // namespace testing_support
