@@ -14,11 +14,12 @@ extern const Verb kDisplayVerb;
 extern const Verb kClockVerb;
 extern const Verb kBootVerb;
 extern const Verb kRunVerb;
+extern const Verb kRecycleVerb;
 
 std::span<const Verb> Verbs() {
     static const Verb* const kAll[] = {
         &kInitVerb,    &kInfoVerb,    &kLsVerb,    &kRegeditVerb, &kRegVerb, &kLogVerb,
-        &kWindowsVerb, &kDisplayVerb, &kClockVerb, &kBootVerb,    &kRunVerb,
+        &kWindowsVerb, &kDisplayVerb, &kClockVerb, &kBootVerb,    &kRunVerb, &kRecycleVerb,
     };
     static std::vector<Verb> verbs;
     if (verbs.empty()) {
