@@ -38,6 +38,7 @@ inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
 inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
 inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
 inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr DWORD ERROR_INVALID_DATA = 13;
 inline constexpr DWORD ERROR_INVALID_DRIVE = 15;
 inline constexpr DWORD ERROR_CURRENT_DIRECTORY = 16;
 inline constexpr DWORD ERROR_NO_MORE_FILES = 18;
@@ -51,6 +52,7 @@ inline constexpr DWORD ERROR_NOT_SAME_DEVICE = 17;
 inline constexpr DWORD ERROR_FILE_EXISTS = 80;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_DISK_FULL = 112;
+inline constexpr DWORD ERROR_CALL_NOT_IMPLEMENTED = 120;
 inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_INVALID_NAME = 123;
 inline constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
@@ -304,6 +306,38 @@ inline constexpr UINT EWX_FORCE = 0x0004;
 inline constexpr UINT EWX_POWEROFF = 0x0008;
 
 inline constexpr DWORD ABM_GETTASKBARPOS = 0x00000005;
+
+// Shell file operations (shellapi.h). pFrom and pTo are lists of paths, each ended by a
+// NUL, the list by a second NUL.
+using FILEOP_FLAGS = WORD;
+struct SHFILEOPSTRUCTA {
+    HWND hwnd;
+    UINT wFunc;
+    LPCSTR pFrom;
+    LPCSTR pTo;
+    FILEOP_FLAGS fFlags;
+    BOOL fAnyOperationsAborted;
+    LPVOID hNameMappings;
+    LPCSTR lpszProgressTitle;
+};
+using LPSHFILEOPSTRUCTA = SHFILEOPSTRUCTA*;
+
+inline constexpr UINT FO_MOVE = 0x0001;
+inline constexpr UINT FO_COPY = 0x0002;
+inline constexpr UINT FO_DELETE = 0x0003;
+inline constexpr UINT FO_RENAME = 0x0004;
+
+inline constexpr FILEOP_FLAGS FOF_MULTIDESTFILES = 0x0001;
+inline constexpr FILEOP_FLAGS FOF_CONFIRMMOUSE = 0x0002;
+inline constexpr FILEOP_FLAGS FOF_SILENT = 0x0004;
+inline constexpr FILEOP_FLAGS FOF_RENAMEONCOLLISION = 0x0008;
+inline constexpr FILEOP_FLAGS FOF_NOCONFIRMATION = 0x0010;
+inline constexpr FILEOP_FLAGS FOF_WANTMAPPINGHANDLE = 0x0020;
+inline constexpr FILEOP_FLAGS FOF_ALLOWUNDO = 0x0040;
+inline constexpr FILEOP_FLAGS FOF_FILESONLY = 0x0080;
+inline constexpr FILEOP_FLAGS FOF_SIMPLEPROGRESS = 0x0100;
+inline constexpr FILEOP_FLAGS FOF_NOCONFIRMMKDIR = 0x0200;
+inline constexpr FILEOP_FLAGS FOF_NOERRORUI = 0x0400;
 
 // GetDeviceCaps indices.
 inline constexpr int HORZRES = 8;

@@ -1,10 +1,16 @@
-// The machine verbs of this work: boot, windows, display, clock and log.
+// The machine verbs of this work: boot, windows, display, clock, log and recycle.
+#include "platform/shell32.h"
+
+#include "platform/portable/machine.h"
+#include "platform/portable/sqlite_db.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <map>
+#include <regex>
 
 namespace {
 
@@ -37,6 +43,22 @@ protected:
                 files[e.path().lexically_relative(c()).string()] = ReadHostFile(e.path());
         }
         return files;
+    }
+
+    // Deletes paths to the bin as the setup does, in this process.
+    void Recycle(std::initializer_list<std::string> paths) {
+        std::string list;
+        for (const auto& p : paths)
+            list += p + '\0';
+        list += '\0';
+        portable::UseMachine(portable::Machine::Open(root()));
+        SHFILEOPSTRUCTA op{};
+        op.wFunc = FO_DELETE;
+        op.pFrom = list.c_str();
+        op.fFlags = FOF_NOCONFIRMATION | FOF_ALLOWUNDO;
+        int rc = win::SHFileOperationA(&op);
+        portable::UseMachine(nullptr);
+        ASSERT_EQ(rc, 0);
     }
 
     TempDir dir_;
@@ -120,3 +142,78 @@ TEST_F(MachineTools, TheLogShowsTheJournal) {
 }
 
 } // namespace
+
+TEST_F(MachineTools, TheRecycleBinIsListedRestoredAndEmptied) {
+    fs::create_directories(c() / "Programme" / "Zepanu" / "Hilfe");
+    WriteHostFile(c() / "Programme" / "Zepanu" / "ZEPANU.EXE", "exe");
+    WriteHostFile(c() / "Programme" / "Zepanu" / "Hilfe" / "Index.htm", "index");
+    WriteHostFile(c() / "Notiz.txt", "notiz");
+    Recycle({"C:\\PROGRA~1\\Zepanu", "C:\\Notiz.txt"});
+
+    std::string out;
+    ASSERT_EQ(Zep("recycle list", &out), 0) << out;
+    EXPECT_TRUE(std::regex_match(out, std::regex(R"(1  \S+Z  8  C:\\Programme\\Zepanu  )"
+                                                 R"(C:\\RECYCLED\\DC1\n)"
+                                                 R"(2  \S+Z  5  C:\\Notiz\.txt  )"
+                                                 R"(C:\\RECYCLED\\DC2\.TXT\n)")))
+        << out;
+    ASSERT_EQ(Zep("recycle list --json", &out), 0) << out;
+    EXPECT_TRUE(std::regex_match(
+        out, std::regex(R"(\[\n  \{"id": 1, "time": "\S+Z", "size": 8, "folder": true, )"
+                        R"("original": "C:\\\\Programme\\\\Zepanu", )"
+                        R"("stored": "C:\\\\RECYCLED\\\\DC1"\},\n)"
+                        R"(  \{"id": 2, .*"folder": false, .*\}\n\]\n)")))
+        << out;
+
+    // One item comes back, the other is refused: something is at its place now.
+    WriteHostFile(c() / "Notiz.txt", "neu");
+    EXPECT_EQ(Zep("recycle restore 1 2", &out), 1);
+    EXPECT_NE(out.find("restored 1: C:\\RECYCLED\\DC1 -> C:\\Programme\\Zepanu\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("zepmachine recycle: C:\\Notiz.txt exists already"), std::string::npos)
+        << out;
+    EXPECT_EQ(ReadHostFile(c() / "Programme" / "Zepanu" / "Hilfe" / "Index.htm"), "index");
+    EXPECT_EQ(Zep("recycle restore 1", &out), 1);
+    EXPECT_EQ(out, "zepmachine recycle: no item 1 in the recycle bin\n");
+
+    EXPECT_EQ(Zep("recycle", &out), 2);
+    EXPECT_EQ(Zep("recycle restore", &out), 2);
+    EXPECT_EQ(Zep("recycle restore eins", &out), 2);
+    EXPECT_EQ(Zep("recycle restore 0", &out), 2);
+    EXPECT_EQ(Zep("recycle list --xml", &out), 2);
+    EXPECT_EQ(Zep("recycle shred", &out), 2);
+    ASSERT_EQ(Zep("recycle --help", &out), 0);
+    EXPECT_TRUE(out.starts_with("usage: zepmachine recycle list [--json]\n")) << out;
+
+    ASSERT_EQ(Zep("recycle empty", &out), 0) << out;
+    EXPECT_EQ(out, "deleted 1 item(s)\n");
+    ASSERT_EQ(Zep("recycle list --json", &out), 0);
+    EXPECT_EQ(out, "[]\n");
+    EXPECT_FALSE(fs::exists(c() / "RECYCLED" / "DC2.TXT"));
+    EXPECT_EQ(ReadHostFile(c() / "Notiz.txt"), "neu");
+
+    ASSERT_EQ(Zep("log", &out), 0);
+    for (const char* line : {"recycle C:\\Notiz.txt -> C:\\RECYCLED\\DC2.TXT (5 bytes)",
+                             "restore C:\\RECYCLED\\DC1 -> C:\\Programme\\Zepanu",
+                             "recycle empty C:\\RECYCLED\\DC2.TXT (C:\\Notiz.txt)"})
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+}
+
+TEST_F(MachineTools, ARecycleRecordPointingOutOfItsDriveIsNotRestored) {
+    WriteHostFile(c() / "Notiz.txt", "notiz");
+    Recycle({"C:\\Notiz.txt"});
+    {
+        auto machine = portable::Machine::Open(root());
+        machine->store().Exec("UPDATE recycle_bin SET original = 'C:\\..\\..\\Notiz.txt'");
+    }
+    std::string out;
+    EXPECT_EQ(Zep("recycle restore 1", &out), 1);
+    EXPECT_NE(out.find("its record is damaged (original path 'C:\\..\\..\\Notiz.txt' is not a "
+                       "plain full path)"),
+              std::string::npos)
+        << out;
+    EXPECT_FALSE(fs::exists(root() / "Notiz.txt"));
+    EXPECT_FALSE(fs::exists(dir_.path() / "Notiz.txt"));
+    EXPECT_EQ(ReadHostFile(c() / "RECYCLED" / "DC1.TXT"), "notiz");
+}

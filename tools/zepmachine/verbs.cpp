@@ -15,11 +15,13 @@ extern const Verb kClockVerb;
 extern const Verb kBootVerb;
 extern const Verb kRunVerb;
 extern const Verb kUninstallVerb;
+extern const Verb kRecycleVerb;
 
 std::span<const Verb> Verbs() {
     static const Verb* const kAll[] = {
         &kInitVerb,    &kInfoVerb,    &kLsVerb,    &kRegeditVerb, &kRegVerb, &kLogVerb,
-        &kWindowsVerb, &kDisplayVerb, &kClockVerb, &kBootVerb,    &kRunVerb,    &kUninstallVerb,
+        &kWindowsVerb, &kDisplayVerb, &kClockVerb, &kBootVerb,    &kRunVerb,
+        &kUninstallVerb, &kRecycleVerb,
     };
     static std::vector<Verb> verbs;
     if (verbs.empty()) {

@@ -83,6 +83,9 @@ void WriteBaseline(Machine& machine) {
         Must(files.CreateDirectory(win::ToAnsi(folder)), folder);
     WriteFile(files, "C:\\WINDOWS\\SYSTEM.INI", WindowsText(embedded::kSystemIni));
     WriteFile(files, "C:\\WINDOWS\\WIN.INI", WindowsText(embedded::kWinIni));
+    // The recycle bin of drive C:, hidden and system as Windows 95 keeps it.
+    Must(files.SetAttributes("C:\\RECYCLED", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+         "RECYCLED");
     // The shell's icon cache: a hidden file Windows rebuilds when it is missing.
     WriteFile(files, "C:\\WINDOWS\\ShellIconCache", {});
     Must(files.SetAttributes("C:\\WINDOWS\\ShellIconCache", FILE_ATTRIBUTE_HIDDEN),

@@ -1,6 +1,7 @@
 #include "platform/portable/file_system.h"
 
 #include "platform/codepage.h"
+#include "platform/portable/host_tree.h"
 #include "platform/portable/short_name.h"
 #include "platform/portable/sqlite_db.h"
 
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -92,6 +94,21 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
     return false;
 }
 
+// renameat that fails with EEXIST rather than replace. Where the host's file system cannot
+// promise that, the target is looked at first.
+int RenameNoReplace(int fromDir, const std::string& from, int toDir, const std::string& to) {
+    if (::renameat2(fromDir, from.c_str(), toDir, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+    struct stat st;
+    if (::fstatat(toDir, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::renameat(fromDir, from.c_str(), toDir, to.c_str());
+}
+
 DirEntry DotEntry(std::string name) {
     DirEntry e;
     e.hostName = name;
@@ -106,6 +123,7 @@ struct FileSystem::Located {
     Drive drive;
     UniqueFd dirFd;                // folder that holds the leaf; the drive folder for a root
     std::string dirKey;            // key of that folder in the names table
+    std::string longDir;           // that folder's long path, "C:" for the root
     std::vector<DirEntry> entries; // that folder's entries
     std::optional<DirEntry> leaf;  // the entry the path names, when it exists
     std::string leafName;          // the last component as written
@@ -285,6 +303,7 @@ DWORD FileSystem::Locate(const WinPath& path, Need need, Located& out) {
     if (DWORD rc = OpenDrive(path.drive, need, out.drive, out.dirFd); rc != ERROR_SUCCESS)
         return rc;
     out.dirKey = std::string{path.drive, ':'};
+    out.longDir = out.dirKey;
     out.isRoot = path.IsRoot();
     if (out.isRoot) {
         out.leaf = DotEntry("\\");
@@ -311,6 +330,7 @@ DWORD FileSystem::Locate(const WinPath& path, Need need, Located& out) {
             return ERROR_PATH_NOT_FOUND;
         out.dirFd = std::move(next);
         out.dirKey += "/" + it->hostName;
+        out.longDir += "\\" + it->longName;
     }
     return ERROR_SUCCESS;
 }
@@ -574,6 +594,18 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
 }
 
 DWORD FileSystem::Move(std::string_view from, std::string_view to, bool replace) {
+    return MoveEntry(from, to, replace, nullptr);
+}
+
+DWORD FileSystem::MoveAndRecord(std::string_view from, std::string_view to,
+                                const std::function<void()>& record) {
+    if (machine_.store().InWriteTransaction())
+        throw std::logic_error("MoveAndRecord inside a transaction: its commit is not ours");
+    return MoveEntry(from, to, false, &record);
+}
+
+DWORD FileSystem::MoveEntry(std::string_view from, std::string_view to, bool replace,
+                            const std::function<void()>* record) {
     WinPath source, target;
     if (DWORD rc = Parse(from, source); rc != ERROR_SUCCESS)
         return rc;
@@ -604,16 +636,40 @@ DWORD FileSystem::Move(std::string_view from, std::string_view to, bool replace)
         if ((dst.dirKey + "/").starts_with(srcKey))
             return ERROR_ACCESS_DENIED; // into itself
     }
-    std::string newHost = win::FromAnsi(dst.leafName);
-    if (dst.leaf && !sameEntry)
-        newHost = dst.leaf->hostName;
-    if (::renameat(src.dirFd.get(), src.leaf->hostName.c_str(), dst.dirFd.get(), newHost.c_str()) !=
-        0)
-        return ERROR_ACCESS_DENIED;
+    bool replaces = dst.leaf && !sameEntry;
+    std::string newHost = replaces ? dst.leaf->hostName : win::FromAnsi(dst.leafName);
+    // Without replace an entry that appeared on the host meanwhile is never overwritten.
+    int renamed = replaces || sameEntry ? ::renameat(src.dirFd.get(), src.leaf->hostName.c_str(),
+                                                     dst.dirFd.get(), newHost.c_str())
+                                        : RenameNoReplace(src.dirFd.get(), src.leaf->hostName,
+                                                          dst.dirFd.get(), newHost);
+    if (renamed != 0)
+        return errno == EEXIST ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED;
 
+    try {
+        MoveNames(src, dst, newHost);
+        if (record)
+            (*record)();
+        else
+            machine_.Journal("move " + win::FromAnsi(source.ToString()) + " -> " +
+                             win::FromAnsi(target.ToString()));
+        txn.Commit();
+    } catch (...) {
+        // The store keeps the entry where it was; so must the drive (a replaced file cannot
+        // come back, which is why MoveAndRecord never replaces).
+        if (!replaces)
+            RenameNoReplace(dst.dirFd.get(), newHost, src.dirFd.get(), src.leaf->hostName);
+        throw;
+    }
+    return ERROR_SUCCESS;
+}
+
+// The names table after a rename: the entry leaves its folder (a replaced file goes), gets
+// an alias in its new folder, and a folder's rows below it follow it.
+void FileSystem::MoveNames(const Located& src, const Located& dst, const std::string& newHost) {
+    bool sameEntry =
+        dst.leaf && dst.dirKey == src.dirKey && dst.leaf->hostName == src.leaf->hostName;
     DWORD attributes = src.leaf->attributes & kStoredAttributes;
-    std::string oldKey = src.dirKey + "/" + src.leaf->hostName;
-    std::string newKey = dst.dirKey + "/" + newHost;
     machine_.store()
         .Prepare("DELETE FROM names WHERE dir = ?1 AND upper = ?2")
         .Bind(1, src.dirKey)
@@ -626,17 +682,68 @@ DWORD FileSystem::Move(std::string_view from, std::string_view to, bool replace)
     Entries(dst.dirFd.get(), dst.dirKey, siblings);
     std::erase_if(siblings, [&](const DirEntry& e) { return e.hostName == newHost; });
     RecordNew(dst.dirKey, newHost, AssignShortName(siblings, win::ToAnsi(newHost)), attributes);
-    if (src.leaf->IsDirectory()) {
-        machine_.store()
-            .Prepare("UPDATE names SET dir = ?2 || substr(dir, length(?1) + 1) "
-                     "WHERE dir = ?1 OR substr(dir, 1, length(?1) + 1) = ?1 || '/'")
-            .Bind(1, oldKey)
-            .Bind(2, newKey)
-            .Run();
-    }
-    machine_.Journal("move " + win::FromAnsi(source.ToString()) + " -> " +
-                     win::FromAnsi(target.ToString()));
+    if (!src.leaf->IsDirectory())
+        return;
+    machine_.store()
+        .Prepare("UPDATE names SET dir = ?2 || substr(dir, length(?1) + 1) "
+                 "WHERE dir = ?1 OR substr(dir, 1, length(?1) + 1) = ?1 || '/'")
+        .Bind(1, src.dirKey + "/" + src.leaf->hostName)
+        .Bind(2, dst.dirKey + "/" + newHost)
+        .Run();
+}
+
+DWORD FileSystem::DeleteTree(std::string_view path) {
+    WinPath parsed;
+    if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
+        return rc;
+    if (parsed.IsRoot())
+        return ERROR_ACCESS_DENIED;
+    Transaction txn(machine_.store());
+    Located at;
+    if (DWORD rc = Locate(parsed, Need::Write, at); rc != ERROR_SUCCESS)
+        return rc;
+    if (!at.leaf)
+        return ERROR_FILE_NOT_FOUND;
+    bool removed = at.leaf->IsDirectory()
+                       ? RemoveHostTree(at.dirFd.get(), at.leaf->hostName)
+                       : ::unlinkat(at.dirFd.get(), at.leaf->hostName.c_str(), 0) == 0;
+    if (!removed)
+        return ERROR_ACCESS_DENIED; // rows of what did go are dropped when the folder is read
+    ForgetName(at.dirKey, at.leaf->hostName, at.leaf->IsDirectory());
+    machine_.Journal("delete tree " + win::FromAnsi(parsed.ToString()));
     txn.Commit();
+    return ERROR_SUCCESS;
+}
+
+DWORD FileSystem::TreeSize(std::string_view path, std::uint64_t& bytes) {
+    WinPath parsed;
+    if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
+        return rc;
+    Located at;
+    if (DWORD rc = Locate(parsed, Need::Read, at); rc != ERROR_SUCCESS)
+        return rc;
+    if (!at.leaf)
+        return ERROR_FILE_NOT_FOUND;
+    if (!at.leaf->IsDirectory()) {
+        bytes = at.leaf->size;
+        return ERROR_SUCCESS;
+    }
+    if (at.isRoot)
+        return HostTreeSize(at.dirFd.get(), ".", bytes) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    return HostTreeSize(at.dirFd.get(), at.leaf->hostName, bytes) ? ERROR_SUCCESS
+                                                                  : ERROR_ACCESS_DENIED;
+}
+
+DWORD FileSystem::LongPath(std::string_view path, std::string& out) {
+    WinPath parsed;
+    if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
+        return rc;
+    Located at;
+    if (DWORD rc = Locate(parsed, Need::Read, at); rc != ERROR_SUCCESS)
+        return rc;
+    if (!at.leaf)
+        return ERROR_FILE_NOT_FOUND;
+    out = at.isRoot ? at.longDir + "\\" : at.longDir + "\\" + at.leaf->longName;
     return ERROR_SUCCESS;
 }
 

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -96,6 +97,19 @@ public:
     // Renames a file or folder (within one drive). With replace, an existing file target
     // is replaced in one step, so readers see the old or the new file, never neither.
     DWORD Move(std::string_view from, std::string_view to, bool replace);
+    // Renames like Move without replacing, with record's store writes in the same
+    // transaction; record also writes the journal line instead of Move. When record throws
+    // or the commit fails, the rename is undone and the exception passes on, so the drive
+    // and the store never disagree. Must not run inside a caller's transaction.
+    DWORD MoveAndRecord(std::string_view from, std::string_view to,
+                        const std::function<void()>& record);
+    // Deletes a file, or a folder with everything in it, read-only entries included (the
+    // caller has decided). A failure part-way leaves what was not deleted yet.
+    DWORD DeleteTree(std::string_view path);
+    // Bytes of a file, or of every file in a folder and its subfolders.
+    DWORD TreeSize(std::string_view path, std::uint64_t& bytes);
+    // The long form of an existing path: full, each name as its folder lists it.
+    DWORD LongPath(std::string_view path, std::string& out);
     // Entries of a folder matching the last component of pattern (* and ? allowed,
     // matched against long and short names); "." and ".." come first outside a root.
     DWORD Find(std::string_view pattern, std::vector<DirEntry>& out);
@@ -111,6 +125,9 @@ private:
     enum class Need { Read, Write };
 
     DWORD Locate(const WinPath& path, Need need, Located& out);
+    DWORD MoveEntry(std::string_view from, std::string_view to, bool replace,
+                    const std::function<void()>* record);
+    void MoveNames(const Located& src, const Located& dst, const std::string& newHost);
     DWORD OpenDrive(char letter, Need need, Drive& drive, UniqueFd& fd);
     DWORD Entries(int dirFd, const std::string& dirKey, std::vector<DirEntry>& out);
     std::vector<DirEntry> ScanHost(int dirFd);

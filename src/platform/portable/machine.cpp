@@ -2,6 +2,7 @@
 
 #include "platform/portable/baseline.h"
 #include "platform/portable/file_system.h"
+#include "platform/portable/recycle_bin.h"
 #include "platform/portable/registry_store.h"
 #include "platform/portable/sqlite_db.h"
 
@@ -14,11 +15,7 @@
 namespace portable {
 namespace fs = std::filesystem;
 
-namespace {
-
-constexpr int kSchemaVersion = 1;
-
-std::string NowText() {
+std::string TimeStamp() {
     auto now = std::chrono::system_clock::now();
     std::time_t t = std::chrono::system_clock::to_time_t(now);
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
@@ -30,6 +27,10 @@ std::string NowText() {
                   static_cast<int>(ms.count()));
     return text;
 }
+
+namespace {
+
+constexpr int kSchemaVersion = 1;
 
 // Cached: the journal asks on every entry, and a registry write is one entry.
 std::int64_t ProcessId() {
@@ -74,6 +75,7 @@ void Machine::CreateSchema() {
             entry TEXT NOT NULL);
     )sql");
     RegistryStore::CreateSchema(*db_);
+    RecycleBin::CreateSchema(*db_);
 }
 
 std::unique_ptr<Machine> Machine::Create(const fs::path& dir) {
@@ -111,6 +113,8 @@ std::unique_ptr<Machine> Machine::Open(const fs::path& dir) {
     std::string version = machine->Setting("schema_version");
     if (version != std::to_string(kSchemaVersion))
         throw MachineError(dir.string() + ": unsupported machine version '" + version + "'");
+    // Tables of services added since the machine was made.
+    RecycleBin::CreateSchema(machine->store());
     return machine;
 }
 
@@ -172,7 +176,7 @@ void Machine::SetSetting(std::string_view key, std::string_view value) {
 
 void Machine::Journal(std::string_view entry) {
     db_->Prepare("INSERT INTO journal(time, pid, entry) VALUES(?1, ?2, ?3)")
-        .Bind(1, NowText())
+        .Bind(1, TimeStamp())
         .Bind(2, ProcessId())
         .Bind(3, entry)
         .Run();

@@ -73,6 +73,9 @@ private:
     std::unique_ptr<Database> db_;
 };
 
+// The time now as the store keeps it: UTC, "2024-05-01T12:34:56.789Z".
+std::string TimeStamp();
+
 // The machine this process runs on. Chosen on first use: the machine whose folder holds
 // the running executable; else $ZEPSETUP_MACHINE; else $XDG_DATA_HOME/zepsetup/machine
 // (~/.local/share/zepsetup/machine), created when it does not exist yet.
