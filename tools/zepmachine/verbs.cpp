@@ -14,11 +14,14 @@ extern const Verb kDisplayVerb;
 extern const Verb kClockVerb;
 extern const Verb kBootVerb;
 extern const Verb kRunVerb;
+extern const Verb kSnapshotVerb;
+extern const Verb kDiffVerb;
 
 std::span<const Verb> Verbs() {
     static const Verb* const kAll[] = {
-        &kInitVerb,    &kInfoVerb,    &kLsVerb,    &kRegeditVerb, &kRegVerb, &kLogVerb,
-        &kWindowsVerb, &kDisplayVerb, &kClockVerb, &kBootVerb,    &kRunVerb,
+        &kInitVerb, &kInfoVerb,     &kLsVerb,      &kRegeditVerb, &kRegVerb,
+        &kLogVerb,  &kWindowsVerb,  &kDisplayVerb, &kClockVerb,   &kBootVerb,
+        &kRunVerb,  &kSnapshotVerb, &kDiffVerb,
     };
     static std::vector<Verb> verbs;
     if (verbs.empty()) {
