@@ -150,6 +150,10 @@ private:
             keepText = keepText && record.size <= kMaxIniBytes;
             if (keepText)
                 text.append(buffer, static_cast<size_t>(n));
+            // The size the file had when opened has been read: that is the file as of now
+            // (and saves asking for the end on every file).
+            if (record.size == static_cast<std::uint64_t>(st.st_size))
+                break;
         }
         record.sha256 = hash.Finish();
         if (keepText)

@@ -14,13 +14,16 @@ public:
     void Bytes(const void* data, size_t size) { out_.append(static_cast<const char*>(data), size); }
     void U8(std::uint8_t n) { out_ += static_cast<char>(n); }
     void U32(std::uint32_t n) {
+        char bytes[4];
         for (int i = 0; i < 4; ++i)
-            out_ += static_cast<char>(n >> (8 * i));
+            bytes[i] = static_cast<char>(n >> (8 * i));
+        out_.append(bytes, 4);
     }
     void U64(std::uint64_t n) {
-        for (int i = 0; i < 8; ++i)
-            out_ += static_cast<char>(n >> (8 * i));
+        U32(static_cast<std::uint32_t>(n));
+        U32(static_cast<std::uint32_t>(n >> 32));
     }
+    void Reserve(size_t size) { out_.reserve(size); }
     void Text(std::string_view s) {
         U32(static_cast<std::uint32_t>(s.size()));
         out_ += s;
@@ -86,10 +89,25 @@ private:
     size_t at_ = 0;
 };
 
+// The encoded size, give or take: reserved up front so the text is not copied as it grows.
+size_t EncodedSize(const MachineState& state) {
+    size_t size = 64;
+    for (const auto& f : state.files)
+        size += f.path.size() + 53;
+    for (const auto& k : state.keys)
+        size += k.path.size() + 4;
+    for (const auto& v : state.values)
+        size += v.key.size() + v.name.size() + v.data.size() + 16;
+    for (const auto& l : state.iniLines)
+        size += l.file.size() + l.section.size() + l.line.size() + 16;
+    return size;
+}
+
 } // namespace
 
 std::string EncodeState(const MachineState& state) {
     Writer w;
+    w.Reserve(EncodedSize(state));
     w.Bytes(kMagic.data(), kMagic.size());
     w.U32(kVersion);
     w.U32(static_cast<std::uint32_t>(state.files.size()));

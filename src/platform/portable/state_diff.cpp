@@ -9,20 +9,31 @@
 namespace portable {
 namespace {
 
-// Sort keys: each byte folded to upper case and shifted up by two, the path separator
-// made 1 and the separator between fields 0, so that a path sorts right before what lies
-// below it ("A" < "A\B" < "A B") and fields compare one after the other.
-using SortKey = std::u16string;
+// Sort keys: bytes folded to upper case, the path separator made 1 and the separator
+// between fields 0 (bytes 0 to 2 of a name are escaped by a 2), so that plain byte order
+// puts a path right before what lies below it ("A" < "A\B" < "A B") and compares fields one
+// after the other.
+using SortKey = std::string;
+
+void AppendByte(SortKey& key, unsigned char c) {
+    if (c <= 2)
+        key += '\x02';
+    key += static_cast<char>(c);
+}
 
 void AppendFolded(SortKey& key, std::string_view text) {
-    for (char c : text)
-        key += c == '\\' ? char16_t{1}
-                         : static_cast<char16_t>(win::AnsiUpper(static_cast<unsigned char>(c)) + 2);
+    key.reserve(key.size() + text.size() + 1);
+    for (char c : text) {
+        if (c == '\\')
+            key += '\x01';
+        else
+            AppendByte(key, win::AnsiUpper(static_cast<unsigned char>(c)));
+    }
 }
 
 void AppendExact(SortKey& key, std::string_view text) {
     for (char c : text)
-        key += static_cast<char16_t>(static_cast<unsigned char>(c) + 2);
+        AppendByte(key, static_cast<unsigned char>(c));
 }
 
 SortKey KeyOf(const FileRecord& r) {
@@ -40,7 +51,7 @@ SortKey KeyOf(const KeyRecord& r) {
 SortKey KeyOf(const ValueRecord& r) {
     SortKey key;
     AppendFolded(key, r.key);
-    key += char16_t{0};
+    key += '\0';
     AppendFolded(key, r.name);
     return key;
 }
@@ -48,14 +59,14 @@ SortKey KeyOf(const ValueRecord& r) {
 SortKey PlaceOf(const IniLine& r) {
     SortKey key;
     AppendFolded(key, r.file);
-    key += char16_t{0};
+    key += '\0';
     AppendFolded(key, r.section);
     return key;
 }
 
 SortKey KeyOf(const IniLine& r) {
     SortKey key = PlaceOf(r);
-    key += char16_t{0};
+    key += '\0';
     AppendExact(key, r.line);
     return key;
 }
