@@ -141,17 +141,23 @@ public:
     template <class Record> void Add(const std::vector<portable::Difference<Record>>& list) {
         for (const auto& d : list) {
             std::string& to = d.Added() ? added_ : d.Removed() ? removed_ : changed_;
-            to += (to.empty() ? "\n  " : ",\n  ") + Item(d);
+            to += to.empty() ? "\n  " : ",\n  ";
+            to += Item(d);
         }
     }
-    std::string Text() const {
-        return Field("added", Array(added_)) + ",\n" + Field("changed", Array(changed_)) + ",\n" +
-               Field("removed", Array(removed_));
+    void AppendTo(std::string& out) const {
+        Append(out, "added", added_);
+        out += ",\n";
+        Append(out, "changed", changed_);
+        out += ",\n";
+        Append(out, "removed", removed_);
     }
 
 private:
-    static std::string Array(const std::string& items) {
-        return items.empty() ? "[]" : "[" + items + "\n]";
+    static void Append(std::string& out, std::string_view name, const std::string& items) {
+        out += Field(name, "[");
+        out += items;
+        out += items.empty() ? "]" : "\n]";
     }
     std::string added_, changed_, removed_;
 };
@@ -166,13 +172,15 @@ std::string DiffJson(const portable::StateDiff& diff, std::string_view snapshot,
     lists.Add(diff.values);
     lists.Add(diff.iniLines);
     auto counts = diff.Count();
-    return "{" + Field("snapshot", Quoted(snapshot)) + "," +
-           Field("taken", Quoted(win::FromAnsi(win::ToAnsi(taken)))) + ",\n" + lists.Text() +
-           ",\n" +
+    std::string out = "{" + Field("snapshot", Quoted(snapshot)) + "," +
+                      Field("taken", Quoted(win::FromAnsi(win::ToAnsi(taken)))) + ",\n";
+    lists.AppendTo(out);
+    out += ",\n" +
            Field("counts", Object({Field("added", std::to_string(counts.added)),
                                    Field("changed", std::to_string(counts.changed)),
                                    Field("removed", std::to_string(counts.removed))})) +
            "}\n";
+    return out;
 }
 
 } // namespace zepmachine
