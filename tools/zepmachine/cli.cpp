@@ -3,7 +3,9 @@
 #include "platform/portable/display.h"
 #include "platform/portable/machine.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace zepmachine {
 
@@ -35,6 +37,26 @@ void ExpectArgs(std::span<const std::string> args, size_t min, size_t max, std::
     }
     if (args.size() < min || args.size() > max)
         throw CliError("wrong number of arguments\nusage: " + std::string(usage), 2);
+}
+
+std::string Grouped(std::uint64_t n) {
+    std::string digits = std::to_string(n);
+    std::string out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+void WriteStdout(std::string_view text, int status) {
+    errno = 0;
+    bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    if (std::fflush(stdout) != 0 || !written || std::ferror(stdout))
+        throw CliError(std::string("cannot write the output: ") +
+                           (errno ? std::strerror(errno) : "write error"),
+                       status);
 }
 
 } // namespace zepmachine

@@ -1,6 +1,7 @@
 // Shared pieces of the zepmachine verbs: argument access, the machine to act on, errors.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <span>
 #include <stdexcept>
@@ -53,5 +54,12 @@ int RunMachineProgram(const std::string& program, const std::string& arguments);
 
 // Arguments of a verb without options: throws a usage error unless there are count.
 void ExpectArgs(std::span<const std::string> args, size_t min, size_t max, std::string_view usage);
+
+// A count with thousands separators: 1,234,567.
+std::string Grouped(std::uint64_t n);
+
+// Writes text to stdout and flushes it; a failed write (a full disk, a closed pipe) throws
+// a CliError with the given status.
+void WriteStdout(std::string_view text, int status = 1);
 
 } // namespace zepmachine

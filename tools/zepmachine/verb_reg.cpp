@@ -47,16 +47,6 @@ std::string AnsiKey(std::string key) {
     return ansi;
 }
 
-std::string TypeName(DWORD type) {
-    static constexpr std::string_view kNames[] = {"REG_NONE",      "REG_SZ",
-                                                  "REG_EXPAND_SZ", "REG_BINARY",
-                                                  "REG_DWORD",     "REG_DWORD_BIG_ENDIAN",
-                                                  "REG_LINK",      "REG_MULTI_SZ"};
-    if (type < std::size(kNames))
-        return std::string(kNames[type]);
-    return "REG_" + std::to_string(type);
-}
-
 std::string DataText(DWORD type, const std::string& data) {
     if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
         std::string text = data;
@@ -105,13 +95,13 @@ int Query(std::span<const std::string> args) {
         auto value = store->GetValue(*id, win::ToAnsi(args[1]));
         if (!value)
             throw CliError("no value '" + args[1] + "' in " + args[0]);
-        std::printf("%s\t%s\n", TypeName(value->type).c_str(),
+        std::printf("%s\t%s\n", portable::RegTypeName(value->type).c_str(),
                     DataText(value->type, value->data).c_str());
         return 0;
     }
     for (const auto& v : store->Values(*id)) {
         std::string name = v.name.empty() ? "@" : win::FromAnsi(v.name);
-        std::printf("%s\t%s\t%s\n", name.c_str(), TypeName(v.type).c_str(),
+        std::printf("%s\t%s\t%s\n", name.c_str(), portable::RegTypeName(v.type).c_str(),
                     DataText(v.type, v.data).c_str());
     }
     for (const auto& name : store->SubkeyNames(*id))

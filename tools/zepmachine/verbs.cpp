@@ -16,12 +16,14 @@ extern const Verb kBootVerb;
 extern const Verb kRunVerb;
 extern const Verb kUninstallVerb;
 extern const Verb kRecycleVerb;
+extern const Verb kSnapshotVerb;
+extern const Verb kDiffVerb;
 
 std::span<const Verb> Verbs() {
     static const Verb* const kAll[] = {
-        &kInitVerb,    &kInfoVerb,    &kLsVerb,    &kRegeditVerb, &kRegVerb, &kLogVerb,
-        &kWindowsVerb, &kDisplayVerb, &kClockVerb, &kBootVerb,    &kRunVerb,
-        &kUninstallVerb, &kRecycleVerb,
+        &kInitVerb,     &kInfoVerb,    &kLsVerb,       &kRegeditVerb, &kRegVerb,
+        &kLogVerb,      &kWindowsVerb, &kDisplayVerb,  &kClockVerb,   &kBootVerb,
+        &kRunVerb,      &kUninstallVerb, &kRecycleVerb, &kSnapshotVerb, &kDiffVerb,
     };
     static std::vector<Verb> verbs;
     if (verbs.empty()) {

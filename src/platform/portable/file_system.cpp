@@ -149,7 +149,7 @@ DWORD FileSystem::OpenDrive(char letter, Need need, Drive& drive, UniqueFd& fd) 
     return fd.valid() ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND;
 }
 
-std::vector<DirEntry> FileSystem::ScanHost(int dirFd) {
+std::vector<DirEntry> ListHostFolder(int dirFd) {
     std::vector<DirEntry> entries;
     int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listFd < 0)
@@ -294,7 +294,7 @@ void FileSystem::ForgetName(const std::string& dirKey, const std::string& hostNa
 }
 
 DWORD FileSystem::Entries(int dirFd, const std::string& dirKey, std::vector<DirEntry>& out) {
-    out = ScanHost(dirFd);
+    out = ListHostFolder(dirFd);
     SyncNames(dirKey, out, false);
     return ERROR_SUCCESS;
 }

@@ -130,7 +130,6 @@ private:
     void MoveNames(const Located& src, const Located& dst, const std::string& newHost);
     DWORD OpenDrive(char letter, Need need, Drive& drive, UniqueFd& fd);
     DWORD Entries(int dirFd, const std::string& dirKey, std::vector<DirEntry>& out);
-    std::vector<DirEntry> ScanHost(int dirFd);
     void SyncNames(const std::string& dirKey, std::vector<DirEntry>& entries, bool locked);
     std::string AssignShortName(const std::vector<DirEntry>& entries, std::string_view longName);
     void RecordNew(const std::string& dirKey, const std::string& hostName,
@@ -140,6 +139,13 @@ private:
     Machine& machine_;
     std::string currentDir_ = "C:\\";
 };
+
+// The entries Windows sees in the host folder dirFd, sorted by host name: regular files and
+// folders whose host names Windows can spell (no symbolic links, devices, unspellable
+// names), of names equal but for case only the first. Aliases and stored attributes are
+// not filled in (files carry FILE_ATTRIBUTE_ARCHIVE, folders FILE_ATTRIBUTE_DIRECTORY).
+// Reads only the host folder.
+std::vector<DirEntry> ListHostFolder(int dirFd);
 
 // The file system of the current machine.
 FileSystem& CurrentFileSystem();

@@ -101,6 +101,16 @@ std::string ValueLine(std::string_view name, DWORD type, std::string_view data, 
     return line + DataAt(type, data, wrap, line.size());
 }
 
+std::string RegTypeName(DWORD type) {
+    static constexpr std::string_view kNames[] = {"REG_NONE",      "REG_SZ",
+                                                  "REG_EXPAND_SZ", "REG_BINARY",
+                                                  "REG_DWORD",     "REG_DWORD_BIG_ENDIAN",
+                                                  "REG_LINK",      "REG_MULTI_SZ"};
+    if (type < std::size(kNames))
+        return std::string(kNames[type]);
+    return "REG_" + std::to_string(type);
+}
+
 std::string JournalValue(std::string_view name, DWORD type, std::string_view data) {
     std::string line = ValueLine(name, type, data, false);
     if (line.size() > kJournalLimit) {

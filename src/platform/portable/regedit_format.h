@@ -32,6 +32,9 @@ std::string ValueData(DWORD type, std::string_view data, bool wrap);
 // The whole line: QuotedName(name) + "=" + ValueData(...).
 std::string ValueLine(std::string_view name, DWORD type, std::string_view data, bool wrap);
 
+// REG_SZ, REG_DWORD, ...; an unknown type as REG_ and its number.
+std::string RegTypeName(DWORD type);
+
 // One unwrapped line for the journal, shortened when the data is long.
 std::string JournalValue(std::string_view name, DWORD type, std::string_view data);
 

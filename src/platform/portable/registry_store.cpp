@@ -373,4 +373,24 @@ std::string RegistryStore::KeyName(KeyId key) {
     return name;
 }
 
+RegistryDump RegistryStore::Dump() {
+    Validate();
+    RegistryDump dump;
+    // One statement: a commit of another process between a read of the keys and a read of
+    // the values would otherwise pair values with keys of another moment.
+    auto& stmt = db().Prepare(R"sql(
+        SELECT 0, id, parent, name, NULL, NULL FROM reg_keys
+        UNION ALL SELECT 1, key, NULL, name, type, data FROM reg_values)sql");
+    while (stmt.Step()) {
+        if (stmt.Int(0) == 0) {
+            dump.keys.push_back(
+                {stmt.Int(1), stmt.IsNull(2) ? 0 : stmt.Int(2), win::ToAnsi(stmt.Text(3))});
+            continue;
+        }
+        dump.values.push_back({stmt.Int(1), win::ToAnsi(stmt.Text(3)),
+                               static_cast<DWORD>(stmt.Int(4)), std::string(stmt.BlobView(5))});
+    }
+    return dump;
+}
+
 } // namespace portable

@@ -50,6 +50,24 @@ struct NamedValue {
     std::string data;
 };
 
+// The whole registry as stored, read in one statement (so from one commit): every key with
+// its parent (0 for the roots) and every value. Names and data as in StoredValue/NamedValue.
+struct RegistryDump {
+    struct Key {
+        KeyId id = 0;
+        KeyId parent = 0;
+        std::string name; // Windows-1252
+    };
+    struct Value {
+        KeyId key = 0;
+        std::string name; // Windows-1252
+        DWORD type = REG_NONE;
+        std::string data;
+    };
+    std::vector<Key> keys;
+    std::vector<Value> values;
+};
+
 // A sub-key path split into its components (Windows-1252). Empty components are refused,
 // except that one trailing '\' is ignored. Returns false for an invalid path.
 bool SplitKeyPath(std::string_view path, std::vector<std::string_view>& out);
@@ -103,6 +121,8 @@ public:
     std::optional<KeyId> FindChild(KeyId parent, std::string_view name);
     // The key's own name as stored (Windows-1252).
     std::string KeyName(KeyId key);
+    // Every key and value, in no particular order; changes nothing.
+    RegistryDump Dump();
 
     // A counter that changes whenever the registry may have changed (this connection or
     // another); enumeration snapshots are tied to it.
