@@ -2,6 +2,7 @@
 
 #include "platform/advapi32.h"
 #include "platform/codepage.h"
+#include "platform/kernel32.h"
 #include "platform/portable/file_system.h"
 #include "platform/portable/machine.h"
 #include "platform/portable/restart.h"
@@ -149,6 +150,15 @@ int SetupRun::RunOnMachine(const std::string& winPath, const std::string& argume
     return status;
 }
 
+int SetupRun::RunUninstall(const std::string& key, const std::string& script) {
+    WriteHostFile(dir_.path() / "run.ui", script);
+    std::string command = Environment(dir_.path(), Root()) + ZEPMACHINE_BIN + " --machine " +
+                          Root().string() + " uninstall '" + key + "' 2>errors.txt";
+    int status = RunCommand(command);
+    errors_ = ReadHostFile(dir_.path() / "errors.txt");
+    return status;
+}
+
 std::vector<std::string> SetupRun::Transcript() const {
     std::vector<std::string> lines;
     std::istringstream in(ReadHostFile(dir_.path() / "run.log"));
@@ -187,6 +197,11 @@ fs::path SetupRun::Host(const std::string& winPath) const {
     if (portable::CurrentFileSystem().HostPath(win::ToAnsi(winPath), host) != ERROR_SUCCESS)
         return {};
     return host;
+}
+
+void SetupRun::SetAttributes(const std::string& winPath, std::uint32_t attributes) const {
+    OpenedMachine open(Root());
+    EXPECT_TRUE(win::SetFileAttributesA(win::ToAnsi(winPath).c_str(), attributes)) << winPath;
 }
 
 std::string SetupRun::WininitText() const {

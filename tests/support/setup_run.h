@@ -41,6 +41,9 @@ protected:
     // Runs a program of the machine through `zepmachine run`.
     int RunOnMachine(const std::string& winPath, const std::string& arguments,
                      const std::string& script);
+    // Starts the removal from the machine's list of removable programs, as the control
+    // panel does (`zepmachine uninstall KEY`).
+    int RunUninstall(const std::string& key, const std::string& script);
     std::vector<std::string> Transcript() const;
     // `zepmachine --machine M ARGS`; exit status, output (stdout and stderr) in out.
     int Zep(const std::string& arguments, std::string* out = nullptr) const;
@@ -56,6 +59,8 @@ protected:
     // The host path of a machine path such as "C:\Programme", by the machine's own
     // resolution; empty when it does not exist.
     std::filesystem::path Host(const std::string& winPath) const;
+    // Sets a file's attributes through the machine (read-only, hidden, ...).
+    void SetAttributes(const std::string& winPath, std::uint32_t attributes) const;
     // WININIT.INI of the machine, "" when missing.
     std::string WininitText() const;
     // The restart a program asked for ("reboot"), empty when none is pending.
