@@ -108,7 +108,8 @@ bool SetupForm::OwnMessage(std::int32_t number) {
 }
 
 void SetupForm::WeiterCommand_Click() {
-    forms::OnError run(OwnMessagesFirst([this](std::int32_t number) { return OwnMessage(number); }));
+    forms::OnError run(
+        OwnMessagesFirst([this](std::int32_t number) { return OwnMessage(number); }));
     std::string p;
     run([&] { p = Setup_API::AddBackslash(Dir1.Path()) + Text1.Text(); });
     bool cdRom = false;

@@ -38,8 +38,7 @@ constexpr std::array<Line, 11> kLines = {{
     {"- Ihr System schneller macht?", kCyan, 12, 4440},
     {"- features hat die kein anderes Programm bietet?", kCyan, 12, 4800},
     {"Dann hat Ihre Suche ein Ende! ", kWhite, 14.25f, 5400},
-    {"Klicken Sie auf ‘Weiter’ um in eine neue Welt des Computing aufzubrechen!", kWhite, 12,
-     5760},
+    {"Klicken Sie auf ‘Weiter’ um in eine neue Welt des Computing aufzubrechen!", kWhite, 12, 5760},
 }};
 
 // A line arrives once it has moved to 1200 twips or less; each tick moves it 1100.

@@ -10,7 +10,9 @@ namespace install {
 void MachUninstEx() {
     using WinRegistry::HKLM;
     forms::OnError run(app::ReportAndContinue);
-    run([] { WinRegistry::WriteValue(HKLM, kUninstallKey, "DisplayName", "Dovek’s Zepanu's 1.0"); });
+    run([] {
+        WinRegistry::WriteValue(HKLM, kUninstallKey, "DisplayName", "Dovek’s Zepanu's 1.0");
+    });
     run([] {
         WinRegistry::WriteValue(HKLM, kUninstallKey, "UninstallString",
                                 Setup_API::AddBackslash(app::ProgDir) + "Zepsetup.exe UnInst");

@@ -115,7 +115,9 @@ void RemoveSuiteKeys(forms::OnError& run, const std::optional<std::string>& auto
 }
 
 void RestoreSystemSettings(forms::OnError& run) {
-    run([] { WriteValue(HKCR, "SoundRec\\shell\\play\\Command", "", "sndrec32.exe /play /close %1"); });
+    run([] {
+        WriteValue(HKCR, "SoundRec\\shell\\play\\Command", "", "sndrec32.exe /play /close %1");
+    });
     run([] {
         DeleteValue(HKCU, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer",
                     "NoStartBanner");

@@ -78,8 +78,9 @@ void KillPrBarForm::SysSymbolKiller() {
     run([&] { Status("Symbole wiederherstellen..."); });
     run([&] { Advance(1); });
     run([] {
-        WinRegistry::DeleteKey(WinRegistry::HKLM,
-                               "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons");
+        WinRegistry::DeleteKey(
+            WinRegistry::HKLM,
+            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons");
     });
     for (const Restore& row : kRestores) {
         run([&] {

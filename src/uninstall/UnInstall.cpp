@@ -10,8 +10,7 @@ UnInstallForm::UnInstallForm() : Form("UnInstall") {
     SetCaption("Dovek's Zepanu's löschen");
     SetBorderStyle(3); // fixed dialog
     SetClientSize(4710, 1380);
-    Label1.SetCaption(
-        "Sind Sie sicher das Sie Dovek’s Zepanu's DeInstallieren (löschen) wollen?");
+    Label1.SetCaption("Sind Sie sicher das Sie Dovek’s Zepanu's DeInstallieren (löschen) wollen?");
     Label1.Move(240, 120, 4335, 615);
     forms::Font font;
     font.size = 9.75f;

@@ -15,9 +15,9 @@ inline constexpr std::array<std::string_view, 12> kDeleteFromProgramFolder = {
 
 // The setup program itself comes last: it is running the removal.
 inline constexpr std::array<std::string_view, 13> kRestartFromProgramFolder = {
-    "Terms.txt",  "Falmir.exe",  "Serkel.exe", "Runnel.bat",  "Tellmo.exe",
-    "Kanthor.exe", "Vistrel.exe", "Unpaxo.exe", "Zepanu.exe",  "Docpaxo.zip",
-    "Errata.txt", "Brundel.exe", "Zepsetup.exe",
+    "Terms.txt",   "Falmir.exe",  "Serkel.exe",   "Runnel.bat", "Tellmo.exe",
+    "Kanthor.exe", "Vistrel.exe", "Unpaxo.exe",   "Zepanu.exe", "Docpaxo.zip",
+    "Errata.txt",  "Brundel.exe", "Zepsetup.exe",
 };
 
 inline constexpr std::array<std::string_view, 14> kDocFiles = {
@@ -26,10 +26,10 @@ inline constexpr std::array<std::string_view, 14> kDocFiles = {
 };
 
 inline constexpr std::array<std::string_view, 29> kIconFiles = {
-    "Visitor1.ico", "Folder.gif",  "Bin1.ico",     "Bin2.ico",    "Symbols.icl", "Arrow1.ico",
+    "Visitor1.ico", "Folder.gif",   "Bin1.ico",    "Bin2.ico",    "Symbols.icl", "Arrow1.ico",
     "Arrow2.ico",   "Penguin1.ico", "Memo1.ico",   "Atom1.ico",   "Atom2.ico",   "FldOpn1.ico",
-    "FldOpn2.ico",  "FldOpn3.ico", "FldOpn4.ico",  "FldOpn5.ico", "FldCls1.ico", "FldCls2.ico",
-    "FldCls3.ico",  "FldCls4.ico", "FldCls5.ico",  "FldCls6.ico", "FldCls7.ico", "FldCls8.ico",
+    "FldOpn2.ico",  "FldOpn3.ico",  "FldOpn4.ico", "FldOpn5.ico", "FldCls1.ico", "FldCls2.ico",
+    "FldCls3.ico",  "FldCls4.ico",  "FldCls5.ico", "FldCls6.ico", "FldCls7.ico", "FldCls8.ico",
     "Group.ico",    "Sysfile1.ico", "Grill1.ico",  "Grill2.ico",  "Globe1.ico",
 };
 

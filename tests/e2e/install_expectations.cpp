@@ -44,8 +44,8 @@ std::vector<Row> Rows(const std::string& P, const std::string& W, const std::str
          "DateiTypCur"},
         {"diz", "Diz-Datei", "Programmbeschreibung öffnen - Zepanu", SW + "\\Notepad.exe %1",
          P + "\\Icons\\Symbols.icl,46", "DateiTypDiz"},
-        {"log", "Ereignisprotokolle", "Ereignisprotokoll öffnen - Zepanu",
-         SW + "\\Notepad.exe %1", P + "\\Icons\\Symbols.icl,55", "DateiTypLog"},
+        {"log", "Ereignisprotokolle", "Ereignisprotokoll öffnen - Zepanu", SW + "\\Notepad.exe %1",
+         P + "\\Icons\\Symbols.icl,55", "DateiTypLog"},
     };
 }
 
@@ -92,8 +92,7 @@ std::vector<Expected> ContextMenus(const std::string& P) {
         {cr + "Drive\\shell\\ZepanuDos", "", Sz("DOS &Ebene - Zepanu")},
         {cr + "Drive\\shell\\ZepanuDos\\COMMAND", "", Sz("command.com /k cd \"%1\"")},
         {cr + "Folder\\shell\\ZepanuExplorer", "", Sz("Er&weiterter Explorer - Zepanu")},
-        {cr + "Folder\\shell\\ZepanuExplorer\\command", "",
-         Sz("Explorer.exe /e,/root,/idlist,%I")},
+        {cr + "Folder\\shell\\ZepanuExplorer\\command", "", Sz("Explorer.exe /e,/root,/idlist,%I")},
         {cr + "Directory\\shell\\ZepanuDirIn", "", Sz("&Pfad kopieren - Zepanu")},
         {cr + "*\\shell\\ZepanuDirIn", "", Sz("&Pfad kopieren - Zepanu")},
         {cr + "Directory\\shell\\ZepanuDirIn\\Command", "", Sz(P + "\\Zepanu.exe DirIn %1")},

@@ -123,8 +123,8 @@ TEST_F(Steps, AFailingStatementIsReportedAndTheStepGoesOn) {
                   "Programm fährt unmittelbar hinter der Fehlerstelle fort. (Fehlernummer: 5)\"\n";
     Script(script);
     install::MachShellIcons();
-    DWORD attributes =
-        win::GetFileAttributesA(win::ToAnsi("C:\\WINDOWS\\Startmenü\\Programme\\Dovek's Zepanu's 1.0").c_str());
+    DWORD attributes = win::GetFileAttributesA(
+        win::ToAnsi("C:\\WINDOWS\\Startmenü\\Programme\\Dovek's Zepanu's 1.0").c_str());
     EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(Transcript().size(), 10u);
 }
@@ -159,8 +159,7 @@ TEST_F(Steps, TheTaskbarSymbolsAreOnButLoggingOff) {
     EXPECT_EQ(ReadValue(HKCU, symbols, "Abmelden"), Value::Long(0));
     EXPECT_EQ(ReadValue(HKCU, symbols, "Window-Killer"), Value::Long(1));
     EXPECT_EQ(Read(HKCU, symbols, "Eigenes"), "bleibt");
-    EXPECT_EQ(Read(HKCU, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                   "Dovek's Zepanu 1.0"),
+    EXPECT_EQ(Read(HKCU, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Dovek's Zepanu 1.0"),
               "C:\\PROGRA~1\\ZEPANU\\Tellmo.exe LoadMe");
 }
 

@@ -43,11 +43,10 @@ struct RootKey {
     HKEY handle;
     const char* name;
 };
-constexpr RootKey kRoots[] = {{HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
-                              {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"}};
+const RootKey kRoots[] = {{HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
+                          {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"}};
 
-void Walk(HKEY key, const std::string& path, RegistryDump* values,
-          std::vector<std::string>* keys) {
+void Walk(HKEY key, const std::string& path, RegistryDump* values, std::vector<std::string>* keys) {
     if (keys)
         keys->push_back(Upper(path));
     for (DWORD i = 0;; ++i) {
@@ -112,12 +111,12 @@ std::string DumpKey(const std::string& key, const std::string& name) {
     return CanonicalKey(key) + "\\\"" + Upper(name) + "\"";
 }
 
-SetupRun::SetupRun() {
+SetupMachine::SetupMachine() {
     EXPECT_EQ(Zep("init " + Root().string() + " >/dev/null"), 0);
     EXPECT_EQ(Zep("clock virtual >/dev/null"), 0);
 }
 
-int SetupRun::Zep(const std::string& arguments, std::string* out) const {
+int SetupMachine::Zep(const std::string& arguments, std::string* out) const {
     return RunCommand(std::string(ZEPMACHINE_BIN) + " --machine " + Root().string() + " " +
                           arguments + " 2>&1",
                       out);
@@ -130,27 +129,26 @@ static std::string Environment(const fs::path& dir, const fs::path& root) {
            std::string(ZEPMACHINE_BIN) + " ";
 }
 
-int SetupRun::Run(const std::string& script, const std::string& arguments) {
+int SetupMachine::Run(const std::string& script, const std::string& arguments) {
     WriteHostFile(dir_.path() / "run.ui", script);
-    std::string command = Environment(dir_.path(), Root()) + (dist_ / "zepsetup").string() +
-                          " " + arguments + " 2>errors.txt";
+    std::string command = Environment(dir_.path(), Root()) + (dist_ / "zepsetup").string() + " " +
+                          arguments + " 2>errors.txt";
     int status = RunCommand(command);
     errors_ = ReadHostFile(dir_.path() / "errors.txt");
     return status;
 }
 
-int SetupRun::RunOnMachine(const std::string& winPath, const std::string& arguments,
-                           const std::string& script) {
+int SetupMachine::RunOnMachine(const std::string& winPath, const std::string& arguments,
+                               const std::string& script) {
     WriteHostFile(dir_.path() / "run.ui", script);
     std::string command = Environment(dir_.path(), Root()) + ZEPMACHINE_BIN + " --machine " +
-                          Root().string() + " run '" + winPath + "' " + arguments +
-                          " 2>errors.txt";
+                          Root().string() + " run '" + winPath + "' " + arguments + " 2>errors.txt";
     int status = RunCommand(command);
     errors_ = ReadHostFile(dir_.path() / "errors.txt");
     return status;
 }
 
-int SetupRun::RunUninstall(const std::string& key, const std::string& script) {
+int SetupMachine::RunUninstall(const std::string& key, const std::string& script) {
     WriteHostFile(dir_.path() / "run.ui", script);
     std::string command = Environment(dir_.path(), Root()) + ZEPMACHINE_BIN + " --machine " +
                           Root().string() + " uninstall '" + key + "' 2>errors.txt";
@@ -159,7 +157,7 @@ int SetupRun::RunUninstall(const std::string& key, const std::string& script) {
     return status;
 }
 
-std::vector<std::string> SetupRun::Transcript() const {
+std::vector<std::string> SetupMachine::Transcript() const {
     std::vector<std::string> lines;
     std::istringstream in(ReadHostFile(dir_.path() / "run.log"));
     for (std::string line; std::getline(in, line);)
@@ -167,7 +165,7 @@ std::vector<std::string> SetupRun::Transcript() const {
     return lines;
 }
 
-RegistryDump SetupRun::Registry() const {
+RegistryDump SetupMachine::Registry() const {
     OpenedMachine open(Root());
     RegistryDump dump;
     for (const RootKey& root : kRoots)
@@ -175,7 +173,7 @@ RegistryDump SetupRun::Registry() const {
     return dump;
 }
 
-std::vector<std::string> SetupRun::Keys() const {
+std::vector<std::string> SetupMachine::Keys() const {
     OpenedMachine open(Root());
     std::vector<std::string> keys;
     for (const RootKey& root : kRoots)
@@ -183,7 +181,7 @@ std::vector<std::string> SetupRun::Keys() const {
     return keys;
 }
 
-std::optional<RegData> SetupRun::Value(const std::string& key, const std::string& name) const {
+std::optional<RegData> SetupMachine::Value(const std::string& key, const std::string& name) const {
     RegistryDump dump = Registry();
     auto it = dump.find(DumpKey(key, name));
     if (it == dump.end())
@@ -191,7 +189,7 @@ std::optional<RegData> SetupRun::Value(const std::string& key, const std::string
     return it->second;
 }
 
-fs::path SetupRun::Host(const std::string& winPath) const {
+fs::path SetupMachine::Host(const std::string& winPath) const {
     OpenedMachine open(Root());
     fs::path host;
     if (portable::CurrentFileSystem().HostPath(win::ToAnsi(winPath), host) != ERROR_SUCCESS)
@@ -199,22 +197,22 @@ fs::path SetupRun::Host(const std::string& winPath) const {
     return host;
 }
 
-void SetupRun::SetAttributes(const std::string& winPath, std::uint32_t attributes) const {
+void SetupMachine::SetAttributes(const std::string& winPath, std::uint32_t attributes) const {
     OpenedMachine open(Root());
     EXPECT_TRUE(win::SetFileAttributesA(win::ToAnsi(winPath).c_str(), attributes)) << winPath;
 }
 
-std::string SetupRun::WininitText() const {
+std::string SetupMachine::WininitText() const {
     fs::path host = Host("C:\\WINDOWS\\WININIT.INI");
     return host.empty() ? std::string() : ReadHostFile(host);
 }
 
-std::string SetupRun::PendingRestart() const {
+std::string SetupMachine::PendingRestart() const {
     OpenedMachine open(Root());
     return portable::PendingRestart(portable::CurrentMachine());
 }
 
-fs::path SetupRun::CopyDistribution() {
+fs::path SetupMachine::CopyDistribution() {
     fs::path copy = dir_.path() / "dist";
     fs::copy(ZEPSETUP_DIST, copy, fs::copy_options::recursive);
     dist_ = copy;

@@ -22,18 +22,22 @@ struct RegData {
     std::string bytes;
     friend bool operator==(const RegData&, const RegData&) = default;
 };
-RegData Sz(std::string_view utf8);          // REG_SZ: Windows-1252 text and its NUL
-RegData Dword(std::uint32_t value);         // REG_DWORD, little-endian
-RegData Binary(std::vector<std::uint8_t>);  // REG_BINARY
+RegData Sz(std::string_view utf8);         // REG_SZ: Windows-1252 text and its NUL
+RegData Dword(std::uint32_t value);        // REG_DWORD, little-endian
+RegData Binary(std::vector<std::uint8_t>); // REG_BINARY
 std::ostream& operator<<(std::ostream& out, const RegData& data);
 
 // "HKEY_CLASSES_ROOT\zipFile" plus "\" and the value name ("" for the default), all
 // UTF-8 with key names upper-cased as the registry compares them.
 using RegistryDump = std::map<std::string, RegData>;
 
-class SetupRun : public ::testing::Test {
-protected:
-    SetupRun();
+// A fresh machine on a virtual clock and the runs of the setup program on it.
+class SetupMachine {
+public:
+    SetupMachine();
+    virtual ~SetupMachine() = default;
+    SetupMachine(const SetupMachine&) = delete;
+    SetupMachine& operator=(const SetupMachine&) = delete;
 
     // Runs the distribution's setup program with the argument text and script; returns its
     // exit status (stderr in errors_).
@@ -72,6 +76,11 @@ protected:
 
     TempDir dir_;
     std::string errors_;
+};
+
+class SetupRun : public ::testing::Test, public SetupMachine {
+protected:
+    using SetupMachine::Run;
 };
 
 // The canonical key of a value in a RegistryDump.

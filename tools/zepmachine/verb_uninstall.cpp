@@ -46,8 +46,8 @@ public:
     // A string value (REG_SZ or REG_EXPAND_SZ) in UTF-8, or nothing.
     std::optional<std::string> String(const char* name) const {
         DWORD type = 0, size = 0;
-        if (!key_ || win::RegQueryValueExA(key_, name, nullptr, &type, nullptr, &size) !=
-                         ERROR_SUCCESS ||
+        if (!key_ ||
+            win::RegQueryValueExA(key_, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
             (type != REG_SZ && type != REG_EXPAND_SZ))
             return std::nullopt;
         std::string data(size, '\0');

@@ -1,0 +1,290 @@
+// The installation and the removal as a user runs them: the distribution's setup program
+// (a full installation with every option), then the removal through the machine's list of
+// removable programs, each on a fresh machine with a virtual clock, so that the program's
+// designed pauses (150 ms a file, the removal's steps) cost nothing and what is measured is
+// the program's own work. For each run: wall time, CPU time (the program and every process
+// it started), peak resident memory of any of those processes, and from the machine's
+// journal the registry changes, scripts imported and processes started.
+//
+// Outside reference, in the same run: Debian's `msexpand` expanding the same 56 packed
+// files one process per file into a folder, as a plain script would, and `rm` of those
+// files: the floor of what copying and deleting the suite costs on this machine.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kFullInstall = "click Lizenz.Command1\n"
+                                     "mouseup WillkommenSchirm.WeiterLabel\n"
+                                     "click Setup.WeiterCommand\n"
+                                     "click ProgEinstellungen.Command1\n"
+                                     "answer no\n";
+constexpr const char* kRemoval = "click UnInstall.Command1\nanswer ok\n";
+
+// Targets: the whole run, the clock's pauses excluded.
+constexpr double kInstallSeconds = 0.25;
+constexpr double kRemovalSeconds = 0.15;
+constexpr double kPeakMegabytes = 30;
+
+struct Usage {
+    double wall = 0, cpu = 0, peakMb = 0;
+    int status = -1;
+};
+
+// Runs argv with the environment env added; wall time, CPU time and peak resident memory
+// of the process and every descendant it waited for.
+Usage Measure(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    auto start = Clock::now();
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        for (const auto& e : env)
+            ::putenv(const_cast<char*>(e.c_str()));
+        if (!std::getenv("BENCH_VERBOSE")) {
+            std::freopen("/dev/null", "w", stdout);
+            std::freopen("/dev/null", "w", stderr);
+        }
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    ::wait4(pid, &status, 0, &usage);
+    Usage u;
+    u.wall = std::chrono::duration<double>(Clock::now() - start).count();
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    u.cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    u.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    u.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return u;
+}
+
+int Shell(const std::string& command) {
+    return std::system(command.c_str());
+}
+
+struct Journal {
+    int registryChanges = 0, scriptsImported = 0, processesStarted = 0;
+};
+
+// Counts in the journal lines after line `after`.
+Journal Count(const fs::path& machine, long after) {
+    std::string out =
+        (fs::temp_directory_path() / ("bench-log-" + std::to_string(::getpid()))).string();
+    Shell(std::string(ZEPMACHINE_BIN) + " --machine " + machine.string() + " log --since " +
+          std::to_string(after) + " > " + out);
+    std::ifstream in(out);
+    Journal j;
+    for (std::string line; std::getline(in, line);) {
+        if (line.find(" reg ") != std::string::npos)
+            ++j.registryChanges;
+        if (line.find(" started: ") != std::string::npos)
+            ++j.processesStarted;
+        if (size_t at = line.find(" values set"); at != std::string::npos) {
+            ++j.scriptsImported;
+            // "N keys created, M values set": the import's changes count as changes.
+            size_t comma = line.rfind(", ", at);
+            if (comma != std::string::npos)
+                j.registryChanges += std::atoi(line.c_str() + comma + 2);
+        }
+    }
+    fs::remove(out);
+    return j;
+}
+
+long LastJournalId(const fs::path& machine) {
+    std::string out =
+        (fs::temp_directory_path() / ("bench-id-" + std::to_string(::getpid()))).string();
+    Shell(std::string(ZEPMACHINE_BIN) + " --machine " + machine.string() + " log | tail -1 > " +
+          out);
+    std::ifstream in(out);
+    long id = 0;
+    in >> id;
+    fs::remove(out);
+    return id;
+}
+
+struct Bench {
+    fs::path dir;
+    Bench() {
+        std::string pattern = (fs::temp_directory_path() / "setup-bench-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            std::abort();
+        dir = pattern;
+        std::ofstream(dir / "install.ui") << kFullInstall;
+        std::ofstream(dir / "removal.ui") << kRemoval;
+    }
+    ~Bench() {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    // A fresh machine on a virtual clock.
+    fs::path Machine(int n) const {
+        fs::path m = dir / ("m" + std::to_string(n));
+        std::string z = std::string(ZEPMACHINE_BIN) + " --machine " + m.string();
+        if (Shell(std::string(ZEPMACHINE_BIN) + " init " + m.string() + " >/dev/null") != 0 ||
+            Shell(z + " clock virtual >/dev/null") != 0)
+            std::abort();
+        return m;
+    }
+    std::vector<std::string> Environment(const fs::path& machine, const char* script) const {
+        return {"ZEPSETUP_MACHINE=" + machine.string(), "ZEPSETUP_UI=headless",
+                "ZEPSETUP_UI_SCRIPT=" + (dir / script).string(),
+                "ZEPSETUP_TRANSCRIPT=" + (dir / "transcript.log").string(),
+                std::string("ZEPMACHINE=") + ZEPMACHINE_BIN};
+    }
+};
+
+Bench& TheBench() {
+    static Bench bench;
+    return bench;
+}
+
+struct Summary {
+    double seconds = 0, cpu = 0, peak = 0;
+    Journal journal;
+    int runs = 0;
+    void Add(const Usage& u) {
+        seconds += u.wall;
+        cpu += u.cpu;
+        peak = std::max(peak, u.peakMb);
+        ++runs;
+    }
+};
+Summary install, removal, expand, deletion;
+int machines = 0;
+
+void Report(benchmark::State& state, const Summary& s) {
+    state.counters["cpu_s"] = s.cpu / s.runs;
+    state.counters["peak_MB"] = s.peak;
+    state.counters["reg_changes"] = s.journal.registryChanges;
+    state.counters["scripts"] = s.journal.scriptsImported;
+    state.counters["processes"] = s.journal.processesStarted;
+}
+
+void BM_Install(benchmark::State& state) {
+    Bench& b = TheBench();
+    for (auto _ : state) {
+        fs::path m = b.Machine(++machines);
+        long since = LastJournalId(m);
+        Usage u = Measure({ZEPSETUP_DIST "/zepsetup"}, b.Environment(m, "install.ui"));
+        if (u.status != 9) {
+            state.SkipWithError("the installation did not end as expected");
+            return;
+        }
+        state.SetIterationTime(u.wall);
+        install.Add(u);
+        install.journal = Count(m, since);
+    }
+    Report(state, install);
+}
+
+void BM_Removal(benchmark::State& state) {
+    Bench& b = TheBench();
+    for (auto _ : state) {
+        fs::path m = b.Machine(++machines);
+        Usage setup = Measure({ZEPSETUP_DIST "/zepsetup"}, b.Environment(m, "install.ui"));
+        long since = LastJournalId(m);
+        Usage u = Measure({ZEPMACHINE_BIN, "--machine", m.string(), "uninstall", "Zepanu03DE"},
+                          b.Environment(m, "removal.ui"));
+        if (setup.status != 9 || u.status != 0) {
+            state.SkipWithError("the removal did not end as expected");
+            return;
+        }
+        state.SetIterationTime(u.wall);
+        removal.Add(u);
+        removal.journal = Count(m, since);
+    }
+    Report(state, removal);
+}
+
+// The reference: msexpand of each packed file, then rm of the expanded files.
+void BM_ReferenceExpandAndDelete(benchmark::State& state) {
+    Bench& b = TheBench();
+    fs::path out = b.dir / "expanded";
+    std::vector<fs::path> packed;
+    for (const auto& e : fs::directory_iterator(ZEPSETUP_DIST)) {
+        if (e.path().filename().string().back() == '_')
+            packed.push_back(e.path());
+    }
+    for (auto _ : state) {
+        fs::create_directories(out);
+        Usage u;
+        for (const auto& p : packed) {
+            std::string target = (out / p.filename()).string();
+            target.back() = 'x';
+            Usage one = Measure({"/usr/bin/msexpand", p.string(), target}, {});
+            u.wall += one.wall;
+            u.cpu += one.cpu;
+            u.peakMb = std::max(u.peakMb, one.peakMb);
+        }
+        expand.Add(u);
+        std::vector<std::string> rm = {"/bin/rm"};
+        for (const auto& e : fs::directory_iterator(out))
+            rm.push_back(e.path().string());
+        Usage gone = Measure(rm, {});
+        deletion.Add(gone);
+        state.SetIterationTime(u.wall + gone.wall);
+    }
+    state.counters["cpu_s"] = (expand.cpu + deletion.cpu) / expand.runs;
+    state.counters["peak_MB"] = std::max(expand.peak, deletion.peak);
+}
+
+BENCHMARK(BM_Install)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Removal)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ReferenceExpandAndDelete)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+
+void Line(const char* what, const Summary& s, double target) {
+    double wall = s.seconds / s.runs;
+    std::printf("%-10s %8.3f s wall  %8.3f s CPU  %6.1f MB peak  target %.2f s, %.0f MB: %s\n",
+                what, wall, s.cpu / s.runs, s.peak, target, kPeakMegabytes,
+                wall <= target && s.peak <= kPeakMegabytes ? "met" : "MISSED");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (install.runs && removal.runs && expand.runs) {
+        std::printf("\nPer run (mean wall and CPU, peak of every process), clock's pauses "
+                    "excluded:\n");
+        Line("install", install, kInstallSeconds);
+        Line("removal", removal, kRemovalSeconds);
+        std::printf("install: %d registry changes, %d scripts imported, %d processes started\n",
+                    install.journal.registryChanges, install.journal.scriptsImported,
+                    install.journal.processesStarted);
+        std::printf("removal: %d registry changes, %d scripts imported, %d processes started\n",
+                    removal.journal.registryChanges, removal.journal.scriptsImported,
+                    removal.journal.processesStarted);
+        double reference = (expand.seconds + deletion.seconds) / expand.runs;
+        std::printf("reference (msexpand of the 56 files, one process each, then rm): %.3f s\n",
+                    reference);
+        std::printf("ratio install / reference: %.2f\n",
+                    install.seconds / install.runs / (expand.seconds / expand.runs));
+        std::printf("ratio removal / rm of the files: %.2f\n",
+                    removal.seconds / removal.runs / (deletion.seconds / deletion.runs));
+    }
+    return 0;
+}
