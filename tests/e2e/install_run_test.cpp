@@ -1,5 +1,6 @@
 // The installation run end to end: the distribution's setup program on a fresh machine,
 // driven by UI scripts through the headless interface, and the machine afterwards.
+#include "install/MachShellIcons.h"
 #include "install/manifest.h"
 #include "install_expectations.h"
 #include "support/setup_run.h"
@@ -146,6 +147,28 @@ TEST_F(InstallRun, AFullInstallWithEveryOption) {
         << "the installed setup program is the distribution's";
 
     ExpectRegistryChanges(install_expectations::FullInstall(P, W, W));
+
+    // Every shortcut, read by Debian's lnkinfo, starts its program in the short folder.
+    std::vector<std::pair<std::string, std::string>> links = {
+        {"C:\\WINDOWS\\Desktop\\" + std::string(install::kDesktopShortcut.title) + ".lnk",
+         std::string(install::kDesktopShortcut.target)}};
+    for (const auto& s : install::kGroupShortcuts)
+        links.push_back({"C:\\WINDOWS\\Startmenü\\Programme\\Dovek's Zepanu's 1.0\\" +
+                             std::string(s.title) + ".lnk",
+                         std::string(s.target)});
+    for (const auto& [link, target] : links) {
+        fs::path host = Host(link);
+        ASSERT_FALSE(host.empty()) << link;
+        std::string info;
+        std::string quoted = host.string();
+        for (size_t at = quoted.find('\''); at != std::string::npos; at = quoted.find('\'', at + 4))
+            quoted.replace(at, 1, "'\\''");
+        ASSERT_EQ(testing_support::RunCommand("lnkinfo '" + quoted + "'", &info), 0) << link;
+        EXPECT_NE(info.find("Local path\t\t\t: " + P + "\\" + target + "\n"), std::string::npos)
+            << link << "\n"
+            << info;
+    }
+    EXPECT_EQ(links.size(), 10u);
 
     // The icon refresh scheduled the icon cache and the setup copy for deletion.
     EXPECT_EQ(WininitText(), "[RENAME]\r\nNUL=C:\\WINDOWS\\SHELLI~1\r\n"
