@@ -30,6 +30,11 @@ TEST(WininitRename, AddsTheSectionOrItsMissingLinesAndKeepsTheRest) {
     EXPECT_EQ(WithRenameLines(once, lines), once);
     EXPECT_EQ(WithRenameLines("[RENAME]\n", {"NUL=C:\\A", "nul=c:\\a"}),
               "[RENAME]\r\nNUL=C:\\A\r\n");
+    // A line any of several sections holds is not added again; new lines go to the first.
+    EXPECT_EQ(WithRenameLines("[Rename]\r\nX=Y\r\n[A]\r\n[RENAME]\r\nNUL=C:\\B\r\n", lines),
+              "[Rename]\r\nX=Y\r\nNUL=C:\\A\r\n[A]\r\n[RENAME]\r\nNUL=C:\\B\r\n");
+    // A new section takes the caller's header.
+    EXPECT_EQ(WithRenameLines("", {"NUL=C:\\A"}, "[rename]"), "[rename]\r\nNUL=C:\\A\r\n\r\n");
 }
 
 class RefreshShellIcons : public ::testing::Test {
