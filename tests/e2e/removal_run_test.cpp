@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <set>
+#include <sstream>
 
 namespace {
 
@@ -106,6 +107,7 @@ const std::vector<std::string> kSteps = {
 };
 
 TEST_F(RemovalRun, TheFullCycleLeavesOnlyWhatTheRemovalMeansToLeave) {
+    ASSERT_EQ(Zep("snapshot fresh >/dev/null"), 0);
     Install();
     ASSERT_EQ(Remove(), 0) << errors_;
     std::vector<std::string> expected = {"show UnInstall", "show KillPrBar"};
@@ -200,6 +202,38 @@ TEST_F(RemovalRun, TheFullCycleLeavesOnlyWhatTheRemovalMeansToLeave) {
                                "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\.BMP",
                                "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\.DLL",
                            }));
+
+    // The same, as the machine tool shows a person what the cycle changed.
+    std::string diff;
+    EXPECT_EQ(Zep("diff fresh", &diff), 1);
+    std::vector<std::string> lines;
+    std::istringstream in(diff);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line.starts_with("+ file   C:\\WINDOWS\\WININIT.BAK") ? "+ WININIT.BAK"
+                                                                              : line);
+    EXPECT_EQ(
+        lines,
+        (std::vector<std::string>{
+            "+ folder C:\\Programme\\Dovek's Zepanu's 1.0",
+            "+ folder C:\\Programme\\Dovek's Zepanu's 1.0\\Doc",
+            "+ folder C:\\Programme\\Dovek's Zepanu's 1.0\\Icons",
+            "- file   C:\\WINDOWS\\ShellIconCache  (0 bytes, attributes H)",
+            "+ WININIT.BAK",
+            "+ key    HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+            "+ key    HKEY_CURRENT_USER\\Software\\Quorvel",
+            "+ key    HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*",
+            "+ key    HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell",
+            "- key    HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.bmp",
+            "- key    HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.dll",
+            "+ key    HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Drive\\shell",
+            "+ key    HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\explorer",
+            "+ key    HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvel",
+            "- value  [HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.bmp] @=\"Paint.Picture\"",
+            "- value  [HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.dll] @=\"dllfile\"",
+            "- value  [HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\dllfile] "
+            "@=\"Anwendungserweiterung\"",
+            "11 added, 0 changed, 6 removed",
+        }));
 }
 
 TEST_F(RemovalRun, NoAndTheCloseBoxChangeNothing) {
