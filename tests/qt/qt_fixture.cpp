@@ -14,6 +14,10 @@
 
 namespace testing_support {
 
+DropWindowsOnExit::~DropWindowsOnExit() {
+    forms::Runtime::Get().Reset();
+}
+
 QtUiTest::QtUiTest() {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     portable::UseClock(portable::ClockKind::Virtual);

@@ -18,6 +18,16 @@
 
 namespace testing_support {
 
+// Drops every loaded window when it goes out of scope: declared after a test's own windows,
+// it runs before they are destroyed.
+class DropWindowsOnExit {
+public:
+    DropWindowsOnExit() = default;
+    ~DropWindowsOnExit();
+    DropWindowsOnExit(const DropWindowsOnExit&) = delete;
+    DropWindowsOnExit& operator=(const DropWindowsOnExit&) = delete;
+};
+
 class QtUiTest : public ::testing::Test {
 protected:
     QtUiTest();

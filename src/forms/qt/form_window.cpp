@@ -127,6 +127,7 @@ void FormWindow::PlayExplosion() {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         QThread::msleep(kExplosionStepMs);
     }
+    explosionPlayed_ = explosion_.size();
     explosion_.clear();
     explosionStep_ = 0;
     backdrop_ = QPixmap();

@@ -31,6 +31,8 @@ public:
     bool FillsScreen() const;
     void SetTopmost(bool topmost);
     bool Topmost() const { return topmost_; }
+    // How many rectangles the last opening played.
+    size_t ExplosionPlayed() const { return explosionPlayed_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -47,6 +49,7 @@ private:
 
     std::vector<QRect> explosion_;
     size_t explosionStep_ = 0;
+    size_t explosionPlayed_ = 0;
     QColor explosionFill_;
     QPixmap backdrop_;
     bool topmost_ = false;

@@ -12,20 +12,31 @@
 namespace forms::qt {
 namespace {
 
-// Qt ends the process when its platform cannot start; say why, with the program's exit
-// status for an interface that failed. Warnings (a platform without raise(), ...) are
-// no business of the user's.
+// What Qt last warned about: why its platform could not start, when it cannot.
+QString& LastWarning() {
+    static QString warning;
+    return warning;
+}
+
+// Qt ends the process when its platform cannot start; say why (the warning before the end
+// names the display), with the program's exit status for an interface that failed. Other
+// warnings (a platform without raise(), ...) are no business of the user's.
 void OnQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg)
+    if (type == QtDebugMsg || type == QtInfoMsg)
         return;
+    if (type == QtWarningMsg) {
+        LastWarning() = message;
+        return;
+    }
     if (type != QtFatalMsg) {
         std::fprintf(stderr, "zepsetup: Qt: %s\n", message.toLocal8Bit().constData());
         return;
     }
+    QString why = LastWarning().isEmpty() ? message : LastWarning();
     std::fprintf(stderr,
                  "zepsetup: cannot open windows: %s\n(run without a display with "
                  "ZEPSETUP_UI=headless and a UI script in ZEPSETUP_UI_SCRIPT)\n",
-                 message.toLocal8Bit().constData());
+                 why.toLocal8Bit().constData());
     std::fflush(stderr);
     std::_Exit(1);
 }
