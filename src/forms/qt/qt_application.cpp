@@ -73,14 +73,19 @@ QPalette ClassicPalette() {
 } // namespace
 
 void EnsureApplication() {
-    if (QApplication::instance())
+    if (!QApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "zepsetup";
+        static char* argv[] = {name, nullptr};
+        qInstallMessageHandler(OnQtMessage);
+        new QApplication(argc, argv); // lives as long as the process
+    }
+    // An application made by someone else (a test) gets the same look.
+    static bool ready = false;
+    if (ready)
         return;
-    static int argc = 1;
-    static char name[] = "zepsetup";
-    static char* argv[] = {name, nullptr};
-    qInstallMessageHandler(OnQtMessage);
-    auto* app = new QApplication(argc, argv); // lives as long as the process
-    app->setQuitOnLastWindowClosed(false);
+    ready = true;
+    QApplication::setQuitOnLastWindowClosed(false);
     if (QStyle* style = QStyleFactory::create("Windows"))
         QApplication::setStyle(style);
     QApplication::setPalette(ClassicPalette());
