@@ -53,7 +53,7 @@ int Run(std::span<const std::string> args) {
     std::span<const std::string> rest = tsv ? args.subspan(1) : args;
     ExpectArgs(rest, 1, 1, "zepmachine ls [--tsv] WINPATH");
     TheMachine();
-    portable::FileSystem& files = portable::CurrentFileSystem();
+    portable::FileSystem& files = TheFiles();
     std::string path = win::ToAnsi(rest[0]);
 
     // A folder lists its contents; anything else is taken as a pattern or a file.

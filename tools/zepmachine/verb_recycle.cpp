@@ -77,7 +77,7 @@ int List(std::span<const std::string> args) {
     if (!json)
         ExpectArgs(args, 0, 0, "zepmachine recycle list [--json]");
     TheMachine();
-    auto items = portable::RecycleBin(portable::CurrentFileSystem()).Items();
+    auto items = portable::RecycleBin(TheFiles()).Items();
     if (json) {
         PrintJson(items);
         return 0;
@@ -104,7 +104,7 @@ int Restore(std::span<const std::string> args) {
     for (const auto& a : args)
         ids.push_back(ParseId(a));
     TheMachine();
-    portable::RecycleBin bin(portable::CurrentFileSystem());
+    portable::RecycleBin bin(TheFiles());
     int status = 0;
     for (std::int64_t id : ids) {
         auto item = bin.Item(id);
@@ -123,7 +123,7 @@ int Restore(std::span<const std::string> args) {
 int Empty(std::span<const std::string> args) {
     ExpectArgs(args, 0, 0, "zepmachine recycle empty");
     TheMachine();
-    portable::EmptyReport report = portable::RecycleBin(portable::CurrentFileSystem()).Empty();
+    portable::EmptyReport report = portable::RecycleBin(TheFiles()).Empty();
     std::printf("deleted %d item(s)", report.items);
     if (report.others)
         std::printf(" and %d other entr%s of the bins", report.others,

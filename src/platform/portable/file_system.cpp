@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdexcept>
@@ -109,6 +110,83 @@ int RenameNoReplace(int fromDir, const std::string& from, int toDir, const std::
     return ::renameat(fromDir, from.c_str(), toDir, to.c_str());
 }
 
+// A name that no Windows path can reach (the '?'), so the folder's listing never shows it.
+std::string PrivateTempName() {
+    static unsigned counter = 0;
+    return "~zep?" + std::to_string(::getpid()) + "." + std::to_string(++counter);
+}
+
+UniqueFd ReopenReadOnly(int fd) {
+    std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return UniqueFd(::open(self.c_str(), O_RDONLY | O_CLOEXEC));
+}
+
+bool CopyContents(int from, int to) {
+    char buffer[1 << 16];
+    off_t at = 0;
+    for (;;) {
+        ssize_t n = ::pread(from, buffer, sizeof buffer, at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = ::write(to, buffer + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                return false;
+            done += w;
+        }
+        at += n;
+    }
+}
+
+// A file with more than one link may be another name of a file outside the machine, so it
+// is never changed in place: its name gets a new file of its own (with the contents when
+// keep is set), renamed over it, and every other link keeps the old file as it was.
+DWORD ReplaceByOwnCopy(int dirFd, const std::string& name, bool keep, UniqueFd& fd) {
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0)
+        return ERROR_ACCESS_DENIED;
+    std::string temp = PrivateTempName();
+    UniqueFd copy(::openat(dirFd, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                           st.st_mode & 0777));
+    if (!copy.valid())
+        return errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED;
+    DWORD rc = ERROR_SUCCESS;
+    if (keep) {
+        UniqueFd source = ReopenReadOnly(fd.get());
+        if (!source.valid() || !CopyContents(source.get(), copy.get()) || ::fsync(copy.get()) != 0)
+            rc = errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED;
+    }
+    if (rc == ERROR_SUCCESS && ::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) != 0)
+        rc = ERROR_ACCESS_DENIED;
+    if (rc != ERROR_SUCCESS) {
+        ::unlinkat(dirFd, temp.c_str(), 0);
+        return rc;
+    }
+    fd = std::move(copy);
+    return ERROR_SUCCESS;
+}
+
+// After an existing entry was opened by name: it must be a plain file, and one about to be
+// changed must be this machine's only link to it. truncate empties it.
+DWORD CheckOpened(int dirFd, const std::string& name, bool changes, bool truncate, UniqueFd& fd) {
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return ERROR_ACCESS_DENIED;
+    if (!changes)
+        return ERROR_SUCCESS;
+    if (st.st_nlink > 1)
+        return ReplaceByOwnCopy(dirFd, name, !truncate, fd);
+    if (truncate && ::ftruncate(fd.get(), 0) != 0)
+        return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
+}
+
 DirEntry DotEntry(std::string name) {
     DirEntry e;
     e.hostName = name;
@@ -145,8 +223,48 @@ DWORD FileSystem::OpenDrive(char letter, Need need, Drive& drive, UniqueFd& fd) 
         return ERROR_NOT_READY;
     if (need == Need::Write && drive.ReadOnly())
         return ERROR_ACCESS_DENIED;
-    fd = UniqueFd(::open(drive.host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    fd = OpenDriveFolder(machine_, drive);
     return fd.valid() ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND;
+}
+
+namespace {
+
+std::string WhyNotAFolder(int dirFd, const std::string& name) {
+    struct stat st;
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return "is missing";
+    if (S_ISLNK(st.st_mode))
+        return "is a symbolic link, not a plain folder";
+    if (!S_ISDIR(st.st_mode))
+        return "is not a folder";
+    return std::string("cannot be opened (") + std::strerror(errno) + ")";
+}
+
+} // namespace
+
+UniqueFd OpenDriveFolder(Machine& machine, const Drive& drive) {
+    std::string name = std::string(1, drive.letter) + ":";
+    if (!drive.problem.empty())
+        throw MachineError("drive " + name + " " + drive.problem + "; refused");
+    if (drive.runOnly)
+        return UniqueFd(::open(drive.host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd fd(::open(machine.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid())
+        throw MachineError("cannot open the machine folder " + machine.root().string() + ": " +
+                           std::strerror(errno));
+    std::filesystem::path walked;
+    for (const auto& part : drive.folder) {
+        if (part == ".")
+            continue;
+        walked /= part;
+        UniqueFd next = OpenDirAt(fd.get(), part.string());
+        if (!next.valid())
+            throw MachineError("drive " + name + " its folder " + walked.string() + " " +
+                               WhyNotAFolder(fd.get(), part.string()) +
+                               " inside the machine folder; refused");
+        fd = std::move(next);
+    }
+    return fd;
 }
 
 std::vector<DirEntry> ListHostFolder(int dirFd) {
@@ -570,19 +688,23 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
     if (exists && (request.write || truncates) && (at.leaf->attributes & FILE_ATTRIBUTE_READONLY))
         return ERROR_ACCESS_DENIED;
 
-    int flags = O_NOFOLLOW | O_CLOEXEC;
+    int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK; // a FIFO swapped in must not block
     if (request.read && request.write)
         flags |= O_RDWR;
     else
         flags |= request.write || truncates ? O_WRONLY : O_RDONLY;
     if (!exists)
         flags |= O_CREAT | O_EXCL;
-    else if (truncates)
-        flags |= O_TRUNC;
     std::string host = exists ? at.leaf->hostName : win::FromAnsi(at.leafName);
     fd = UniqueFd(::openat(at.dirFd.get(), host.c_str(), flags, 0644));
     if (!fd.valid())
         return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+    if (exists) {
+        bool changes = request.write || truncates;
+        if (DWORD rc = CheckOpened(at.dirFd.get(), host, changes, truncates, fd);
+            rc != ERROR_SUCCESS)
+            return rc;
+    }
     if (!exists) {
         std::string alias = AssignShortName(at.entries, at.leafName);
         RecordNew(at.dirKey, host, alias, FILE_ATTRIBUTE_ARCHIVE);
@@ -590,6 +712,44 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
     if (!exists || truncates)
         machine_.Journal("write " + win::FromAnsi(parsed.ToString()));
     txn.Commit();
+    return ERROR_SUCCESS;
+}
+
+DWORD FileSystem::OpenProgram(std::string_view path, UniqueFd& fd) {
+    WinPath parsed;
+    if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
+        return rc;
+    Located at;
+    if (DWORD rc = Locate(parsed, Need::Read, at); rc != ERROR_SUCCESS)
+        return rc;
+    if (!at.leaf)
+        return ERROR_FILE_NOT_FOUND;
+    if (at.isRoot || at.leaf->IsDirectory())
+        return ERROR_ACCESS_DENIED;
+    const std::string& host = at.leaf->hostName;
+    fd = UniqueFd(
+        ::openat(at.dirFd.get(), host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid())
+        return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+    if (DWORD rc = CheckOpened(at.dirFd.get(), host, false, false, fd); rc != ERROR_SUCCESS)
+        return rc;
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0)
+        return ERROR_ACCESS_DENIED;
+    if (st.st_mode & S_IXUSR)
+        return ERROR_SUCCESS;
+    // Windows starts a program whatever its host mode says; the mode is a change of the file.
+    if (at.drive.ReadOnly())
+        return ERROR_ACCESS_DENIED;
+    if (DWORD rc = CheckOpened(at.dirFd.get(), host, true, false, fd); rc != ERROR_SUCCESS)
+        return rc;
+    if (::fchmod(fd.get(), (st.st_mode & 0777) | S_IXUSR) != 0)
+        return ERROR_ACCESS_DENIED;
+    // A copy made above is open for writing, which exec refuses: read-only from here on.
+    UniqueFd reading = ReopenReadOnly(fd.get());
+    if (!reading.valid())
+        return ERROR_ACCESS_DENIED;
+    fd = std::move(reading);
     return ERROR_SUCCESS;
 }
 

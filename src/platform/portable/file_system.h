@@ -2,6 +2,10 @@
 // drives' folders, 8.3 aliases, attributes, and the folder and file operations kernel32
 // and lz32 are built on. Paths are Windows-1252; results are Win32 error codes.
 //
+// Hard links: a file with more than one link is never written, emptied or made executable
+// in place; its name first gets a file of its own (see Open). Renaming over such a file or
+// deleting it only drops this machine's name, so those need nothing.
+//
 // Confinement: every lookup walks from the drive's folder one component at a time with
 // directory descriptors opened O_NOFOLLOW, and only entries listed by the folder itself
 // are candidates. '..' is resolved lexically before that and stops at the drive's root,
@@ -94,6 +98,10 @@ public:
     DWORD ShortPath(std::string_view path, std::string& out);
     DWORD Open(std::string_view path, OpenMode mode, UniqueFd& fd);
     DWORD Open(std::string_view path, const OpenRequest& request, UniqueFd& fd);
+    // A program file to run from the descriptor (fexecve): opened once, read-only, without
+    // following links, made executable for the user when it is not (after getting a file of
+    // its own when it had other links). Refuses anything but a plain file.
+    DWORD OpenProgram(std::string_view path, UniqueFd& fd);
     // Renames a file or folder (within one drive). With replace, an existing file target
     // is replaced in one step, so readers see the old or the new file, never neither.
     DWORD Move(std::string_view from, std::string_view to, bool replace);
@@ -146,6 +154,12 @@ private:
 // not filled in (files carry FILE_ATTRIBUTE_ARCHIVE, folders FILE_ATTRIBUTE_DIRECTORY).
 // Reads only the host folder.
 std::vector<DirEntry> ListHostFolder(int dirFd);
+
+// The host folder of a drive, opened. A stored drive's folder is walked from the machine
+// folder one name at a time without following links; one that is a link, not a folder,
+// missing, or stored outside the machine throws MachineError naming the drive. A run's own
+// drive is opened where the person named it (invalid when it cannot be).
+UniqueFd OpenDriveFolder(Machine& machine, const Drive& drive);
 
 // The file system of the current machine.
 FileSystem& CurrentFileSystem();
