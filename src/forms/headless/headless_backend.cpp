@@ -310,8 +310,9 @@ std::string HeadlessBackend::Shows() const {
 
 void HeadlessBackend::Fail(const Step& step, const std::string& why) const {
     throw BackendFailure(script_.name + ":" + std::to_string(step.line) + ": step '" +
-                         win::QuotedInput(step.source) + "' cannot run: " +
-                         win::QuotedInput(why, 0) + "; the program shows " + Shows());
+                         win::QuotedInput(step.source) +
+                         "' cannot run: " + win::QuotedInput(why, 4 * win::kQuotedInputLimit) +
+                         "; the program shows " + Shows());
 }
 
 } // namespace forms::headless

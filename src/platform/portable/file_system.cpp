@@ -159,7 +159,8 @@ DWORD ReplaceByOwnCopy(int dirFd, const std::string& name, bool keep, UniqueFd& 
     DWORD rc = ERROR_SUCCESS;
     if (keep) {
         UniqueFd source = ReopenReadOnly(fd.get());
-        if (!source.valid() || !CopyContents(source.get(), copy.get()) || ::fsync(copy.get()) != 0)
+        if (!source.valid() || !CopyContents(source.get(), copy.get()) ||
+            ::fsync(copy.get()) != 0 || ::lseek(copy.get(), 0, SEEK_SET) != 0)
             rc = errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED;
     }
     if (rc == ERROR_SUCCESS && ::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) != 0)
