@@ -20,9 +20,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace portable {
@@ -77,9 +79,16 @@ struct OpenRequest {
     } disposition = Disposition::OpenExisting;
 };
 
+struct FolderListing;
+class FolderCache;
+class WalWatch;
+
 class FileSystem {
 public:
     explicit FileSystem(Machine& machine);
+    ~FileSystem();
+    FileSystem(const FileSystem&) = delete;
+    FileSystem& operator=(const FileSystem&) = delete;
 
     // The process's current folder, a full path such as "C:\".
     const std::string& CurrentDirectory() const { return currentDir_; }
@@ -137,7 +146,12 @@ private:
                     const std::function<void()>* record);
     void MoveNames(const Located& src, const Located& dst, const std::string& newHost);
     DWORD OpenDrive(char letter, Need need, Drive& drive, UniqueFd& fd);
-    DWORD Entries(int dirFd, const std::string& dirKey, std::vector<DirEntry>& out);
+    // The folder's listing, kept from an earlier call while it is still true (see
+    // folder_listing.h), else listed afresh with its names brought in line.
+    std::shared_ptr<const FolderListing> Entries(int dirFd, const std::string& dirKey);
+    void CheckKeptListings();
+    // Before rows of dirKey's entries (with below: of anything) are written.
+    void NamesWritten(const std::string& dirKey, bool below = false);
     void SyncNames(const std::string& dirKey, std::vector<DirEntry>& entries, bool locked);
     std::string AssignShortName(const std::vector<DirEntry>& entries, std::string_view longName);
     void RecordNew(const std::string& dirKey, const std::string& hostName,
@@ -146,6 +160,12 @@ private:
 
     Machine& machine_;
     std::string currentDir_ = "C:\\";
+    std::unique_ptr<FolderCache> cache_;
+    std::unique_ptr<WalWatch> watch_;
+    std::int64_t dataVersion_ = -1;
+    std::uint64_t namesSeen_ = 0;
+    // Folders whose rows this process wrote in the open transaction ("" for all).
+    std::unordered_set<std::string> uncommitted_;
 };
 
 // The entries Windows sees in the host folder dirFd, sorted by host name: regular files and
