@@ -124,6 +124,9 @@ TEST_F(HostileMachine, ADriveStoredOutsideTheMachineIsRefusedNamingTheDrive) {
               std::string::npos)
         << out;
     EXPECT_EQ(out.find("hosts"), std::string::npos) << out;
+    ASSERT_EQ(Zep("info", &out), 0);
+    EXPECT_NE(out.find("C:  fixed     refused: its folder is stored as /"), std::string::npos)
+        << out;
 }
 
 TEST_F(HostileMachine, AStoreThatIsALinkIsRefused) {
@@ -253,6 +256,31 @@ TEST_F(HostileMachine, InputsThatAreNotWhatTheySeemGetClearErrors) {
     ASSERT_EQ(Zep("log", &out), 0);
     EXPECT_EQ(out.find('\x1b'), std::string::npos);
     EXPECT_NE(out.find("\\x1B]0;title\\x07"), std::string::npos) << out;
+}
+
+// A key line of 30,000 levels is refused with its line number; one at the limit (512 names
+// of 255 characters) imports and exports; all within 256 MB of address space.
+TEST_F(HostileMachine, DeepKeysCostMemoryInProportionToTheScript) {
+    std::string deep = "[HKEY_CURRENT_USER";
+    for (int i = 0; i < 30000; ++i)
+        deep += "\\k1234";
+    std::string limit = "[HKEY_CURRENT_USER";
+    for (int i = 0; i < 512; ++i)
+        limit += "\\" + std::string(255, 'n');
+    WriteHostFile(dir_.path() / "deep.reg",
+                  "REGEDIT4\r\n" + deep + "]\r\n\"v\"=\"1\"\r\n" + limit + "]\r\n\"w\"=\"2\"\r\n");
+    std::string bounded =
+        "ulimit -v 262144 && " + std::string(ZEPMACHINE_BIN) + " --machine " + root().string();
+    std::string out;
+    ASSERT_EQ(
+        RunCommand(bounded + " regedit " + (dir_.path() / "deep.reg").string() + " 2>&1", &out), 0)
+        << out;
+    EXPECT_NE(out.find("deep.reg:2: key deeper than 512 levels: [HKEY_CURRENT_USER\\k1234"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("512 keys created, 1 values set"), std::string::npos) << out;
+    EXPECT_EQ(RunCommand(bounded + " reg export HKCU -o " + (dir_.path() / "x.reg").string()), 0);
+    EXPECT_GT(fs::file_size(dir_.path() / "x.reg"), 33'000'000u); // each header repeats the path
 }
 
 } // namespace
