@@ -5,6 +5,7 @@
 #include "platform/portable/file_system.h"
 #include "platform/portable/machine.h"
 #include "platform/portable/recycle_bin.h"
+#include "platform/quoted_input.h"
 
 #include <charconv>
 #include <cstdio>
@@ -84,9 +85,10 @@ int List(std::span<const std::string> args) {
     }
     for (const auto& item : items)
         std::printf("%lld  %s  %llu  %s  %s\n", static_cast<long long>(item.id),
-                    Utf8(win::ToAnsi(item.deleted)).c_str(),
-                    static_cast<unsigned long long>(item.size), Utf8(item.original).c_str(),
-                    Utf8(item.StoredPath()).c_str());
+                    win::QuotedInput(Utf8(win::ToAnsi(item.deleted)), 0).c_str(),
+                    static_cast<unsigned long long>(item.size),
+                    win::QuotedInput(Utf8(item.original), 0).c_str(),
+                    win::QuotedInput(Utf8(item.StoredPath()), 0).c_str());
     return 0;
 }
 

@@ -28,7 +28,7 @@ std::string Environment(const char* name) {
 // The Windows path (ANSI) of a host file inside one of the machine's drives.
 std::optional<std::string> InsideDrive(portable::Machine& machine, const fs::path& host) {
     for (const auto& drive : machine.Drives()) {
-        if (!drive.HasMedium())
+        if (!drive.HasMedium() || !drive.problem.empty())
             continue;
         std::error_code ec;
         fs::path root = fs::weakly_canonical(drive.host, ec);
