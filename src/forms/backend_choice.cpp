@@ -4,6 +4,7 @@
 #include "forms/program_end.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -28,11 +29,16 @@ std::unique_ptr<Backend> Headless() {
         throw BackendFailure("a headless run follows a UI script: set ZEPSETUP_UI_SCRIPT=FILE "
                              "(one step per line: click FORM.CONTROL, set FORM.CONTROL VALUE, "
                              "answer ok|yes|no, ...; see docs/architecture.md)");
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        throw BackendFailure("cannot read the UI script " + path + ": it is a folder, not a file");
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw BackendFailure("cannot read the UI script " + path);
     std::ostringstream text;
     text << in.rdbuf();
+    if (in.bad())
+        throw BackendFailure("cannot read the UI script " + path);
     auto parsed = headless::ParseUiScript(text.str(), path);
     if (!parsed.errors.empty()) {
         std::string message = "the UI script has errors:";

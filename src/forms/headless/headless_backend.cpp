@@ -10,6 +10,7 @@
 #include "platform/kernel32.h"
 #include "platform/portable/gdi_objects.h"
 #include "platform/portable/window_table.h"
+#include "platform/quoted_input.h"
 
 #include <cctype>
 #include <cmath>
@@ -308,8 +309,10 @@ std::string HeadlessBackend::Shows() const {
 }
 
 void HeadlessBackend::Fail(const Step& step, const std::string& why) const {
-    throw BackendFailure(script_.name + ":" + std::to_string(step.line) + ": step '" + step.source +
-                         "' cannot run: " + why + "; the program shows " + Shows());
+    throw BackendFailure(script_.name + ":" + std::to_string(step.line) + ": step '" +
+                         win::QuotedInput(step.source) +
+                         "' cannot run: " + win::QuotedInput(why, 4 * win::kQuotedInputLimit) +
+                         "; the program shows " + Shows());
 }
 
 } // namespace forms::headless
