@@ -116,7 +116,7 @@ struct World {
         portable::UseMachine(nullptr);
         fs::remove_all(machine);
         auto m = portable::Machine::Create(machine);
-        m->MapDrive('D', DRIVE_CDROM, cd);
+        m->MapRunOnlyDrive('D', cd);
         portable::UseMachine(std::move(m));
         fs::create_symlink(secret, driveC / "link");
         fs::create_symlink(outside, driveC / "linkdir");

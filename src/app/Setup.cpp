@@ -66,13 +66,19 @@ SetupForm::SetupForm() : Form("Setup") {
 void SetupForm::Form_Load() {
     Setup_API::CenterForm(*this);
     std::string folder = ProgramFilesDir();
-    // Without a usable program files folder the page opens on the Windows folder's
-    // drive, at that drive's current folder, instead of failing to open at all.
+    // Without a usable program files folder the page opens on the Windows folder's drive,
+    // at that drive's current folder, instead of failing to open at all.
     forms::OnError run(ContinueSilently);
-    if (!run([&] { Drive1.SetDrive(folder.empty() ? Setup_API::GetWindowsDir() : folder); }))
+    bool onItsDrive = false;
+    run([&] {
+        Drive1.SetDrive(folder);
+        onItsDrive = true;
+    });
+    if (!onItsDrive) {
+        run([&] { BackToWindowsDrive(); });
         return;
-    if (!folder.empty())
-        run([&] { Dir1.SetPath(folder); });
+    }
+    run([&] { Dir1.SetPath(folder); });
 }
 
 void SetupForm::BackToWindowsDrive() {

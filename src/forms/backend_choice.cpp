@@ -5,6 +5,7 @@
 #include "forms/qt/qt_backend.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -21,11 +22,16 @@ bool HasDisplay() {
 }
 
 headless::UiScript ReadScript(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        throw BackendFailure("cannot read the UI script " + path + ": it is a folder, not a file");
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw BackendFailure("cannot read the UI script " + path);
     std::ostringstream text;
     text << in.rdbuf();
+    if (in.bad())
+        throw BackendFailure("cannot read the UI script " + path);
     auto parsed = headless::ParseUiScript(text.str(), path);
     if (!parsed.errors.empty()) {
         std::string message = "the UI script has errors:";

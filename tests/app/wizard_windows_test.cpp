@@ -10,6 +10,7 @@
 #include "platform/kernel32.h"
 #include "platform/portable/display.h"
 #include "support/ui_fixture.h"
+#include "system/WinRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -68,6 +69,18 @@ TEST_F(Wizard, TheTargetPageStartsAtTheProgramFilesFolder) {
     EXPECT_EQ(page.Drive1.Drive(), "c:");
     EXPECT_EQ(page.Dir1.Path(), "C:\\Programme");
     EXPECT_EQ(page.Text1.Text(), "Dovek's Zepanu's 1.0");
+}
+
+TEST_F(Wizard, WithoutAProgramFilesFolderThePageOpensOnTheWindowsDrive) {
+    const char* key = "Software\\Microsoft\\Windows\\CurrentVersion";
+    for (const char* value : {"", "Q:\\Programme", "C:\\Gibt es nicht"}) {
+        SCOPED_TRACE(value);
+        WinRegistry::WriteValue(WinRegistry::HKLM, key, "ProgramFilesDir", value);
+        app::SetupForm& page = *app::Setup;
+        EXPECT_EQ(page.Drive1.Drive(), "c:");
+        EXPECT_EQ(page.Dir1.Path(), "C:\\");
+        forms::Unload(page);
+    }
 }
 
 TEST_F(Wizard, FewColoursTakeTheDesktopUpdateAway) {

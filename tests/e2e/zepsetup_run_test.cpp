@@ -88,6 +88,21 @@ TEST_F(ZepsetupRun, TheUserInterfaceMustBeOneThatExists) {
     EXPECT_EQ(Run("", "klick Lizenz.X\nclose\nclose Lizenz\n"), 1);
     EXPECT_NE(errors_.find("run.ui:1: unknown step 'klick'"), std::string::npos) << errors_;
     EXPECT_NE(errors_.find("run.ui:2: expected: close FORM"), std::string::npos) << errors_;
+    fs::create_directory(dir_.path() / "ordner.ui");
+    EXPECT_EQ(Run("", "", "ZEPSETUP_UI=headless ZEPSETUP_UI_SCRIPT=ordner.ui"), 1);
+    EXPECT_NE(errors_.find("cannot read the UI script ordner.ui: it is a folder, not a file"),
+              std::string::npos)
+        << errors_;
+}
+
+// A step that cannot run is quoted with control bytes escaped and cut after 60 characters.
+TEST_F(ZepsetupRun, AStepThatCannotRunIsQuotedSafely) {
+    EXPECT_EQ(Run("", "set Lizenz.Text\xC2\x9B" + std::string(200, 'x') + " 1\n"), 1);
+    EXPECT_NE(errors_.find("step 'set Lizenz.Text\\x9B" + std::string(44, 'x') + "...' cannot run"),
+              std::string::npos)
+        << errors_;
+    EXPECT_LT(errors_.size(), 400u) << errors_;
+    EXPECT_EQ(errors_.find("\xC2\x9B"), std::string::npos);
 }
 
 // With ZEPSETUP_UI unset the program opens windows where there is a display and runs

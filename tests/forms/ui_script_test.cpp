@@ -82,4 +82,21 @@ TEST(UiScript, QuotesTextsTheWayItReadsThem) {
     EXPECT_EQ(parsed.script.steps[0].expected, "x \"y\"\\z\n");
 }
 
+// Words of a malformed line are quoted as regedit quotes its lines: control bytes escaped
+// (no escape sequence reaches the terminal, a NUL cuts nothing short), long ones cut; past
+// twenty malformed lines the rest are counted.
+TEST(UiScript, ErrorsQuoteTheScriptSafelyAndStayShort) {
+    std::string script = std::string("kl\x1b[2Jick A.B\n") + "click " + std::string(100000, 'x') +
+                         "\n" + std::string("w\0rt A.B\n", 9);
+    for (int i = 0; i < 30; ++i)
+        script += "??\n";
+    auto parsed = ParseUiScript(script, "bad.ui");
+    ASSERT_EQ(parsed.errors.size(), 21u);
+    EXPECT_EQ(parsed.errors[0], "bad.ui:1: unknown step 'kl\\x1B[2Jick' (click, mouseup, "
+                                "mousemove, set, close, answer, when)");
+    EXPECT_EQ(parsed.errors[1], "bad.ui:2: '" + std::string(60, 'x') + "...' is no FORM.CONTROL");
+    EXPECT_NE(parsed.errors[2].find("'w\\x00rt'"), std::string::npos) << parsed.errors[2];
+    EXPECT_EQ(parsed.errors[20], "bad.ui: 13 more lines with errors");
+}
+
 } // namespace

@@ -64,7 +64,7 @@ protected:
         fs::create_directories(dist);
         for (const auto& row : install::kManifest)
             WriteHostFile(dist / std::string(row.packed), "neu:" + std::string(row.target));
-        machine_.machine().MapDrive('D', DRIVE_CDROM, dist);
+        machine_.machine().MapRunOnlyDrive('D', dist);
         ::setenv("ZEPSETUP_MODULE", "D:\\ZEPSETUP.EXE", 1);
     }
 

@@ -3,14 +3,20 @@
 #include "platform/kernel32.h"
 #include "platform/lz32.h"
 
+#include "platform/portable/file_system.h"
+#include "platform/portable/machine.h"
+#include "platform/portable/sqlite_db.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -162,6 +168,118 @@ TEST_F(Confinement, HostNamesWindowsCannotSpellAreInvisible) {
     } while (win::FindNextFileA(find, &data));
     win::FindClose(find);
     EXPECT_EQ(names, (std::vector<std::string>{"Gro\xDF.txt", "Programme", "RECYCLED", "WINDOWS"}));
+}
+
+// A drive's folder comes from the machine folder, which anyone may have made: it must be a
+// plain folder inside it, else every use of the drive is refused, naming the drive.
+class DriveFolders : public ::testing::Test {
+protected:
+    TestMachine m;
+    TempDir outside;
+
+    void SetUp() override {
+        WriteHostFile(outside.path() / "canary.txt", "lebt");
+        fs::create_directories(outside.path() / "etc");
+        WriteHostFile(outside.path() / "etc" / "hosts", "127.0.0.1 localhost");
+    }
+
+    // Every operation on C: throws MachineError naming drive C:; the canary lives.
+    void ExpectRefused(const std::string& why) {
+        SCOPED_TRACE(why);
+        for (const char* path : {"C:\\canary.txt", "C:\\etc\\hosts", "C:\\"}) {
+            try {
+                win::DeleteFileA(path);
+                win::GetFileAttributesA(path);
+                ADD_FAILURE() << path << " was reached";
+            } catch (const portable::MachineError& e) {
+                EXPECT_NE(std::string(e.what()).find("drive C: "), std::string::npos) << e.what();
+                EXPECT_NE(std::string(e.what()).find(why), std::string::npos) << e.what();
+            }
+        }
+        EXPECT_EQ(ReadHostFile(outside.path() / "canary.txt"), "lebt");
+    }
+};
+
+TEST_F(DriveFolders, ALinkInPlaceOfTheDriveFolderIsRefused) {
+    fs::rename(m.DriveC(), m.root() / "drive_c.alt");
+    fs::create_symlink(outside.path(), m.DriveC());
+    ExpectRefused("its folder drive_c is a symbolic link");
+}
+
+TEST_F(DriveFolders, AFolderStoredOutsideTheMachineIsRefused) {
+    for (const std::string& stored :
+         std::vector<std::string>{"/", "..", "drive_c/../..", outside.path().string()}) {
+        m.machine()
+            .store()
+            .Prepare("UPDATE drives SET host = ?1 WHERE letter = 'C'")
+            .Bind(1, stored)
+            .Run();
+        ExpectRefused("its folder is stored as " + stored);
+    }
+}
+
+TEST_F(DriveFolders, AFileInPlaceOfTheDriveFolderIsRefused) {
+    fs::remove_all(m.DriveC());
+    WriteHostFile(m.DriveC(), "kein Ordner");
+    ExpectRefused("its folder drive_c is not a folder");
+}
+
+TEST_F(DriveFolders, OnlyTheRunItsNamedForSeesAFolderOutside) {
+    EXPECT_THROW(m.machine().MapDrive('E', DRIVE_FIXED, outside.path()), portable::MachineError);
+    m.machine().MapRunOnlyDrive('D', outside.path());
+    EXPECT_EQ(win::GetDriveTypeA("D:\\"), static_cast<UINT>(DRIVE_CDROM));
+    EXPECT_NE(win::GetFileAttributesA("D:\\canary.txt"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(win::DeleteFileA("D:\\canary.txt"));
+    EXPECT_EQ(win::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    HANDLE h =
+        win::CreateFileA("D:\\canary.txt", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+    // Nothing of it is stored: the same machine opened again has no D:.
+    auto again = portable::Machine::Open(m.root());
+    EXPECT_FALSE(again->FindDrive('D'));
+    EXPECT_EQ(ReadHostFile(outside.path() / "canary.txt"), "lebt");
+}
+
+// The descriptor a program is run from is the machine's file that was checked, never what a
+// link swapped in meanwhile points at, and the file outside keeps its mode.
+TEST(ProgramOpening, ANameSwappedForALinkNeverYieldsTheFileOutside) {
+    TestMachine m;
+    TempDir outside;
+    fs::path evil = outside.path() / "evil.sh";
+    WriteHostFile(evil, "#!/bin/sh\n");
+    fs::permissions(evil, fs::perms(0644));
+    struct stat evilStat {};
+    ASSERT_EQ(::stat(evil.c_str(), &evilStat), 0);
+    WriteHostFile(m.DriveC() / "prog.sh", "#!/bin/sh\n");
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+        fs::path program = m.DriveC() / "prog.sh", plain = m.DriveC() / "plain.tmp",
+                 link = m.DriveC() / "link.tmp";
+        std::error_code ec;
+        while (!stop) {
+            fs::remove(link, ec);
+            fs::create_symlink(evil, link, ec);
+            fs::rename(link, program, ec);
+            WriteHostFile(plain, "#!/bin/sh\n");
+            fs::rename(plain, program, ec);
+        }
+    });
+    int opened = 0;
+    for (int i = 0; i < 400; ++i) {
+        portable::UniqueFd fd;
+        if (portable::CurrentFileSystem().OpenProgram("C:\\prog.sh", fd) != ERROR_SUCCESS)
+            continue;
+        struct stat st {};
+        ASSERT_EQ(::fstat(fd.get(), &st), 0);
+        EXPECT_NE(st.st_ino, evilStat.st_ino);
+        EXPECT_TRUE(S_ISREG(st.st_mode) && (st.st_mode & S_IXUSR));
+        ++opened;
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_GT(opened, 0);
+    ASSERT_EQ(::stat(evil.c_str(), &evilStat), 0);
+    EXPECT_EQ(evilStat.st_mode & 0777, 0644u);
 }
 
 } // namespace

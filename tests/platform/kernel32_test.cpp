@@ -72,7 +72,7 @@ TEST_F(Kernel32, DrivesAndTheirTypes) {
     EXPECT_EQ(win::GetDriveTypeA("C:\\WINDOWS"), DRIVE_NO_ROOT_DIR);
     EXPECT_EQ(win::GetDriveTypeA(nullptr), DRIVE_FIXED); // the current drive
 
-    m.machine().MapDrive('D', DRIVE_CDROM, m.temp());
+    m.machine().MapRunOnlyDrive('D', m.temp());
     EXPECT_EQ(win::GetDriveTypeA("D:\\"), DRIVE_CDROM);
 
     // A removable drive without a medium is not ready.
@@ -289,7 +289,7 @@ TEST_F(Kernel32, CurrentFolderAndRelativePaths) {
 
 TEST_F(Kernel32, CdromIsReadOnly) {
     WriteHostFile(m.temp() / "SETUP.EX_", "packed");
-    m.machine().MapDrive('D', DRIVE_CDROM, m.temp());
+    m.machine().MapRunOnlyDrive('D', m.temp());
     EXPECT_EQ(win::GetFileAttributesA("D:\\setup.ex_"), FILE_ATTRIBUTE_ARCHIVE);
     EXPECT_FALSE(win::DeleteFileA("D:\\SETUP.EX_"));
     EXPECT_EQ(win::GetLastError(), ERROR_ACCESS_DENIED);

@@ -228,7 +228,7 @@ TEST_F(Lz32Copy, CdRomIsReadableButNotWritable) {
     TempDir cd;
     WriteHostFile(cd.path() / "SETUP.TX_", kPacked);
     WriteHostFile(cd.path() / "README.TXT", "read me");
-    m_.machine().MapDrive('D', DRIVE_CDROM, cd.path());
+    m_.machine().MapRunOnlyDrive('D', cd.path());
 
     INT h = Open("D:\\SETUP.TX_", OF_READ);
     ASSERT_GE(h, 0);

@@ -94,18 +94,32 @@ TEST(CaptureState, ReadsOnlyDrivesInsideTheMachineFolder) {
     WriteHostFile(dist.path() / "SETUP.EXE", "setup");
     fs::create_directories(m.root() / "drive_e");
     WriteHostFile(m.root() / "drive_e" / "DATEN.TXT", "daten");
-    fs::create_symlink(dist.path(), m.root() / "nach_draussen");
-    machine.MapDrive('D', DRIVE_CDROM, dist.path());
+    machine.MapRunOnlyDrive('D', dist.path());
     machine.MapDrive('E', DRIVE_CDROM, m.root() / "drive_e");
     machine.MapDrive('F', DRIVE_FIXED, m.root());
-    machine.MapDrive('G', DRIVE_FIXED, m.root() / "nach_draussen");
 
     auto files = FilesByPath(portable::CaptureState(machine));
     EXPECT_TRUE(files.count("E:\\DATEN.TXT"));
     EXPECT_TRUE(files.count("F:\\drive_c\\WINDOWS\\WIN.INI"));
     for (const auto& [path, record] : files) {
-        EXPECT_FALSE(path.starts_with("D:") || path.starts_with("G:")) << path;
+        EXPECT_FALSE(path.starts_with("D:")) << path;
         EXPECT_FALSE(path.starts_with("F:\\machine.db")) << path;
+    }
+}
+
+TEST(CaptureState, RefusesADriveWhoseFolderIsALink) {
+    TestMachine m;
+    TempDir outside;
+    fs::create_symlink(outside.path(), m.root() / "nach_draussen");
+    m.machine().MapDrive('G', DRIVE_FIXED, m.root() / "nach_draussen");
+    try {
+        portable::CaptureState(m.machine());
+        ADD_FAILURE() << "a linked drive folder was read";
+    } catch (const portable::MachineError& e) {
+        EXPECT_NE(
+            std::string(e.what()).find("drive G: its folder nach_draussen is a symbolic link"),
+            std::string::npos)
+            << e.what();
     }
 }
 

@@ -84,13 +84,14 @@ TEST(RegeditImport, ReportsAndJournalsWhatItDid) {
     EXPECT_EQ(report.keysCreated, 2);
     EXPECT_EQ(report.valuesSet, 1);
     EXPECT_EQ(report.keysDeleted, 1);
+    EXPECT_EQ(report.valuesDeleted, 1); // "v" went with its key
     ASSERT_EQ(report.problems.size(), 1u);
     EXPECT_EQ(report.problems[0], "C:\\x.reg:4: line not understood: bad");
     auto journal = m.machine().ReadJournal(before);
     ASSERT_EQ(journal.size(), 2u);
     EXPECT_EQ(journal[0].text, "regedit C:\\x.reg:4: line not understood: bad");
     EXPECT_EQ(journal[1].text, "regedit C:\\x.reg: 2 keys created, 1 values set, 1 keys "
-                               "deleted, 0 values deleted, 1 lines skipped");
+                               "deleted, 1 values deleted, 1 lines skipped");
 }
 
 // A store failure part-way leaves nothing of the script behind.
@@ -110,21 +111,81 @@ TEST(RegeditImport, AFailingStoreAppliesNothing) {
     EXPECT_EQ(portable::ExportRegistry(m.machine(), ""), before);
 }
 
-TEST(RegeditImport, DeepKeysAndLongNamesDoNotBreakAnything) {
+// Windows 95's limits: 255 characters for a key or value name, 512 levels below a root
+// (HKEY_CLASSES_ROOT is two of them already).
+TEST(RegeditImport, NamesAndDepthStayWithinTheRegistrysLimits) {
     TestMachine m;
-    std::string deep = "HKEY_CURRENT_USER\\T";
-    for (int i = 0; i < 2000; ++i)
-        deep += "\\k";
-    std::string script = "REGEDIT4\r\n[" + deep + "]\r\n\"v\"=\"1\"\r\n[HKEY_CURRENT_USER\\T\\" +
-                         std::string(300, 'x') + "]\r\n";
+    auto path = [](std::string root, int levels) {
+        for (int i = 0; i < levels; ++i)
+            root += "\\k";
+        return root;
+    };
+    std::string deepest = path("HKEY_CURRENT_USER\\T", 511);
+    std::string script = "REGEDIT4\r\n[" + deepest + "]\r\n\"v\"=\"1\"\r\n" +               // 2, 3
+                         "[" + path("HKEY_CURRENT_USER\\T", 512) + "]\r\n\"w\"=\"2\"\r\n" + // 4
+                         "[" + path("HKEY_CLASSES_ROOT", 511) + "]\r\n" +                   // 6
+                         "[HKEY_CURRENT_USER\\T\\" + std::string(255, 'x') + "]\r\n" + "\"" +
+                         std::string(255, 'n') + "\"=dword:1\r\n" + "\"" + std::string(256, 'n') +
+                         "\"=dword:2\r\n" +                                           // 9
+                         "[HKEY_CURRENT_USER\\T\\" + std::string(256, 'x') + "]\r\n"; // 10
     auto report = portable::ImportRegistryScript(m.machine(), script, "deep.reg");
-    ASSERT_EQ(report.problems.size(), 1u); // the over-long name
-    EXPECT_NE(report.problems[0].find(":4: invalid key name"), std::string::npos);
+    ASSERT_EQ(report.problems.size(), 4u);
+    EXPECT_NE(report.problems[0].find("deep.reg:4: key deeper than 512 levels: [HKEY_CU"),
+              std::string::npos)
+        << report.problems[0];
+    EXPECT_NE(report.problems[1].find("deep.reg:6: key deeper than 512 levels"), std::string::npos);
+    EXPECT_NE(report.problems[2].find("deep.reg:9: value name longer than 255 characters"),
+              std::string::npos);
+    EXPECT_NE(report.problems[3].find("deep.reg:10: key name longer than 255 characters"),
+              std::string::npos);
+    EXPECT_EQ(report.valuesSet, 2);
     std::string text = portable::ExportRegistry(m.machine(), "HKEY_CURRENT_USER\\T");
-    EXPECT_NE(text.find("[" + deep + "]\r\n\"v\"=\"1\"\r\n"), std::string::npos);
+    EXPECT_NE(text.find("[" + deepest + "]\r\n\"v\"=\"1\"\r\n"), std::string::npos);
     auto again = portable::ImportRegistryScript(m.machine(), "REGEDIT4\r\n[-HKEY_CURRENT_USER\\T]",
                                                 "undo.reg");
-    EXPECT_EQ(again.keysDeleted, 2001);
+    EXPECT_EQ(again.keysDeleted, 513);
+    EXPECT_EQ(again.valuesDeleted, 2);
+}
+
+// A damaged store may hold a key deeper than any script could make: its export stops there.
+TEST(RegeditImport, ExportRefusesAKeyDeeperThanTheLimit) {
+    TestMachine m;
+    m.machine().store().Exec(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600) "
+        "INSERT INTO reg_keys(id, parent, name, upper) "
+        "SELECT 100000 + i, CASE i WHEN 1 THEN 2 ELSE 100000 + i - 1 END, 'k', 'K' FROM n");
+    EXPECT_THROW(portable::ExportRegistry(m.machine(), "HKEY_CURRENT_USER"), portable::ExportError);
+}
+
+// Many bad lines: the first few of each kind are quoted, the rest counted, in the report and
+// in the journal alike.
+TEST(RegeditImport, ProblemsOfOneKindAreQuotedAFewTimesAndThenCounted) {
+    TestMachine m;
+    auto before = m.machine().ReadJournal().back().id;
+    std::string script = "REGEDIT4\r\n";
+    for (int i = 0; i < 5000; ++i)
+        script += "bad\r\n[HKEY_NIRGENDWO]\r\n";
+    auto report = portable::ImportRegistryScript(m.machine(), script, "viel.reg");
+    EXPECT_TRUE(report.accepted);
+    EXPECT_EQ(report.linesSkipped, 10000);
+    ASSERT_EQ(report.problems.size(), 22u);
+    EXPECT_EQ(report.problems[0], "viel.reg:2: line not understood: bad");
+    EXPECT_EQ(report.problems[20], "viel.reg: 4990 more lines skipped: line not understood");
+    EXPECT_EQ(report.problems[21], "viel.reg: 4990 more lines skipped: unknown root key");
+    EXPECT_EQ(m.machine().ReadJournal(before).size(), 23u); // and the summary
+}
+
+// A problem line is quoted: control bytes escaped (no escape sequence reaches a terminal, a
+// NUL cuts nothing short), cut after 60 characters.
+TEST(RegeditImport, ProblemLinesAreQuotedSafely) {
+    TestMachine m;
+    std::string script =
+        std::string("REGEDIT4\r\nx\x1b[2J\0weiter\r\n", 24) + std::string(500, 'y') + "\r\n";
+    auto report = portable::ImportRegistryScript(m.machine(), script, "esc.reg");
+    ASSERT_EQ(report.problems.size(), 2u);
+    EXPECT_EQ(report.problems[0], "esc.reg:2: line not understood: x\\x1B[2J\\x00weiter");
+    EXPECT_EQ(report.problems[1],
+              "esc.reg:3: line not understood: " + std::string(60, 'y') + "...");
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -83,6 +84,35 @@ TEST_F(RegistryProcess, RegeditRunsTheMachinesEditorAndIsWaitedFor) {
         journalled |=
             e.text.find("started: regedit /s C:\\WINDOWS\\TEMP\\t.reg") != std::string::npos;
     EXPECT_TRUE(journalled);
+}
+
+// The program's command line is resolved on the machine: a relative path from the
+// program's current folder, never a file of the host (not even one in the folder the
+// editor process starts in, nor an absolute host path).
+TEST_F(RegistryProcess, TheEditorsArgumentsArePathsOfTheMachine) {
+    testing_support::TempDir host;
+    const std::string outside = "REGEDIT4\r\n[HKEY_CURRENT_USER\\Draussen]\r\n";
+    WriteHostFile(host.path() / "draussen.reg", outside);
+    WriteHostFile(Temp() / "innen.reg", "REGEDIT4\r\n[HKEY_CURRENT_USER\\Drinnen]\r\n");
+    fs::path was = fs::current_path();
+    fs::current_path(host.path());
+    ASSERT_TRUE(win::SetCurrentDirectoryA("C:\\WINDOWS\\TEMP"));
+    for (const std::string& line :
+         std::vector<std::string>{"regedit /s innen.reg", "regedit /s draussen.reg",
+                                  "regedit /s " + (host.path() / "draussen.reg").string()}) {
+        SCOPED_TRACE(line);
+        HANDLE process = Start(line);
+        ASSERT_NE(process, nullptr) << "error " << win::GetLastError();
+        EXPECT_EQ(win::WaitForSingleObject(process, INFINITE), WAIT_OBJECT_0);
+        DWORD code = 99;
+        EXPECT_TRUE(win::GetExitCodeProcess(process, &code));
+        EXPECT_EQ(code, line.find("innen") != std::string::npos ? 0u : 1u);
+        win::CloseHandle(process);
+    }
+    fs::current_path(was);
+    win::SetCurrentDirectoryA("C:\\");
+    EXPECT_TRUE(HasKey("Drinnen"));
+    EXPECT_FALSE(HasKey("Draussen"));
 }
 
 TEST_F(RegistryProcess, OnlyTheRegistryEditorCanBeStarted) {

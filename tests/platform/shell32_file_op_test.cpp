@@ -178,7 +178,7 @@ TEST_F(ShellFileOp, AReadOnlyDriveRefusesAndEarlierItemsStayRestorable) {
     MakeDataFiles();
     TempDir cd;
     WriteHostFile(cd.path() / "SETUP.EXE", "setup");
-    m.machine().MapDrive('D', DRIVE_CDROM, cd.path());
+    m.machine().MapRunOnlyDrive('D', cd.path());
 
     EXPECT_EQ(Delete(List({"D:\\SETUP.EXE"})), static_cast<int>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(Delete(List({"D:\\SETUP.EXE"}), FOF_NOCONFIRMATION),

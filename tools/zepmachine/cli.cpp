@@ -1,8 +1,10 @@
 #include "cli.h"
 
 #include "platform/portable/display.h"
+#include "platform/portable/file_system.h"
 #include "platform/portable/machine.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,8 +19,39 @@ bool WantsHelp(std::span<const std::string> args) {
     return false;
 }
 
+namespace {
+
+std::vector<std::pair<char, std::filesystem::path>>& RunDrives() {
+    static std::vector<std::pair<char, std::filesystem::path>> drives;
+    return drives;
+}
+
+} // namespace
+
 portable::Machine& TheMachine() {
-    return portable::CurrentMachine();
+    portable::Machine& machine = portable::CurrentMachine();
+    for (const auto& [letter, host] : RunDrives()) {
+        auto drive = machine.FindDrive(letter);
+        if (!drive || !drive->runOnly)
+            machine.MapRunOnlyDrive(letter, host);
+    }
+    return machine;
+}
+
+portable::FileSystem& TheFiles() {
+    TheMachine();
+    return portable::CurrentFileSystem();
+}
+
+void NameRunDrive(std::string_view argument) {
+    char letter = argument.empty() ? 0 : static_cast<char>(std::toupper(argument[0]));
+    if (argument.size() < 3 || argument[1] != '=' || letter < 'A' || letter > 'Z')
+        throw CliError("--cd-rom takes LETTER=DIR, not '" + std::string(argument) + "'", 2);
+    std::filesystem::path host(argument.substr(2));
+    std::error_code ec;
+    if (!std::filesystem::is_directory(host, ec))
+        throw CliError("--cd-rom " + std::string(argument) + ": no such folder", 2);
+    RunDrives().emplace_back(letter, std::filesystem::absolute(host));
 }
 
 void PrintDisplay(const portable::Display& d, std::string_view indent) {

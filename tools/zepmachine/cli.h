@@ -10,6 +10,7 @@
 #include <vector>
 
 namespace portable {
+class FileSystem;
 class Machine;
 struct Display;
 } // namespace portable
@@ -42,8 +43,15 @@ std::span<const Verb> Verbs();
 bool WantsHelp(std::span<const std::string> args);
 
 // The machine selected by --machine (already applied) or by the usual rules; opened (and
-// the default one created) on first use.
+// the default one created) on first use, with the drives named by --cd-rom.
 portable::Machine& TheMachine();
+
+// The file system of TheMachine().
+portable::FileSystem& TheFiles();
+
+// --cd-rom LETTER=DIR: the host folder DIR is the read-only CD-ROM drive LETTER for this
+// command only (nothing is stored). Throws a usage error for a malformed argument.
+void NameRunDrive(std::string_view argument);
 
 // Screen, colours and taskbar, one line each, every line starting with indent.
 void PrintDisplay(const portable::Display& display, std::string_view indent);

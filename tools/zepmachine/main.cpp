@@ -12,11 +12,13 @@
 namespace {
 
 constexpr const char* kGeneralHelp =
-    "usage: zepmachine [--machine DIR] VERB [ARGS]\n"
+    "usage: zepmachine [--machine DIR] [--cd-rom LETTER=DIR] VERB [ARGS]\n"
     "\n"
     "Creates and operates portable machines: folders that play a Windows 95 computer.\n"
     "The machine is DIR, else $ZEPSETUP_MACHINE, else $XDG_DATA_HOME/zepsetup/machine\n"
     "(~/.local/share/zepsetup/machine), created on first use.\n"
+    "--cd-rom LETTER=DIR plays the host folder DIR as the read-only CD-ROM drive LETTER:\n"
+    "for this command only (nothing is stored; a program's registry editor gets it too).\n"
     "\n"
     "verbs:\n";
 
@@ -43,6 +45,16 @@ int main(int argc, char** argv) {
             at += 2;
             continue;
         }
+        if (args[at] == "--cd-rom" && at + 1 < args.size()) {
+            try {
+                zepmachine::NameRunDrive(args[at + 1]);
+            } catch (const zepmachine::CliError& e) {
+                std::fprintf(stderr, "zepmachine: %s\n", e.what());
+                return e.status();
+            }
+            at += 2;
+            continue;
+        }
         if (args[at].starts_with("--machine=")) {
             ::setenv("ZEPSETUP_MACHINE", args[at].substr(10).c_str(), 1);
             ++at;
@@ -62,11 +74,19 @@ int main(int argc, char** argv) {
             continue;
         std::span<const std::string> rest(args.data() + at + 1, args.size() - at - 1);
         if (zepmachine::WantsHelp(rest)) {
-            std::fwrite(verb.usage.data(), 1, verb.usage.size(), stdout);
+            try {
+                zepmachine::WriteStdout(verb.usage);
+            } catch (const zepmachine::CliError& e) {
+                std::fprintf(stderr, "zepmachine %s: %s\n", name.c_str(), e.what());
+                return e.status();
+            }
             return 0;
         }
         try {
-            return verb.run(rest);
+            int status = verb.run(rest);
+            // Whatever a verb printed must have arrived (a full disk, a closed pipe).
+            zepmachine::WriteStdout("");
+            return status;
         } catch (const zepmachine::CliError& e) {
             std::fprintf(stderr, "zepmachine %s: %s\n", name.c_str(), e.what());
             return e.status();

@@ -4,6 +4,7 @@
 #include "platform/portable/file_system.h"
 #include "platform/portable/machine.h"
 #include "platform/portable/restart.h"
+#include "platform/quoted_input.h"
 
 #include <cstdio>
 
@@ -18,23 +19,29 @@ constexpr std::string_view kUsage =
     "\n"
     "Restarts the machine as Windows 95 starts: the [rename] section of WININIT.INI in\n"
     "the Windows folder is processed line by line (NUL=PATH deletes the file, DEST=SRC\n"
-    "renames SRC to DEST; entries whose files are missing are skipped), then WININIT.INI\n"
-    "becomes WININIT.BAK. A restart a program asked for (ExitWindowsEx) is then done.\n";
+    "renames SRC to DEST; entries whose files are missing are skipped). WININIT.INI\n"
+    "becomes WININIT.BAK first, so that its lines run at most once; when it cannot, nothing\n"
+    "runs. A restart a program asked for (ExitWindowsEx) is then done. Exit status 1 when\n"
+    "WININIT.INI could not be set aside or a line failed.\n";
 
 int Run(std::span<const std::string> args) {
     ExpectArgs(args, 0, 0, "zepmachine boot");
     portable::Machine& machine = TheMachine();
     std::string pending = portable::PendingRestart(machine);
-    if (!pending.empty())
-        std::printf("pending %s done\n", pending.c_str());
-    portable::BootReport report = portable::Boot(portable::CurrentFileSystem());
+    portable::BootReport report = portable::Boot(TheFiles());
+    if (!report.failure.empty())
+        throw CliError(report.failure);
+    std::string out = pending.empty() ? "" : "pending " + pending + " done\n";
     if (!report.hadWininit) {
-        std::printf("no WININIT.INI\n");
+        WriteStdout(out + "no WININIT.INI\n");
         return 0;
     }
+    out += "WININIT.INI -> WININIT.BAK\n";
     for (const auto& action : report.actions)
-        std::printf("%s\n", action.c_str());
-    std::printf("WININIT.INI -> WININIT.BAK\n");
+        out += win::QuotedInput(action, 0) + "\n";
+    WriteStdout(out);
+    if (report.failedLines > 0)
+        throw CliError(std::to_string(report.failedLines) + " line(s) of WININIT.INI failed");
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include "platform/portable/machine.h"
 
 #include <cstdio>
+#include <string>
 
 namespace zepmachine {
 
@@ -39,9 +40,13 @@ int Run(std::span<const std::string> args) {
     ExpectArgs(args, 0, 0, "zepmachine info");
     portable::Machine& machine = TheMachine();
     std::printf("machine: %s\n\ndrives:\n", machine.root().c_str());
-    for (const auto& d : machine.Drives())
-        std::printf("  %c:  %-9s %s\n", d.letter, TypeName(d.type),
-                    d.HasMedium() ? d.host.c_str() : "(no medium)");
+    for (const auto& d : machine.Drives()) {
+        std::string where = !d.problem.empty() ? "refused: " + d.problem
+                            : !d.HasMedium()   ? "(no medium)"
+                            : d.runOnly        ? d.host.string() + " (this command only)"
+                                               : d.host.string();
+        std::printf("  %c:  %-9s %s\n", d.letter, TypeName(d.type), where.c_str());
+    }
     std::printf("\nfolders:\n");
     std::printf("  windows  %s\n", machine.Setting("windows_dir").c_str());
     std::printf("  system   %s\n", machine.Setting("system_dir").c_str());

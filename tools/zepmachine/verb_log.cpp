@@ -2,6 +2,7 @@
 #include "cli.h"
 
 #include "platform/portable/machine.h"
+#include "platform/quoted_input.h"
 
 #include <cstdio>
 
@@ -18,20 +19,33 @@ constexpr std::string_view kUsage =
     "registry, windows, broadcasts, processes, restarts), one line each as\n"
     "ID TIME PID ENTRY. --since ID prints only the entries after ID.\n";
 
+// A whole number of digits only ("1e3", "12abc", "-1" and "" are none).
+std::int64_t EntryNumber(const std::string& text) {
+    bool digits = !text.empty() && text.size() <= 18 &&
+                  text.find_first_not_of("0123456789") == std::string::npos;
+    if (!digits)
+        throw CliError(
+            "--since takes an entry number (digits), not '" + win::QuotedInput(text) + "'", 2);
+    return std::stoll(text);
+}
+
 int Run(std::span<const std::string> args) {
     std::int64_t since = 0;
-    if (args.size() == 2 && args[0] == "--since") {
-        try {
-            since = std::stoll(args[1]);
-        } catch (const std::exception&) {
-            throw CliError("--since takes an entry number, not '" + args[1] + "'", 2);
-        }
-    } else {
+    if (args.size() == 2 && args[0] == "--since")
+        since = EntryNumber(args[1]);
+    else
         ExpectArgs(args, 0, 0, "zepmachine log [--since ID]");
+    std::string out;
+    for (const auto& e : TheMachine().ReadJournal(since)) {
+        // Entries quote names and lines from scripts and machines: no control byte passes.
+        out += std::to_string(e.id) + " " + e.time + " " + std::to_string(e.pid) + " " +
+               win::QuotedInput(e.text, 0) + "\n";
+        if (out.size() >= 1 << 16) {
+            WriteStdout(out);
+            out.clear();
+        }
     }
-    for (const auto& e : TheMachine().ReadJournal(since))
-        std::printf("%lld %s %lld %s\n", static_cast<long long>(e.id), e.time.c_str(),
-                    static_cast<long long>(e.pid), e.text.c_str());
+    WriteStdout(out);
     return 0;
 }
 

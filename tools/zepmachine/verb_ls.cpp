@@ -4,6 +4,7 @@
 #include "platform/codepage.h"
 #include "platform/portable/file_system.h"
 #include "platform/portable/machine.h"
+#include "platform/quoted_input.h"
 
 #include <cstdio>
 
@@ -53,7 +54,7 @@ int Run(std::span<const std::string> args) {
     std::span<const std::string> rest = tsv ? args.subspan(1) : args;
     ExpectArgs(rest, 1, 1, "zepmachine ls [--tsv] WINPATH");
     TheMachine();
-    portable::FileSystem& files = portable::CurrentFileSystem();
+    portable::FileSystem& files = TheFiles();
     std::string path = win::ToAnsi(rest[0]);
 
     // A folder lists its contents; anything else is taken as a pattern or a file.
@@ -73,8 +74,8 @@ int Run(std::span<const std::string> args) {
         throw CliError(rest[0] + ": " + ErrorText(rc));
     }
     for (const auto& e : entries) {
-        std::string name = win::FromAnsi(e.longName);
-        std::string alias = win::FromAnsi(e.shortName);
+        std::string name = win::QuotedInput(win::FromAnsi(e.longName), 0);
+        std::string alias = win::QuotedInput(win::FromAnsi(e.shortName), 0);
         if (tsv) {
             std::printf("%s\t%s\t%02X\t%llu\n", name.c_str(), alias.c_str(),
                         static_cast<unsigned>(e.attributes),

@@ -5,6 +5,7 @@
 #include "platform/portable/file_system.h"
 #include "platform/portable/machine.h"
 #include "platform/portable/recycle_bin.h"
+#include "platform/quoted_input.h"
 
 #include <charconv>
 #include <cstdio>
@@ -77,16 +78,17 @@ int List(std::span<const std::string> args) {
     if (!json)
         ExpectArgs(args, 0, 0, "zepmachine recycle list [--json]");
     TheMachine();
-    auto items = portable::RecycleBin(portable::CurrentFileSystem()).Items();
+    auto items = portable::RecycleBin(TheFiles()).Items();
     if (json) {
         PrintJson(items);
         return 0;
     }
     for (const auto& item : items)
         std::printf("%lld  %s  %llu  %s  %s\n", static_cast<long long>(item.id),
-                    Utf8(win::ToAnsi(item.deleted)).c_str(),
-                    static_cast<unsigned long long>(item.size), Utf8(item.original).c_str(),
-                    Utf8(item.StoredPath()).c_str());
+                    win::QuotedInput(Utf8(win::ToAnsi(item.deleted)), 0).c_str(),
+                    static_cast<unsigned long long>(item.size),
+                    win::QuotedInput(Utf8(item.original), 0).c_str(),
+                    win::QuotedInput(Utf8(item.StoredPath()), 0).c_str());
     return 0;
 }
 
@@ -104,7 +106,7 @@ int Restore(std::span<const std::string> args) {
     for (const auto& a : args)
         ids.push_back(ParseId(a));
     TheMachine();
-    portable::RecycleBin bin(portable::CurrentFileSystem());
+    portable::RecycleBin bin(TheFiles());
     int status = 0;
     for (std::int64_t id : ids) {
         auto item = bin.Item(id);
@@ -123,7 +125,7 @@ int Restore(std::span<const std::string> args) {
 int Empty(std::span<const std::string> args) {
     ExpectArgs(args, 0, 0, "zepmachine recycle empty");
     TheMachine();
-    portable::EmptyReport report = portable::RecycleBin(portable::CurrentFileSystem()).Empty();
+    portable::EmptyReport report = portable::RecycleBin(TheFiles()).Empty();
     std::printf("deleted %d item(s)", report.items);
     if (report.others)
         std::printf(" and %d other entr%s of the bins", report.others,

@@ -6,9 +6,11 @@
 #include "platform/portable/machine.h"
 
 #include <cstdio>
-#include <sys/stat.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace zepmachine {
 
@@ -37,21 +39,19 @@ std::string Joined(std::span<const std::string> args) {
     return text;
 }
 
-// Windows starts a program whatever its host file mode says.
-void MakeRunnable(const std::filesystem::path& host) {
-    struct stat st;
-    if (::stat(host.c_str(), &st) == 0 && !(st.st_mode & S_IXUSR))
-        ::chmod(host.c_str(), st.st_mode | S_IXUSR);
-}
-
-int Start(const std::filesystem::path& host) {
+// Runs the program from the descriptor it was checked through, so that what runs is what
+// was checked, whatever happens to its name meanwhile.
+int Start(const portable::UniqueFd& program, const std::string& shown) {
     std::fflush(nullptr);
     pid_t child = ::fork();
     if (child < 0)
         throw CliError("cannot start a process");
     if (child == 0) {
-        ::execl(host.c_str(), host.c_str(), static_cast<char*>(nullptr));
-        std::perror(host.c_str());
+        // A script's interpreter reads it through /proc/self/fd: it must survive the exec.
+        ::fcntl(program.get(), F_SETFD, 0);
+        char* argv[] = {const_cast<char*>(shown.c_str()), nullptr};
+        ::fexecve(program.get(), argv, environ);
+        std::perror(shown.c_str());
         ::_exit(127);
     }
     int status = 0;
@@ -79,24 +79,28 @@ int Run(std::span<const std::string> args) {
 
 int RunMachineProgram(const std::string& program, const std::string& arguments) {
     portable::Machine& machine = TheMachine();
-    portable::FileSystem& files = portable::CurrentFileSystem();
+    portable::FileSystem& files = TheFiles();
     std::string path = win::ToAnsi(program);
     portable::WinPath parsed;
-    std::filesystem::path host;
-    portable::DirEntry entry;
-    if (files.Parse(path, parsed) != ERROR_SUCCESS || files.Stat(path, entry) != ERROR_SUCCESS ||
-        entry.IsDirectory() || files.HostPath(path, host) != ERROR_SUCCESS)
+    portable::UniqueFd fd;
+    if (files.Parse(path, parsed) != ERROR_SUCCESS)
         throw CliError(program + ": no program file on the machine");
+    std::filesystem::path host;
+    files.HostPath(path, host); // the name it runs under; it runs from fd
+    if (DWORD rc = files.OpenProgram(path, fd); rc != ERROR_SUCCESS)
+        throw CliError(program + (rc == ERROR_FILE_NOT_FOUND || rc == ERROR_PATH_NOT_FOUND
+                                      ? ": no program file on the machine"
+                                      : ": cannot be started (not a plain file, or it cannot be "
+                                        "made executable)"));
     std::string module = win::FromAnsi(parsed.ToString());
     std::string commandLine = arguments.empty() ? module : module + " " + arguments;
     machine.Journal("run " + commandLine);
-    MakeRunnable(host);
     ::setenv("ZEPSETUP_MACHINE", machine.root().c_str(), 1);
     ::setenv("ZEPSETUP_MODULE", module.c_str(), 1);
     ::setenv("ZEPSETUP_COMMAND_LINE", commandLine.c_str(), 1);
     if (std::string self = Self(); !self.empty())
         ::setenv("ZEPMACHINE", self.c_str(), 1);
-    return Start(host);
+    return Start(fd, host.empty() ? module : host.string());
 }
 
 const Verb kRunVerb{"run", "start a program of the machine with its argument text", kUsage, Run};

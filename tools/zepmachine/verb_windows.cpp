@@ -3,6 +3,7 @@
 
 #include "platform/portable/machine.h"
 #include "platform/portable/window_table.h"
+#include "platform/quoted_input.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -33,7 +34,7 @@ int List(std::span<const std::string> args) {
     ExpectArgs(args, 0, 0, "zepmachine windows list");
     for (const auto& w : portable::OtherWindows(TheMachine()))
         std::printf("%s  %-7s %s\n", HandleText(w.handle).c_str(), w.visible ? "visible" : "hidden",
-                    w.title.c_str());
+                    win::QuotedInput(w.title, 0).c_str());
     return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "forms/headless/ui_script.h"
 
+#include "platform/quoted_input.h"
+
 #include <cctype>
 #include <charconv>
 
@@ -15,6 +17,14 @@ struct Token {
 struct LineError {
     std::string message;
 };
+
+// Errors past this many are counted, not listed.
+constexpr size_t kMaxErrorsListed = 20;
+
+// A word of the script in a message: quoted, control bytes escaped, cut when long.
+std::string Shown(std::string_view text) {
+    return "'" + win::QuotedInput(text) + "'";
+}
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
@@ -60,7 +70,8 @@ Token QuotedToken(std::string_view line, size_t& at) {
             break;
         char escaped = Unescape(line[at]);
         if (!escaped)
-            throw LineError{"unknown escape \\" + std::string(1, line[at]) + " in a text"};
+            throw LineError{"unknown escape \\" + win::QuotedInput(line.substr(at, 1)) +
+                            " in a text"};
         token.text += escaped;
     }
     throw LineError{"a text is not closed with \""};
@@ -113,22 +124,22 @@ Target ParseTarget(const Token& token) {
     std::string_view text = token.text;
     size_t dot = text.find('.');
     if (dot == std::string_view::npos)
-        throw LineError{"'" + token.text + "' is no FORM.CONTROL"};
+        throw LineError{Shown(token.text) + " is no FORM.CONTROL"};
     Target target{std::string(text.substr(0, dot)), std::string(text.substr(dot + 1)), -1};
     size_t open = target.control.find('(');
     if (open != std::string::npos) {
         std::string_view index = std::string_view(target.control).substr(open + 1);
         if (index.size() < 2 || index.back() != ')')
-            throw LineError{"'" + token.text + "': an index is written CONTROL(NUMBER)"};
+            throw LineError{Shown(token.text) + ": an index is written CONTROL(NUMBER)"};
         index.remove_suffix(1);
         auto [end, ec] = std::from_chars(index.data(), index.data() + index.size(), target.index);
         if (ec != std::errc() || end != index.data() + index.size() || target.index < 0 ||
             target.index > 32767)
-            throw LineError{"'" + token.text + "': the index must be a number from 0 to 32767"};
+            throw LineError{Shown(token.text) + ": the index must be a number from 0 to 32767"};
         target.control.resize(open);
     }
     if (!IsName(target.form) || !IsName(target.control))
-        throw LineError{"'" + token.text + "' is no FORM.CONTROL"};
+        throw LineError{Shown(token.text) + " is no FORM.CONTROL"};
     return target;
 }
 
@@ -153,8 +164,8 @@ Step ParseAnswer(const std::vector<Token>& tokens, size_t at) {
     else if (word == "no")
         step.answer = Answer::No;
     else
-        throw LineError{"a message box is answered ok, yes or no, not '" + tokens[at + 1].text +
-                        "'"};
+        throw LineError{"a message box is answered ok, yes or no, not " +
+                        Shown(tokens[at + 1].text)};
     if (tokens.size() - at == 3) {
         if (!tokens[at + 2].quoted)
             throw LineError{"the expected message text goes in double quotes"};
@@ -198,7 +209,7 @@ Step ParseStep(const std::vector<Token>& tokens, size_t at, bool nested) {
     } else if (verb == "close") {
         Expect(tokens, at, 2, "close FORM");
         if (tokens[at + 1].quoted || !IsName(tokens[at + 1].text))
-            throw LineError{"'" + tokens[at + 1].text + "' is no window name"};
+            throw LineError{Shown(tokens[at + 1].text) + " is no window name"};
         step.kind = Step::Kind::Close;
         step.target.form = tokens[at + 1].text;
     } else if (verb == "answer") {
@@ -206,8 +217,8 @@ Step ParseStep(const std::vector<Token>& tokens, size_t at, bool nested) {
     } else if (verb == "when") {
         step = ParseWhen(tokens, at, nested);
     } else {
-        throw LineError{"unknown step '" + tokens[at].text +
-                        "' (click, mouseup, mousemove, set, close, answer, when)"};
+        throw LineError{"unknown step " + Shown(tokens[at].text) +
+                        " (click, mouseup, mousemove, set, close, answer, when)"};
     }
     return step;
 }
@@ -261,6 +272,7 @@ ParsedUiScript ParseUiScript(std::string_view text, std::string name) {
     ParsedUiScript parsed;
     parsed.script.name = name;
     int number = 0;
+    size_t errorLines = 0;
     while (!text.empty() || number == 0) {
         ++number;
         size_t lf = text.find('\n');
@@ -281,9 +293,13 @@ ParsedUiScript ParseUiScript(std::string_view text, std::string name) {
             }
             parsed.script.steps.push_back(std::move(step));
         } catch (const LineError& error) {
-            parsed.errors.push_back(name + ":" + std::to_string(number) + ": " + error.message);
+            if (++errorLines <= kMaxErrorsListed)
+                parsed.errors.push_back(name + ":" + std::to_string(number) + ": " + error.message);
         }
     }
+    if (errorLines > kMaxErrorsListed)
+        parsed.errors.push_back(name + ": " + std::to_string(errorLines - kMaxErrorsListed) +
+                                " more lines with errors");
     return parsed;
 }
 

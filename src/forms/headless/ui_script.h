@@ -50,7 +50,9 @@ struct UiScript {
 
 struct ParsedUiScript {
     UiScript script;
-    std::vector<std::string> errors; // "NAME:LINE: what is wrong", one per malformed line
+    // "NAME:LINE: what is wrong" for the first 20 malformed lines (words of the line quoted
+    // with control bytes escaped, cut when long), then "NAME: N more lines with errors".
+    std::vector<std::string> errors;
 };
 
 ParsedUiScript ParseUiScript(std::string_view text, std::string name);

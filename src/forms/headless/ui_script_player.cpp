@@ -6,6 +6,7 @@
 #include "forms/program_end.h"
 #include "forms/runtime.h"
 #include "platform/kernel32.h"
+#include "platform/quoted_input.h"
 
 #include <cctype>
 
@@ -164,8 +165,10 @@ std::string UiScriptPlayer::Shows() {
 }
 
 void UiScriptPlayer::Fail(const Step& step, const std::string& why) const {
-    throw BackendFailure(script_.name + ":" + std::to_string(step.line) + ": step '" + step.source +
-                         "' cannot run: " + why + "; the program shows " + Shows());
+    throw BackendFailure(script_.name + ":" + std::to_string(step.line) + ": step '" +
+                         win::QuotedInput(step.source) +
+                         "' cannot run: " + win::QuotedInput(why, 4 * win::kQuotedInputLimit) +
+                         "; the program shows " + Shows());
 }
 
 } // namespace forms::headless

@@ -1,19 +1,24 @@
 #include "platform/portable/file_system.h"
 
 #include "platform/codepage.h"
+#include "platform/portable/folder_listing.h"
 #include "platform/portable/host_tree.h"
 #include "platform/portable/short_name.h"
 #include "platform/portable/sqlite_db.h"
+#include "platform/portable/wal_watch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace portable {
 
@@ -109,6 +114,84 @@ int RenameNoReplace(int fromDir, const std::string& from, int toDir, const std::
     return ::renameat(fromDir, from.c_str(), toDir, to.c_str());
 }
 
+// A name that no Windows path can reach (the '?'), so the folder's listing never shows it.
+std::string PrivateTempName() {
+    static unsigned counter = 0;
+    return "~zep?" + std::to_string(::getpid()) + "." + std::to_string(++counter);
+}
+
+UniqueFd ReopenReadOnly(int fd) {
+    std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return UniqueFd(::open(self.c_str(), O_RDONLY | O_CLOEXEC));
+}
+
+bool CopyContents(int from, int to) {
+    char buffer[1 << 16];
+    off_t at = 0;
+    for (;;) {
+        ssize_t n = ::pread(from, buffer, sizeof buffer, at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = ::write(to, buffer + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                return false;
+            done += w;
+        }
+        at += n;
+    }
+}
+
+// A file with more than one link may be another name of a file outside the machine, so it
+// is never changed in place: its name gets a new file of its own (with the contents when
+// keep is set), renamed over it, and every other link keeps the old file as it was.
+DWORD ReplaceByOwnCopy(int dirFd, const std::string& name, bool keep, UniqueFd& fd) {
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0)
+        return ERROR_ACCESS_DENIED;
+    std::string temp = PrivateTempName();
+    UniqueFd copy(::openat(dirFd, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                           st.st_mode & 0777));
+    if (!copy.valid())
+        return errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED;
+    DWORD rc = ERROR_SUCCESS;
+    if (keep) {
+        UniqueFd source = ReopenReadOnly(fd.get());
+        if (!source.valid() || !CopyContents(source.get(), copy.get()) ||
+            ::fsync(copy.get()) != 0 || ::lseek(copy.get(), 0, SEEK_SET) != 0)
+            rc = errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED;
+    }
+    if (rc == ERROR_SUCCESS && ::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) != 0)
+        rc = ERROR_ACCESS_DENIED;
+    if (rc != ERROR_SUCCESS) {
+        ::unlinkat(dirFd, temp.c_str(), 0);
+        return rc;
+    }
+    fd = std::move(copy);
+    return ERROR_SUCCESS;
+}
+
+// After an existing entry was opened by name: it must be a plain file, and one about to be
+// changed must be this machine's only link to it. truncate empties it.
+DWORD CheckOpened(int dirFd, const std::string& name, bool changes, bool truncate, UniqueFd& fd) {
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return ERROR_ACCESS_DENIED;
+    if (!changes)
+        return ERROR_SUCCESS;
+    if (st.st_nlink > 1)
+        return ReplaceByOwnCopy(dirFd, name, !truncate, fd);
+    if (truncate && ::ftruncate(fd.get(), 0) != 0)
+        return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
+}
+
 DirEntry DotEntry(std::string name) {
     DirEntry e;
     e.hostName = name;
@@ -121,16 +204,96 @@ DirEntry DotEntry(std::string name) {
 
 struct FileSystem::Located {
     Drive drive;
-    UniqueFd dirFd;                // folder that holds the leaf; the drive folder for a root
-    std::string dirKey;            // key of that folder in the names table
-    std::string longDir;           // that folder's long path, "C:" for the root
-    std::vector<DirEntry> entries; // that folder's entries
-    std::optional<DirEntry> leaf;  // the entry the path names, when it exists
-    std::string leafName;          // the last component as written
+    UniqueFd dirFd;      // folder that holds the leaf; the drive folder for a root
+    std::string dirKey;  // key of that folder in the names table
+    std::string longDir; // that folder's long path, "C:" for the root
+    std::shared_ptr<const FolderListing> listing; // that folder's entries
+    std::optional<DirEntry> leaf;                 // the entry the path names, when it exists
+    std::string leafName;                         // the last component as written
     bool isRoot = false;
+
+    const std::vector<DirEntry>& entries() const {
+        static const std::vector<DirEntry> none;
+        return listing ? listing->entries : none;
+    }
 };
 
-FileSystem::FileSystem(Machine& machine) : machine_(machine) {}
+namespace {
+
+// Rows of the names table written by any file system of this process: one that did not
+// write them cannot trust its kept listings (the store's own watch does not see a write of
+// the same connection).
+std::atomic<std::uint64_t> namesWritten{0};
+
+// Picks aliases for new names of one folder; what the folder's entries use is taken.
+class AliasChooser {
+public:
+    explicit AliasChooser(const std::vector<DirEntry>& entries) {
+        used_.reserve(entries.size() * 2);
+        for (const auto& e : entries) {
+            ++used_[win::AnsiUpper(e.longName)];
+            if (!e.shortName.empty())
+                ++used_[win::AnsiUpper(e.shortName)];
+        }
+    }
+
+    // An alias may equal no other entry's alias or long name; an entry's own long name does
+    // not count ("README.TXT" is its own alias). listed: longName is one of the entries.
+    std::string Choose(std::string_view longName, bool listed) {
+        std::string own = win::AnsiUpper(longName);
+        auto taken = [&](std::string_view candidate) {
+            auto it = used_.find(std::string(candidate));
+            if (it == used_.end())
+                return false;
+            return it->second - (listed && candidate == own ? 1 : 0) > 0;
+        };
+        std::string alias = MakeShortName(longName, taken, &nextTail_);
+        if (!alias.empty())
+            ++used_[alias];
+        return alias;
+    }
+
+private:
+    std::unordered_map<std::string, int> used_; // upper-case names and aliases in use
+    std::unordered_map<std::string, unsigned> nextTail_;
+};
+
+} // namespace
+
+FileSystem::FileSystem(Machine& machine)
+    : machine_(machine), cache_(std::make_unique<FolderCache>()), namesSeen_(namesWritten.load()) {}
+
+FileSystem::~FileSystem() = default;
+
+void FileSystem::CheckKeptListings() {
+    Database& db = machine_.store();
+    if (!db.InWriteTransaction())
+        uncommitted_.clear(); // whatever was written is committed or gone
+    if (namesWritten.load() != namesSeen_) {
+        cache_->Clear();
+        namesSeen_ = namesWritten.load();
+    }
+    if (!watch_)
+        watch_ = std::make_unique<WalWatch>(db.handle());
+    if (!watch_->Changed())
+        return; // nobody committed anything since the last look
+    auto& stmt = db.Prepare("PRAGMA data_version");
+    std::int64_t version = stmt.Step() ? stmt.Int(0) : -1;
+    stmt.Reset();
+    if (version != dataVersion_)
+        cache_->Clear(); // another connection committed: names may have changed
+    dataVersion_ = version;
+}
+
+void FileSystem::NamesWritten(const std::string& dirKey, bool below) {
+    namesSeen_ = ++namesWritten;
+    if (below)
+        cache_->Clear();
+    else
+        cache_->Forget(dirKey);
+    if (machine_.store().InWriteTransaction())
+        uncommitted_.insert(below ? std::string() : dirKey);
+}
 
 DWORD FileSystem::Parse(std::string_view path, WinPath& out, bool wildcardLeaf) const {
     return ParseWinPath(path, currentDir_, out, wildcardLeaf);
@@ -145,8 +308,48 @@ DWORD FileSystem::OpenDrive(char letter, Need need, Drive& drive, UniqueFd& fd) 
         return ERROR_NOT_READY;
     if (need == Need::Write && drive.ReadOnly())
         return ERROR_ACCESS_DENIED;
-    fd = UniqueFd(::open(drive.host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    fd = OpenDriveFolder(machine_, drive);
     return fd.valid() ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND;
+}
+
+namespace {
+
+std::string WhyNotAFolder(int dirFd, const std::string& name) {
+    struct stat st;
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return "is missing";
+    if (S_ISLNK(st.st_mode))
+        return "is a symbolic link, not a plain folder";
+    if (!S_ISDIR(st.st_mode))
+        return "is not a folder";
+    return std::string("cannot be opened (") + std::strerror(errno) + ")";
+}
+
+} // namespace
+
+UniqueFd OpenDriveFolder(Machine& machine, const Drive& drive) {
+    std::string name = std::string(1, drive.letter) + ":";
+    if (!drive.problem.empty())
+        throw MachineError("drive " + name + " " + drive.problem + "; refused");
+    if (drive.runOnly)
+        return UniqueFd(::open(drive.host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd fd(::open(machine.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid())
+        throw MachineError("cannot open the machine folder " + machine.root().string() + ": " +
+                           std::strerror(errno));
+    std::filesystem::path walked;
+    for (const auto& part : drive.folder) {
+        if (part == ".")
+            continue;
+        walked /= part;
+        UniqueFd next = OpenDirAt(fd.get(), part.string());
+        if (!next.valid())
+            throw MachineError("drive " + name + " its folder " + walked.string() + " " +
+                               WhyNotAFolder(fd.get(), part.string()) +
+                               " inside the machine folder; refused");
+        fd = std::move(next);
+    }
+    return fd;
 }
 
 std::vector<DirEntry> ListHostFolder(int dirFd) {
@@ -186,11 +389,11 @@ std::vector<DirEntry> ListHostFolder(int dirFd) {
     std::sort(entries.begin(), entries.end(),
               [](const DirEntry& a, const DirEntry& b) { return a.hostName < b.hostName; });
     std::vector<DirEntry> unique;
+    unique.reserve(entries.size());
+    std::unordered_set<std::string> seen;
+    seen.reserve(entries.size());
     for (auto& e : entries) {
-        bool clash = std::any_of(unique.begin(), unique.end(), [&](const DirEntry& u) {
-            return win::AnsiEqualsNoCase(u.longName, e.longName);
-        });
-        if (!clash)
+        if (seen.insert(win::AnsiUpper(e.longName)).second)
             unique.push_back(std::move(e));
     }
     return unique;
@@ -234,6 +437,7 @@ void FileSystem::SyncNames(const std::string& dirKey, std::vector<DirEntry>& ent
         txn.Commit();
         return;
     }
+    NamesWritten(dirKey);
     for (auto& [upper, row] : rows) {
         if (!row.seen)
             db.Prepare("DELETE FROM names WHERE dir = ?1 AND upper = ?2")
@@ -241,31 +445,25 @@ void FileSystem::SyncNames(const std::string& dirKey, std::vector<DirEntry>& ent
                 .Bind(2, upper)
                 .Run();
     }
+    // In host name order, as a folder of new names is listed; each pick costs a few hash
+    // lookups, so a folder of N new names gets its aliases in O(N).
+    AliasChooser chooser(entries);
     for (auto& e : entries) {
         if (!e.shortName.empty())
             continue;
-        e.shortName = AssignShortName(entries, e.longName);
+        e.shortName = chooser.Choose(e.longName, true);
         RecordNew(dirKey, e.hostName, e.shortName, e.attributes & kStoredAttributes);
     }
 }
 
 std::string FileSystem::AssignShortName(const std::vector<DirEntry>& entries,
                                         std::string_view longName) {
-    // An alias may equal no other entry's alias or long name; an entry's own long name
-    // does not count ("README.TXT" is its own alias).
-    auto taken = [&](std::string_view candidate) {
-        return std::any_of(entries.begin(), entries.end(), [&](const DirEntry& e) {
-            if (win::AnsiEqualsNoCase(e.longName, longName))
-                return false;
-            return (!e.shortName.empty() && win::AnsiEqualsNoCase(e.shortName, candidate)) ||
-                   win::AnsiEqualsNoCase(e.longName, candidate);
-        });
-    };
-    return MakeShortName(longName, taken);
+    return AliasChooser(entries).Choose(longName, false);
 }
 
 void FileSystem::RecordNew(const std::string& dirKey, const std::string& hostName,
                            const std::string& shortName, DWORD attributes) {
+    NamesWritten(dirKey);
     std::string ansi = win::ToAnsi(hostName);
     machine_.store()
         .Prepare("INSERT OR REPLACE INTO names(dir, name, upper, short, attrs) "
@@ -280,6 +478,7 @@ void FileSystem::RecordNew(const std::string& dirKey, const std::string& hostNam
 
 void FileSystem::ForgetName(const std::string& dirKey, const std::string& hostName,
                             bool directory) {
+    NamesWritten(dirKey, directory);
     Database& db = machine_.store();
     db.Prepare("DELETE FROM names WHERE dir = ?1 AND upper = ?2")
         .Bind(1, dirKey)
@@ -293,11 +492,40 @@ void FileSystem::ForgetName(const std::string& dirKey, const std::string& hostNa
     }
 }
 
-DWORD FileSystem::Entries(int dirFd, const std::string& dirKey, std::vector<DirEntry>& out) {
-    out = ListHostFolder(dirFd);
-    SyncNames(dirKey, out, false);
-    return ERROR_SUCCESS;
+std::shared_ptr<const FolderListing> FileSystem::Entries(int dirFd, const std::string& dirKey) {
+    CheckKeptListings();
+    struct stat st {};
+    bool stated = ::fstat(dirFd, &st) == 0;
+    if (stated) {
+        if (auto kept = cache_->Get(dirKey, st))
+            return kept;
+    }
+    auto listing = std::make_shared<FolderListing>();
+    listing->entries = ListHostFolder(dirFd);
+    SyncNames(dirKey, listing->entries, false);
+    listing->Index();
+    // Rows this process wrote and has not committed yet are no listing to keep.
+    bool uncommitted = machine_.store().InWriteTransaction() &&
+                       (uncommitted_.count(dirKey) || uncommitted_.count(std::string()));
+    if (stated && !uncommitted)
+        cache_->Put(dirKey, st, listing);
+    return listing;
 }
+
+namespace {
+
+// A kept listing's sizes and times are those of when it was taken; an entry a path names
+// is looked at again.
+void RefreshEntry(int dirFd, DirEntry& entry) {
+    struct stat st;
+    if (::fstatat(dirFd, entry.hostName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return;
+    entry.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+    entry.modifiedNs =
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+} // namespace
 
 DWORD FileSystem::Locate(const WinPath& path, Need need, Located& out) {
     if (DWORD rc = OpenDrive(path.drive, need, out.drive, out.dirFd); rc != ERROR_SUCCESS)
@@ -311,19 +539,18 @@ DWORD FileSystem::Locate(const WinPath& path, Need need, Located& out) {
     }
     for (size_t i = 0; i < path.components.size(); ++i) {
         const std::string& name = path.components[i];
-        Entries(out.dirFd.get(), out.dirKey, out.entries);
-        auto it = std::find_if(out.entries.begin(), out.entries.end(), [&](const DirEntry& e) {
-            return win::AnsiEqualsNoCase(e.longName, name) ||
-                   win::AnsiEqualsNoCase(e.shortName, name);
-        });
+        out.listing = Entries(out.dirFd.get(), out.dirKey);
+        const DirEntry* it = out.listing->Find(name);
         bool leaf = i + 1 == path.components.size();
         if (leaf) {
             out.leafName = name;
-            if (it != out.entries.end())
+            if (it) {
                 out.leaf = *it;
+                RefreshEntry(out.dirFd.get(), *out.leaf);
+            }
             return ERROR_SUCCESS;
         }
-        if (it == out.entries.end() || !it->IsDirectory())
+        if (!it || !it->IsDirectory())
             return ERROR_PATH_NOT_FOUND;
         UniqueFd next = OpenDirAt(out.dirFd.get(), it->hostName);
         if (!next.valid())
@@ -378,7 +605,7 @@ DWORD FileSystem::CreateDirectory(std::string_view path) {
     std::string host = win::FromAnsi(at.leafName);
     if (::mkdirat(at.dirFd.get(), host.c_str(), 0755) != 0)
         return errno == EEXIST ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED;
-    std::string alias = AssignShortName(at.entries, at.leafName);
+    std::string alias = AssignShortName(at.entries(), at.leafName);
     RecordNew(at.dirKey, host, alias, 0);
     machine_.Journal("mkdir " + win::FromAnsi(parsed.ToString()));
     txn.Commit();
@@ -465,6 +692,7 @@ DWORD FileSystem::SetAttributes(std::string_view path, DWORD attributes) {
     if (!at.leaf)
         return ERROR_FILE_NOT_FOUND;
     DWORD stored = attributes & kStoredAttributes; // NORMAL alone means none of them
+    NamesWritten(at.dirKey);
     machine_.store()
         .Prepare("UPDATE names SET attrs = ?3 WHERE dir = ?1 AND upper = ?2")
         .Bind(1, at.dirKey)
@@ -570,26 +798,68 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
     if (exists && (request.write || truncates) && (at.leaf->attributes & FILE_ATTRIBUTE_READONLY))
         return ERROR_ACCESS_DENIED;
 
-    int flags = O_NOFOLLOW | O_CLOEXEC;
+    int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK; // a FIFO swapped in must not block
     if (request.read && request.write)
         flags |= O_RDWR;
     else
         flags |= request.write || truncates ? O_WRONLY : O_RDONLY;
     if (!exists)
         flags |= O_CREAT | O_EXCL;
-    else if (truncates)
-        flags |= O_TRUNC;
     std::string host = exists ? at.leaf->hostName : win::FromAnsi(at.leafName);
     fd = UniqueFd(::openat(at.dirFd.get(), host.c_str(), flags, 0644));
     if (!fd.valid())
         return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+    if (exists) {
+        bool changes = request.write || truncates;
+        if (DWORD rc = CheckOpened(at.dirFd.get(), host, changes, truncates, fd);
+            rc != ERROR_SUCCESS)
+            return rc;
+    }
     if (!exists) {
-        std::string alias = AssignShortName(at.entries, at.leafName);
+        std::string alias = AssignShortName(at.entries(), at.leafName);
         RecordNew(at.dirKey, host, alias, FILE_ATTRIBUTE_ARCHIVE);
     }
     if (!exists || truncates)
         machine_.Journal("write " + win::FromAnsi(parsed.ToString()));
     txn.Commit();
+    return ERROR_SUCCESS;
+}
+
+DWORD FileSystem::OpenProgram(std::string_view path, UniqueFd& fd) {
+    WinPath parsed;
+    if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
+        return rc;
+    Located at;
+    if (DWORD rc = Locate(parsed, Need::Read, at); rc != ERROR_SUCCESS)
+        return rc;
+    if (!at.leaf)
+        return ERROR_FILE_NOT_FOUND;
+    if (at.isRoot || at.leaf->IsDirectory())
+        return ERROR_ACCESS_DENIED;
+    const std::string& host = at.leaf->hostName;
+    fd = UniqueFd(
+        ::openat(at.dirFd.get(), host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid())
+        return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+    if (DWORD rc = CheckOpened(at.dirFd.get(), host, false, false, fd); rc != ERROR_SUCCESS)
+        return rc;
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0)
+        return ERROR_ACCESS_DENIED;
+    if (st.st_mode & S_IXUSR)
+        return ERROR_SUCCESS;
+    // Windows starts a program whatever its host mode says; the mode is a change of the file.
+    if (at.drive.ReadOnly())
+        return ERROR_ACCESS_DENIED;
+    if (DWORD rc = CheckOpened(at.dirFd.get(), host, true, false, fd); rc != ERROR_SUCCESS)
+        return rc;
+    if (::fchmod(fd.get(), (st.st_mode & 0777) | S_IXUSR) != 0)
+        return ERROR_ACCESS_DENIED;
+    // A copy made above is open for writing, which exec refuses: read-only from here on.
+    UniqueFd reading = ReopenReadOnly(fd.get());
+    if (!reading.valid())
+        return ERROR_ACCESS_DENIED;
+    fd = std::move(reading);
     return ERROR_SUCCESS;
 }
 
@@ -678,12 +948,12 @@ void FileSystem::MoveNames(const Located& src, const Located& dst, const std::st
     if (dst.leaf && !sameEntry)
         ForgetName(dst.dirKey, dst.leaf->hostName, false);
     // The moved entry gets an alias in its new folder, as a new name does on Windows.
-    std::vector<DirEntry> siblings;
-    Entries(dst.dirFd.get(), dst.dirKey, siblings);
+    std::vector<DirEntry> siblings = Entries(dst.dirFd.get(), dst.dirKey)->entries;
     std::erase_if(siblings, [&](const DirEntry& e) { return e.hostName == newHost; });
     RecordNew(dst.dirKey, newHost, AssignShortName(siblings, win::ToAnsi(newHost)), attributes);
     if (!src.leaf->IsDirectory())
         return;
+    NamesWritten(src.dirKey, true);
     machine_.store()
         .Prepare("UPDATE names SET dir = ?2 || substr(dir, length(?1) + 1) "
                  "WHERE dir = ?1 OR substr(dir, 1, length(?1) + 1) = ?1 || '/'")
@@ -771,9 +1041,11 @@ DWORD FileSystem::Find(std::string_view pattern, std::vector<DirEntry>& out) {
                 out.push_back(DotEntry(dot));
         }
     }
-    for (const auto& e : at.entries) {
-        if (WildcardMatch(leaf, e.longName) || WildcardMatch(leaf, e.shortName))
+    for (const auto& e : at.entries()) {
+        if (WildcardMatch(leaf, e.longName) || WildcardMatch(leaf, e.shortName)) {
             out.push_back(e);
+            RefreshEntry(at.dirFd.get(), out.back());
+        }
     }
     return out.empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
 }

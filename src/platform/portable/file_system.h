@@ -2,6 +2,10 @@
 // drives' folders, 8.3 aliases, attributes, and the folder and file operations kernel32
 // and lz32 are built on. Paths are Windows-1252; results are Win32 error codes.
 //
+// Hard links: a file with more than one link is never written, emptied or made executable
+// in place; its name first gets a file of its own (see Open). Renaming over such a file or
+// deleting it only drops this machine's name, so those need nothing.
+//
 // Confinement: every lookup walks from the drive's folder one component at a time with
 // directory descriptors opened O_NOFOLLOW, and only entries listed by the folder itself
 // are candidates. '..' is resolved lexically before that and stops at the drive's root,
@@ -16,9 +20,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace portable {
@@ -73,9 +79,16 @@ struct OpenRequest {
     } disposition = Disposition::OpenExisting;
 };
 
+struct FolderListing;
+class FolderCache;
+class WalWatch;
+
 class FileSystem {
 public:
     explicit FileSystem(Machine& machine);
+    ~FileSystem();
+    FileSystem(const FileSystem&) = delete;
+    FileSystem& operator=(const FileSystem&) = delete;
 
     // The process's current folder, a full path such as "C:\".
     const std::string& CurrentDirectory() const { return currentDir_; }
@@ -94,6 +107,10 @@ public:
     DWORD ShortPath(std::string_view path, std::string& out);
     DWORD Open(std::string_view path, OpenMode mode, UniqueFd& fd);
     DWORD Open(std::string_view path, const OpenRequest& request, UniqueFd& fd);
+    // A program file to run from the descriptor (fexecve): opened once, read-only, without
+    // following links, made executable for the user when it is not (after getting a file of
+    // its own when it had other links). Refuses anything but a plain file.
+    DWORD OpenProgram(std::string_view path, UniqueFd& fd);
     // Renames a file or folder (within one drive). With replace, an existing file target
     // is replaced in one step, so readers see the old or the new file, never neither.
     DWORD Move(std::string_view from, std::string_view to, bool replace);
@@ -129,7 +146,12 @@ private:
                     const std::function<void()>* record);
     void MoveNames(const Located& src, const Located& dst, const std::string& newHost);
     DWORD OpenDrive(char letter, Need need, Drive& drive, UniqueFd& fd);
-    DWORD Entries(int dirFd, const std::string& dirKey, std::vector<DirEntry>& out);
+    // The folder's listing, kept from an earlier call while it is still true (see
+    // folder_listing.h), else listed afresh with its names brought in line.
+    std::shared_ptr<const FolderListing> Entries(int dirFd, const std::string& dirKey);
+    void CheckKeptListings();
+    // Before rows of dirKey's entries (with below: of anything) are written.
+    void NamesWritten(const std::string& dirKey, bool below = false);
     void SyncNames(const std::string& dirKey, std::vector<DirEntry>& entries, bool locked);
     std::string AssignShortName(const std::vector<DirEntry>& entries, std::string_view longName);
     void RecordNew(const std::string& dirKey, const std::string& hostName,
@@ -138,6 +160,12 @@ private:
 
     Machine& machine_;
     std::string currentDir_ = "C:\\";
+    std::unique_ptr<FolderCache> cache_;
+    std::unique_ptr<WalWatch> watch_;
+    std::int64_t dataVersion_ = -1;
+    std::uint64_t namesSeen_ = 0;
+    // Folders whose rows this process wrote in the open transaction ("" for all).
+    std::unordered_set<std::string> uncommitted_;
 };
 
 // The entries Windows sees in the host folder dirFd, sorted by host name: regular files and
@@ -146,6 +174,12 @@ private:
 // not filled in (files carry FILE_ATTRIBUTE_ARCHIVE, folders FILE_ATTRIBUTE_DIRECTORY).
 // Reads only the host folder.
 std::vector<DirEntry> ListHostFolder(int dirFd);
+
+// The host folder of a drive, opened. A stored drive's folder is walked from the machine
+// folder one name at a time without following links; one that is a link, not a folder,
+// missing, or stored outside the machine throws MachineError naming the drive. A run's own
+// drive is opened where the person named it (invalid when it cannot be).
+UniqueFd OpenDriveFolder(Machine& machine, const Drive& drive);
 
 // The file system of the current machine.
 FileSystem& CurrentFileSystem();

@@ -2,9 +2,9 @@
 // `zepmachine run` finds both in its environment: ZEPSETUP_MODULE (the Windows path of
 // its file) and ZEPSETUP_COMMAND_LINE (that path, a blank and the argument text). Started
 // from the host, its module is its executable seen from the machine: the file itself when
-// it lies in a machine drive, else a file of the CD-ROM drive D:, which is mapped to the
-// executable's folder (the distribution the setup is started from); its arguments are
-// joined by single blanks.
+// it lies in a machine drive, else a file of the CD-ROM drive D:, the executable's folder
+// (the distribution the setup is started from) played read-only for this run only and
+// never stored; its arguments are joined by single blanks.
 #include "platform/kernel32.h"
 
 #include "platform/codepage.h"
@@ -28,7 +28,7 @@ std::string Environment(const char* name) {
 // The Windows path (ANSI) of a host file inside one of the machine's drives.
 std::optional<std::string> InsideDrive(portable::Machine& machine, const fs::path& host) {
     for (const auto& drive : machine.Drives()) {
-        if (!drive.HasMedium())
+        if (!drive.HasMedium() || !drive.problem.empty())
             continue;
         std::error_code ec;
         fs::path root = fs::weakly_canonical(drive.host, ec);
@@ -53,23 +53,17 @@ std::string ModuleFromHost() {
     portable::Machine& machine = portable::CurrentMachine();
     if (auto inside = InsideDrive(machine, exe))
         return *inside;
-    auto d = machine.FindDrive('D');
-    if (!d || d->type != DRIVE_CDROM || fs::weakly_canonical(d->host, ec) != exe.parent_path())
-        machine.MapDrive('D', DRIVE_CDROM, exe.parent_path());
+    // The folder the person started the program from, for this run only: never stored.
+    machine.MapRunOnlyDrive('D', exe.parent_path());
     return "D:\\" + ToAnsi(exe.filename().string());
 }
 
-// Worked out once per machine and value of the environment variable (only tests change
-// either), so that a second machine gets its own D: mapping.
+// Worked out on every call from the host (cheap; the D: of this run belongs to the machine
+// object, which tests replace), from the environment once per value.
 const std::string& ModulePath() {
     static std::string path;
-    static std::optional<std::pair<std::string, fs::path>> madeFrom;
-    std::pair<std::string, fs::path> key{Environment("ZEPSETUP_MODULE"),
-                                         portable::CurrentMachine().root()};
-    if (madeFrom != key) {
-        path = key.first.empty() ? ModuleFromHost() : ToAnsi(key.first);
-        madeFrom = key;
-    }
+    std::string fromEnvironment = Environment("ZEPSETUP_MODULE");
+    path = fromEnvironment.empty() ? ModuleFromHost() : ToAnsi(fromEnvironment);
     return path;
 }
 

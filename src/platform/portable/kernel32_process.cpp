@@ -1,6 +1,9 @@
 // kernel32 processes on the portable machine. The only program a machine can start is its
-// registry editor: `regedit ARGS` runs `zepmachine --machine ROOT regedit ARGS` with
-// ZEPSETUP_MACHINE=ROOT, so the child works on the same machine. The command line is split
+// registry editor: `regedit ARGS` runs `zepmachine --machine ROOT [--cd-rom D=HOST]
+// regedit --current-folder DIR ARGS` with ZEPSETUP_MACHINE=ROOT, so the child works on the
+// same machine, with the same drives (the distribution D: of this run included), and takes
+// every file argument as a path of the machine, relative ones from the caller's current
+// folder DIR (never as a host path). The command line is split
 // as Windows programs split theirs (blanks separate, double quotes group). Each start is
 // journalled. Left out: every other program, environments, start-up information, threads.
 #include "platform/kernel32.h"
@@ -166,7 +169,16 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, void*, void*, BOO
 
     portable::Machine& machine = portable::CurrentMachine();
     std::string root = machine.root().string();
-    std::vector<std::string> args = {editor.string(), "--machine", root, "regedit"};
+    // The program's arguments are paths of the machine, relative ones from its current
+    // folder: the editor must not take them as host paths.
+    std::string folder = FromAnsi(portable::CurrentFileSystem().CurrentDirectory());
+    std::vector<std::string> args = {editor.string(), "--machine", root};
+    for (const auto& drive : machine.Drives()) {
+        if (drive.runOnly) // the folder the person named for this run is the child's too
+            args.insert(args.end(),
+                        {"--cd-rom", std::string(1, drive.letter) + "=" + drive.host.string()});
+    }
+    args.insert(args.end(), {"regedit", "--current-folder", folder});
     for (size_t i = 1; i < words.size(); ++i)
         args.push_back(FromAnsi(words[i]));
     std::vector<std::string> env = ChildEnvironment(root);

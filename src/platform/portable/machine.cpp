@@ -6,6 +6,7 @@
 #include "platform/portable/registry_store.h"
 #include "platform/portable/sqlite_db.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -36,6 +37,23 @@ constexpr int kSchemaVersion = 1;
 std::int64_t ProcessId() {
     static const std::int64_t pid = ::getpid();
     return pid;
+}
+
+// The store and its log and index are the machine's own files: a link would have SQLite
+// read and write whatever it points at.
+void RefuseLinkedStore(const fs::path& root) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        fs::path file = root / (std::string(Machine::kStoreName) + suffix);
+        std::error_code ec;
+        auto status = fs::symlink_status(file, ec);
+        if (ec || status.type() == fs::file_type::not_found ||
+            status.type() == fs::file_type::regular)
+            continue;
+        throw MachineError(
+            file.string() + " is not a plain file (" +
+            (status.type() == fs::file_type::symlink ? "a symbolic link" : "something else") +
+            "); the machine is refused");
+    }
 }
 
 struct Current {
@@ -108,6 +126,7 @@ std::unique_ptr<Machine> Machine::Open(const fs::path& dir) {
         throw MachineError(dir.string() + " holds no machine (run: zepmachine init " +
                            dir.string() + ")");
     fs::path root = fs::canonical(dir);
+    RefuseLinkedStore(root);
     auto db = std::make_unique<Database>(root / kStoreName, false);
     std::unique_ptr<Machine> machine(new Machine(root, std::move(db)));
     std::string version = machine->Setting("schema_version");
@@ -118,6 +137,27 @@ std::unique_ptr<Machine> Machine::Open(const fs::path& dir) {
     return machine;
 }
 
+namespace {
+
+// A stored drive folder as the machine folder's own: relative, without ".." or a root.
+// Absolute paths inside the machine folder (older machines) are taken relative.
+std::optional<fs::path> StoredFolder(const fs::path& root, const std::string& stored) {
+    fs::path p(stored);
+    if (p.is_absolute()) {
+        p = p.lexically_normal().lexically_relative(root);
+        if (p.empty())
+            return std::nullopt;
+    }
+    p = p.lexically_normal();
+    for (const auto& part : p) {
+        if (part == ".." || part.has_root_name() || part.has_root_directory())
+            return std::nullopt;
+    }
+    return p;
+}
+
+} // namespace
+
 std::vector<Drive> Machine::Drives() {
     std::vector<Drive> drives;
     auto& stmt = db_->Prepare("SELECT letter, type, host FROM drives ORDER BY letter");
@@ -126,10 +166,24 @@ std::vector<Drive> Machine::Drives() {
         d.letter = stmt.Text(0).at(0);
         d.type = static_cast<UINT>(stmt.Int(1));
         std::string host = stmt.Text(2);
-        if (!host.empty())
-            d.host = fs::path(host).is_absolute() ? fs::path(host) : root_ / host;
+        bool hidden = std::any_of(runDrives_.begin(), runDrives_.end(),
+                                  [&](const Drive& r) { return r.letter == d.letter; });
+        if (hidden)
+            continue;
+        if (!host.empty()) {
+            auto folder = StoredFolder(root_, host);
+            d.host = !folder ? fs::path(host) : *folder == "." ? root_ : root_ / *folder;
+            if (folder)
+                d.folder = *folder;
+            else
+                d.problem = "its folder is stored as " + host +
+                            ", which is not a folder inside the machine folder";
+        }
         drives.push_back(d);
     }
+    drives.insert(drives.end(), runDrives_.begin(), runDrives_.end());
+    std::sort(drives.begin(), drives.end(),
+              [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
     return drives;
 }
 
@@ -142,12 +196,13 @@ std::optional<Drive> Machine::FindDrive(char letter) {
 }
 
 void Machine::MapDrive(char letter, UINT type, const fs::path& host) {
-    std::string stored = host.string();
-    if (host.is_absolute()) {
-        // Inside the machine folder, keep it relative so the folder can move.
-        auto rel = host.lexically_relative(root_);
-        if (!rel.empty() && *rel.begin() != "..")
-            stored = rel.string();
+    std::string stored;
+    if (!host.empty()) {
+        auto folder = StoredFolder(root_, host.string());
+        if (!folder)
+            throw MachineError("drive " + std::string(1, letter) + ": " + host.string() +
+                               " is not a folder inside the machine folder " + root_.string());
+        stored = folder->string();
     }
     db_->Prepare("INSERT OR REPLACE INTO drives(letter, type, host) VALUES(?1, ?2, ?3)")
         .Bind(1, std::string(1, letter))
@@ -155,6 +210,16 @@ void Machine::MapDrive(char letter, UINT type, const fs::path& host) {
         .Bind(3, stored)
         .Run();
     Journal("drive " + std::string(1, letter) + ": " + (stored.empty() ? "(no medium)" : stored));
+}
+
+void Machine::MapRunOnlyDrive(char letter, const fs::path& host) {
+    std::erase_if(runDrives_, [&](const Drive& d) { return d.letter == letter; });
+    Drive d;
+    d.letter = letter;
+    d.type = DRIVE_CDROM;
+    d.host = fs::absolute(host).lexically_normal();
+    d.runOnly = true;
+    runDrives_.push_back(d);
 }
 
 std::string Machine::Setting(std::string_view key, std::string_view fallback) {

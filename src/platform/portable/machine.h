@@ -22,12 +22,18 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A drive's folder is either stored with the machine, and then a plain folder inside the
+// machine folder (kept relative to it, opened without following links), or named by the
+// person for one run only (the distribution played as CD-ROM): never stored, read-only.
 struct Drive {
     char letter = 0;               // upper case
     UINT type = DRIVE_NO_ROOT_DIR; // DRIVE_FIXED, DRIVE_CDROM, DRIVE_REMOVABLE
     std::filesystem::path host;    // absolute host folder; empty without a medium
+    std::filesystem::path folder;  // a stored drive's folder relative to the machine folder
+    bool runOnly = false;          // named for this run, outside the machine
+    std::string problem;           // why a stored folder is refused; empty when sound
     bool HasMedium() const { return !host.empty(); }
-    bool ReadOnly() const { return type == DRIVE_CDROM; }
+    bool ReadOnly() const { return type == DRIVE_CDROM || runOnly; }
 };
 
 class Machine {
@@ -46,11 +52,15 @@ public:
     const std::filesystem::path& root() const { return root_; }
     Database& store() { return *db_; }
 
+    // The stored drives and this run's own, by letter; a run's drive hides a stored one.
     std::vector<Drive> Drives();
     std::optional<Drive> FindDrive(char letter);
-    // Maps (or with an empty host, unmaps) a drive letter. Relative host paths are taken
-    // relative to the machine folder.
+    // Stores a drive letter's folder (an empty host: no medium). Relative host paths are
+    // taken relative to the machine folder; a folder outside it throws MachineError.
     void MapDrive(char letter, UINT type, const std::filesystem::path& host);
+    // Plays host folder (anywhere) as read-only CD-ROM drive letter for as long as this
+    // object lives; nothing is stored, so no other process sees it.
+    void MapRunOnlyDrive(char letter, const std::filesystem::path& host);
 
     std::string Setting(std::string_view key, std::string_view fallback = {});
     void SetSetting(std::string_view key, std::string_view value);
@@ -71,6 +81,7 @@ private:
 
     std::filesystem::path root_;
     std::unique_ptr<Database> db_;
+    std::vector<Drive> runDrives_;
 };
 
 // The time now as the store keeps it: UTC, "2024-05-01T12:34:56.789Z".

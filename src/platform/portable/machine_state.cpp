@@ -170,23 +170,15 @@ private:
     std::string windowsFolder_; // upper case, without a trailing separator
 };
 
-// Drives inside the machine folder, each with its folder opened.
+// The machine's stored drives, each with its folder opened as the file system opens it (a
+// drive whose folder is refused fails the capture); a run's own drive is not the machine's.
 void CaptureFiles(Machine& machine, MachineState& out) {
     FileWalker walker(machine, out);
     for (const auto& drive : machine.Drives()) {
-        if (!drive.HasMedium())
+        if (!drive.HasMedium() || drive.runOnly)
             continue;
-        std::error_code ec;
-        fs::path host = fs::canonical(drive.host, ec);
-        if (ec)
-            continue; // a drive whose folder is missing shows nothing either
-        fs::path inside = host.lexically_relative(machine.root());
-        if (inside.empty() || *inside.begin() == "..")
-            continue; // e.g. a distribution folder mapped as CD-ROM drive
-        UniqueFd fd(::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!fd.valid())
-            continue;
-        walker.Drive(drive.letter, fd.get(), host == machine.root());
+        UniqueFd fd = OpenDriveFolder(machine, drive);
+        walker.Drive(drive.letter, fd.get(), drive.folder == ".");
     }
 }
 

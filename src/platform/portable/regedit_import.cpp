@@ -3,17 +3,23 @@
 #include "platform/codepage.h"
 #include "platform/portable/machine.h"
 #include "platform/portable/regedit_format.h"
+#include "platform/portable/registry_limits.h"
 #include "platform/portable/registry_store.h"
 #include "platform/portable/sqlite_db.h"
+#include "platform/quoted_input.h"
 
+#include <algorithm>
 #include <exception>
+#include <map>
 #include <optional>
 #include <unordered_map>
 
 namespace portable {
 namespace {
 
-constexpr size_t kExcerptLength = 60;
+// Problems of one kind past this many are counted, not quoted: a script of nothing but bad
+// lines must not grow the report and the journal by a line each.
+constexpr int kProblemsPerKind = 10;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -100,6 +106,16 @@ bool ParseQuoted(std::string_view& rest, std::string& out) {
         out += c;
     }
     return false;
+}
+
+size_t LongestName(std::string_view path) {
+    size_t longest = 0;
+    for (size_t start = 0; start <= path.size();) {
+        size_t end = std::min(path.find('\\', start), path.size());
+        longest = std::max(longest, end - start);
+        start = end + 1;
+    }
+    return longest;
 }
 
 struct ParsedValue {
@@ -212,13 +228,26 @@ public:
 
 private:
     void Problem(int number, std::string_view reason, std::string_view line) {
-        std::string excerpt = win::FromAnsi(line.substr(0, kExcerptLength));
-        if (line.size() > kExcerptLength)
-            excerpt += "...";
-        report_.problems.push_back(label_ + ":" + std::to_string(number) + ": " +
-                                   std::string(reason) + ": " + excerpt);
+        ++report_.linesSkipped;
+        int& seen = problemsOfKind_[std::string(reason)];
+        if (++seen > kProblemsPerKind)
+            return;
+        report_.problems.push_back(
+            label_ + ":" + std::to_string(number) + ": " + std::string(reason) + ": " +
+            win::QuotedInput(win::FromAnsi(line.substr(0, 4 * win::kQuotedInputLimit))));
     }
 
+public:
+    // One line per kind of problem that had more lines than were quoted.
+    void CountTheRest() {
+        for (const auto& [reason, seen] : problemsOfKind_) {
+            if (seen > kProblemsPerKind)
+                report_.problems.push_back(label_ + ": " + std::to_string(seen - kProblemsPerKind) +
+                                           " more lines skipped: " + reason);
+        }
+    }
+
+private:
     // Until the next key line, values go to key (none: they are skipped silently).
     void Enter(std::optional<KeyId> key) { current_ = key; }
 
@@ -246,20 +275,28 @@ private:
         auto root = FindRoot(rootName);
         if (!root)
             return Problem(number, "unknown root key", line);
+        if (LongestName(path) > kMaxKeyNameLength)
+            return Problem(
+                number, "key name longer than " + std::to_string(kMaxKeyNameLength) + " characters",
+                line);
         std::vector<std::string_view> parts;
         if (!SplitKeyPath(path, parts) || path.find('\0') != std::string_view::npos)
             return Problem(number, "invalid key name", line);
+        if (parts.size() + (root->classes ? 2 : 0) > kMaxKeyDepth)
+            return Problem(number, "key deeper than " + std::to_string(kMaxKeyDepth) + " levels",
+                           line);
         if (remove)
             return DeleteKey(number, line, RootKey(*root), path);
         Enter(CreateKey(*root, parts));
     }
 
+    // Each step is remembered by its parent and name, not by the whole path above it, so a
+    // deep key costs memory in proportion to its line.
     KeyId CreateKey(const RootName& root, const std::vector<std::string_view>& parts) {
         KeyId at = RootKey(root);
-        std::string memo = root.classes ? "C" : std::to_string(root.key);
+        std::string memo;
         for (auto part : parts) {
-            memo += '\\';
-            memo += win::AnsiUpper(part);
+            memo = std::to_string(at) + '\\' + win::AnsiUpper(part);
             if (auto hit = created_.find(memo); hit != created_.end()) {
                 at = hit->second;
                 continue;
@@ -267,7 +304,7 @@ private:
             bool fresh = false;
             at = store_.CreateChild(at, part, fresh);
             report_.keysCreated += fresh ? 1 : 0;
-            created_.emplace(memo, at);
+            created_.emplace(std::move(memo), at);
         }
         return at;
     }
@@ -282,6 +319,7 @@ private:
         std::int64_t values = 0;
         store_.DeleteKey(*key, keys, values);
         report_.keysDeleted += keys;
+        report_.valuesDeleted += values; // they went with their keys
         created_.clear();
         classes_.reset();
     }
@@ -305,6 +343,11 @@ private:
             return Problem(number, reason, line);
         if (value.name.find('\0') != std::string::npos)
             return Problem(number, "invalid value name", line);
+        if (value.name.size() > kMaxValueNameLength)
+            return Problem(number,
+                           "value name longer than " + std::to_string(kMaxValueNameLength) +
+                               " characters",
+                           line);
         if (!sawKeyLine_)
             return Problem(number, "value outside a key", line);
         if (!current_)
@@ -327,7 +370,8 @@ private:
     std::optional<KeyId> current_;
     bool sawKeyLine_ = false;
     std::optional<KeyId> classes_;
-    std::unordered_map<std::string, KeyId> created_; // "ROOT\UPPER\PATH" -> key
+    std::unordered_map<std::string, KeyId> created_; // "PARENT\UPPER NAME" -> key
+    std::map<std::string, int> problemsOfKind_;      // reason -> lines
 };
 
 std::string Summary(std::string_view label, const ImportReport& r) {
@@ -335,8 +379,8 @@ std::string Summary(std::string_view label, const ImportReport& r) {
                        " keys created, " + std::to_string(r.valuesSet) + " values set, " +
                        std::to_string(r.keysDeleted) + " keys deleted, " +
                        std::to_string(r.valuesDeleted) + " values deleted";
-    if (!r.problems.empty())
-        text += ", " + std::to_string(r.problems.size()) + " lines skipped";
+    if (r.linesSkipped > 0)
+        text += ", " + std::to_string(r.linesSkipped) + " lines skipped";
     return text;
 }
 
@@ -366,7 +410,9 @@ ImportReport ImportRegistryScript(Machine& machine, std::string_view script,
         auto store = RegistryStore::Of(machine);
         Transaction txn(machine.store());
         store->Validate();
-        Importer(*store, name, report).Run(lines);
+        Importer importer(*store, name, report);
+        importer.Run(lines);
+        importer.CountTheRest();
         for (const auto& problem : report.problems)
             machine.Journal("regedit " + problem);
         machine.Journal(Summary(name, report));

@@ -6,7 +6,8 @@
 // CR LF, a missing final line break. Bytes are Windows-1252.
 //
 // A line the editor cannot take is skipped and reported as "FILE:LINE: reason"; the values
-// of a key line that was skipped are skipped with it. A file whose first line is not
+// of a key line that was skipped are skipped with it. Beyond the limits of registry_limits.h
+// (name lengths, a key's depth) a line is skipped too. A file whose first line is not
 // REGEDIT4 is refused whole. Either every accepted line is applied or, when the store
 // fails, none.
 #pragma once
@@ -25,8 +26,11 @@ struct ImportReport {
     std::int64_t keysCreated = 0;
     std::int64_t keysDeleted = 0;
     std::int64_t valuesSet = 0;
-    std::int64_t valuesDeleted = 0;
-    std::vector<std::string> problems; // "FILE:LINE: reason", UTF-8
+    std::int64_t valuesDeleted = 0; // by "name"=- and with the keys [-KEY] deleted
+    std::int64_t linesSkipped = 0;
+    // "FILE:LINE: reason: line" (UTF-8, the line quoted), the first few of each reason, then
+    // "FILE: N more lines skipped: reason" for each reason that had more.
+    std::vector<std::string> problems;
 };
 
 // Imports script (the file's bytes) into the machine's registry; label names the file in

@@ -20,12 +20,17 @@ std::string PendingRestart(Machine& machine);
 struct BootReport {
     bool hadWininit = false;
     std::vector<std::string> actions; // one line per entry of [rename], UTF-8
+    int failedLines = 0;              // entries that could not be carried out
+    std::string failure;              // why nothing was run; empty when the boot ran
 };
 
-// Processes the [rename] section of WININIT.INI in the Windows folder, line by line:
-// "NUL=path" deletes the file, "dest=src" renames src to dest (replacing a file dest);
-// an entry whose file is missing is skipped. Then WININIT.INI becomes WININIT.BAK
-// (replacing an older one). Other sections and everything else stay untouched.
+// Processes WININIT.INI in the Windows folder. First it becomes WININIT.BAK (replacing an
+// older one, read-only too), so that its lines run at most once whatever fails later; when
+// that cannot be done nothing runs, failure says why and the restart stays pending. Then
+// the [rename] section of WININIT.BAK runs line by line: "NUL=path" deletes the file,
+// "dest=src" renames src to dest (replacing a file dest); an entry whose file is missing is
+// skipped, one that fails is counted and the rest still run. Other sections and everything
+// else stay untouched.
 BootReport Boot(FileSystem& files);
 
 } // namespace portable

@@ -91,7 +91,8 @@ bool IsValidLongName(std::string_view name) {
 }
 
 std::string MakeShortName(std::string_view longName,
-                          const std::function<bool(std::string_view)>& taken) {
+                          const std::function<bool(std::string_view)>& taken,
+                          std::unordered_map<std::string, unsigned>* nextTail) {
     std::string upper = win::AnsiUpper(longName);
     bool lossy = false;
 
@@ -151,12 +152,22 @@ std::string MakeShortName(std::string_view longName,
     if (!lossy && !taken(plain))
         return plain;
 
-    for (unsigned n = 1; n <= 999999; ++n) {
+    unsigned first = 1;
+    if (nextTail) {
+        if (auto it = nextTail->find(plain); it != nextTail->end())
+            first = it->second;
+    }
+    for (unsigned n = first; n <= 999999; ++n) {
         std::string tail = Tail(n);
         std::string candidate = join(shortBase.substr(0, 8 - tail.size()) + tail);
-        if (!taken(candidate))
-            return candidate;
+        if (taken(candidate))
+            continue;
+        if (nextTail)
+            (*nextTail)[plain] = n + 1;
+        return candidate;
     }
+    if (nextTail)
+        (*nextTail)[plain] = 1000000;
     return {};
 }
 

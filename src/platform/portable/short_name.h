@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace portable {
 
@@ -21,7 +22,12 @@ bool IsDeviceName(std::string_view ansiName);
 // dropped; + , ; = [ ] and characters the OEM character set lacks become '_'; a name that
 // lost anything or does not fit 8.3 gets a numeric tail ~1, ~2, ..., as does a collision.
 // Returns an empty string when the folder has no free alias left.
+//
+// nextTail, when given, remembers for each stem the tail to start from next time: aliases
+// made one after another for names of one folder, none freed meanwhile, then cost one test
+// each instead of one for every tail already used.
 std::string MakeShortName(std::string_view ansiLongName,
-                          const std::function<bool(std::string_view)>& taken);
+                          const std::function<bool(std::string_view)>& taken,
+                          std::unordered_map<std::string, unsigned>* nextTail = nullptr);
 
 } // namespace portable
