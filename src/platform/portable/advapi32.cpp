@@ -123,16 +123,12 @@ void Journal(RegistryStore& store, const std::string& ansiEntry) {
 // into the program.
 template <typename Change> LONG Write(RegistryStore& store, Change change) {
     try {
-        bool own = !store.InTransaction();
         portable::Transaction txn(store.db());
         store.Validate(); // another process may have committed before we got the lock
-        auto ticket = own ? store.OwnCommitTicket() : std::nullopt;
         LONG rc = change();
         if (rc != ERROR_SUCCESS)
             return rc;
         txn.Commit();
-        if (own)
-            store.OwnCommitDone(ticket);
         return rc;
     } catch (const std::exception&) {
         return ERROR_REGISTRY_IO_FAILED;

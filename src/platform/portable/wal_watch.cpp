@@ -1,14 +1,13 @@
 #include "platform/portable/wal_watch.h"
 
 #include <atomic>
-#include <cstring>
 #include <sqlite3.h>
+#include <string_view>
 
 namespace portable {
 namespace {
 
-constexpr int kRegionSize = 32768;        // the WAL index's unit of mapping
-constexpr std::size_t kCounterOffset = 8; // iChange, native byte order
+constexpr int kRegionSize = 32768; // the WAL index's unit of mapping
 
 // One copy of the header, read byte by byte from memory other processes write.
 void ReadCopy(const volatile std::uint8_t* at, std::uint8_t* out, std::size_t size) {
@@ -16,9 +15,19 @@ void ReadCopy(const volatile std::uint8_t* at, std::uint8_t* out, std::size_t si
         out[i] = at[i];
 }
 
+bool OnUnixVfs(sqlite3* connection) {
+    sqlite3_vfs* vfs = nullptr;
+    if (sqlite3_file_control(connection, "main", SQLITE_FCNTL_VFS_POINTER, &vfs) != SQLITE_OK ||
+        !vfs || !vfs->zName)
+        return false;
+    return std::string_view(vfs->zName).starts_with("unix");
+}
+
 } // namespace
 
 WalWatch::WalWatch(sqlite3* connection) {
+    if (!OnUnixVfs(connection))
+        return;
     sqlite3_file* file = nullptr;
     if (sqlite3_file_control(connection, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
         !file || !file->pMethods || file->pMethods->iVersion < 2 || !file->pMethods->xShmMap)
@@ -52,27 +61,6 @@ bool WalWatch::Changed() {
     last_ = now;
     haveLast_ = true;
     return !same;
-}
-
-std::optional<std::uint32_t> WalWatch::CommitCounter() {
-    Header now;
-    if (!Read(now))
-        return std::nullopt;
-    std::uint32_t counter;
-    std::memcpy(&counter, now.data() + kCounterOffset, sizeof counter);
-    return counter;
-}
-
-void WalWatch::Adopt(std::uint32_t counter) {
-    Header now;
-    if (!Read(now))
-        return;
-    std::uint32_t found;
-    std::memcpy(&found, now.data() + kCounterOffset, sizeof found);
-    if (found != counter)
-        return; // someone else committed too: the next look asks SQLite
-    last_ = now;
-    haveLast_ = true;
 }
 
 } // namespace portable
