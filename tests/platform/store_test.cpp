@@ -146,7 +146,20 @@ TEST_F(Store, TheVersionChangesWithEveryCommitAndOnlyThen) {
         Put(writer, 2, "rolled back");
     }
     EXPECT_EQ(reader.Version(), seen);
-    Put(reader, 3, "its own");
+    {
+        Transaction txn(reader); // its own commit: it knows what it wrote
+        Put(reader, 3, "its own");
+        txn.Commit();
+    }
+    EXPECT_EQ(reader.Version(), seen);
+    std::uint64_t writerSeen = writer.Version();
+    {
+        Transaction txn(reader);
+        Put(reader, 4, "seen by the other");
+        txn.Commit();
+    }
+    EXPECT_NE(writer.Version(), writerSeen);
+    Put(reader, 5, "a statement of its own"); // committed on its own: cannot tell, so counted
     EXPECT_NE(reader.Version(), seen);
 }
 

@@ -112,8 +112,7 @@ void RegistryStore::Validate() {
 }
 
 void RegistryStore::DropCaches() {
-    keys_.clear();
-    values_.clear();
+    ++generation_;
     ++localChanges_;
 }
 
@@ -144,8 +143,9 @@ std::optional<KeyId> RegistryStore::FindKey(KeyId start, std::string_view path) 
     if (path.empty())
         return start;
     CacheKey cacheKey{start, UpperKeyName(path)};
-    if (auto hit = keys_.find(cacheKey); hit != keys_.end())
-        return hit->second;
+    if (auto hit = keys_.find(cacheKey);
+        hit != keys_.end() && hit->second.generation == generation_)
+        return hit->second.item;
     std::vector<std::string_view> parts;
     if (!SplitKeyPath(path, parts))
         return std::nullopt;
@@ -158,7 +158,7 @@ std::optional<KeyId> RegistryStore::FindKey(KeyId start, std::string_view path) 
     }
     if (!InTransaction()) { // only committed keys are remembered
         TrimCaches();
-        keys_.emplace(std::move(cacheKey), at);
+        keys_.insert_or_assign(std::move(cacheKey), Cached<KeyId>{at, generation_});
     }
     return at;
 }
@@ -228,8 +228,9 @@ void RegistryStore::DeleteKey(KeyId key, std::int64_t& keys, std::int64_t& value
 
 std::optional<StoredValue> RegistryStore::GetValue(KeyId key, std::string_view name) {
     CacheKey cacheKey{key, UpperKeyName(name)};
-    if (auto hit = values_.find(cacheKey); hit != values_.end())
-        return hit->second;
+    if (auto hit = values_.find(cacheKey);
+        hit != values_.end() && hit->second.generation == generation_)
+        return hit->second.item;
     auto& stmt = db().Prepare("SELECT type, data FROM reg_values WHERE key = ?1 AND upper = ?2");
     stmt.Bind(1, key).Bind(2, cacheKey.upper);
     if (!stmt.Step())
@@ -240,7 +241,7 @@ std::optional<StoredValue> RegistryStore::GetValue(KeyId key, std::string_view n
     stmt.Reset();
     if (!InTransaction()) {
         TrimCaches();
-        values_.emplace(std::move(cacheKey), value);
+        values_.insert_or_assign(std::move(cacheKey), Cached<StoredValue>{value, generation_});
     }
     return value;
 }

@@ -130,6 +130,9 @@ private:
     Machine& machine_;
     std::uint64_t version_ = 0; // of the store when the caches were last valid
     std::uint64_t localChanges_ = 0;
+    // Entries of an older generation are stale: dropping the caches is one increment, not a
+    // pass over their buckets (which happens after every commit).
+    std::uint64_t generation_ = 0;
     // A key or value by where it starts and its upper-case path or name.
     struct CacheKey {
         KeyId at;
@@ -142,8 +145,12 @@ private:
                    (static_cast<size_t>(k.at) * 0x9E3779B97F4A7C15ull);
         }
     };
-    std::unordered_map<CacheKey, KeyId, CacheKeyHash> keys_;         // start, UPPER\PATH
-    std::unordered_map<CacheKey, StoredValue, CacheKeyHash> values_; // key, UPPER NAME
+    template <typename T> struct Cached {
+        T item;
+        std::uint64_t generation;
+    };
+    std::unordered_map<CacheKey, Cached<KeyId>, CacheKeyHash> keys_;         // start, UPPER\PATH
+    std::unordered_map<CacheKey, Cached<StoredValue>, CacheKeyHash> values_; // key, UPPER NAME
 };
 
 // The Windows-1252 upper case of a name as the store keeps it for lookups (UTF-8).

@@ -1,6 +1,7 @@
 #include "platform/portable/sqlite_db.h"
 
 #include <memory>
+#include <optional>
 #include <sqlite3.h>
 
 namespace portable {
@@ -226,11 +227,21 @@ void Database::BeginWrite() {
     LetGo();
     if (Run(Control::BeginImmediate) != SQLITE_DONE)
         Fail("BEGIN IMMEDIATE");
+    Observe(); // what others committed before the lock was ours counts as theirs
 }
 
+// While this connection holds the write lock only it changes the log, so a header whose
+// counter rose by exactly one across its COMMIT is its own commit: taken as seen, it does not
+// count as a new version (the caller knows what it wrote) and the next statement keeps its
+// snapshot again.
 void Database::CommitWrite() {
+    std::optional<std::uint32_t> before;
+    if (watch_)
+        before = watch_->Counter();
     if (Run(Control::Commit) != SQLITE_DONE)
         Fail("COMMIT");
+    if (before)
+        watch_->AdoptAt(*before + 1);
 }
 
 void Database::RollbackWrite() {

@@ -92,9 +92,9 @@ public:
     int Changes() const;
     bool ReadOnly() const { return readOnly_; }
 
-    // A number that changes whenever what this connection reads may have changed since
-    // the previous call: a commit of any connection, this one's included. Costs no system
-    // call while nobody commits.
+    // A number that changes whenever another connection may have committed since the
+    // previous call (and after a commit of this one's own that it could not tell from
+    // another's). Costs no system call while nobody commits.
     std::uint64_t Version();
 
     // True inside a transaction that may write (a Transaction, or BEGIN run through Exec);

@@ -1,13 +1,15 @@
 #include "platform/portable/wal_watch.h"
 
 #include <atomic>
+#include <cstring>
 #include <sqlite3.h>
 #include <string_view>
 
 namespace portable {
 namespace {
 
-constexpr int kRegionSize = 32768; // the WAL index's unit of mapping
+constexpr int kRegionSize = 32768;        // the WAL index's unit of mapping
+constexpr std::size_t kCounterOffset = 8; // iChange, native byte order
 
 // One copy of the header, read byte by byte from memory other processes write.
 void ReadCopy(const volatile std::uint8_t* at, std::uint8_t* out, std::size_t size) {
@@ -61,6 +63,28 @@ bool WalWatch::Changed() {
     last_ = now;
     haveLast_ = true;
     return !same;
+}
+
+std::optional<std::uint32_t> WalWatch::Counter() {
+    Header now;
+    if (!Read(now))
+        return std::nullopt;
+    std::uint32_t counter;
+    std::memcpy(&counter, now.data() + kCounterOffset, sizeof counter);
+    return counter;
+}
+
+bool WalWatch::AdoptAt(std::uint32_t counter) {
+    Header now;
+    if (!Read(now))
+        return false;
+    std::uint32_t found;
+    std::memcpy(&found, now.data() + kCounterOffset, sizeof found);
+    if (found != counter)
+        return false;
+    last_ = now;
+    haveLast_ = true;
+    return true;
 }
 
 } // namespace portable

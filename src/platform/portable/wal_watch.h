@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 struct sqlite3;
 
@@ -31,6 +32,14 @@ public:
     bool Changed();
     // False when the index is not mapped (Changed() then always answers true).
     bool Watching() const { return header_ != nullptr; }
+
+    // The header's change counter (every commit and every restart of the log adds one),
+    // when the header can be read consistently.
+    std::optional<std::uint32_t> Counter();
+    // Takes the header as the last copy when its counter is `counter`, and says whether it
+    // did: after a commit of one's own made from counter - 1 under the write lock, nobody
+    // else has changed the log since.
+    bool AdoptAt(std::uint32_t counter);
 
 private:
     using Header = std::array<std::uint8_t, 48>;
