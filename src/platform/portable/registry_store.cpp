@@ -90,9 +90,6 @@ RegistryStore::RegistryStore(Machine& machine) : machine_(machine) {
         txn.Commit();
     }
     version_ = db().Version();
-    // Buckets for a full cache from the start: growing one rehashes every entry again.
-    keys_.reserve(kMaxCacheEntries);
-    values_.reserve(kMaxCacheEntries);
 }
 
 Database& RegistryStore::db() {
