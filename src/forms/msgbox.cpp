@@ -6,6 +6,7 @@
 namespace forms {
 
 int MsgBox(std::string_view prompt, int style) {
+    Runtime::BeforeWaiting();
     return Runtime::Get().backend().MessageBox(prompt, style, App::Title());
 }
 

@@ -14,7 +14,7 @@ std::string ErrorDescription(std::int32_t number) {
         return "Subscript out of range";
     case kTypeMismatch:
         return "Type mismatch";
-    case kBadFileName:
+    case kBadFileNameOrNumber:
         return "Bad file name or number";
     case kFileNotFound:
         return "File not found";
@@ -30,7 +30,7 @@ std::string ErrorDescription(std::int32_t number) {
         return "Disk full";
     case kInputPastEnd:
         return "Input past end of file";
-    case kBadFileNameOrNumber:
+    case kBadFileName:
         return "Bad file name";
     case kDeviceUnavailable:
         return "Device unavailable";

@@ -195,7 +195,15 @@ void Runtime::WaitOnce() {
         return;
     if (RunDueTimers())
         return;
+    BeforeWaiting();
     backend().WaitForInput();
+}
+
+// The thread gives up the processor before it waits for the person. On the portable
+// machine every wait also lets go of what the process holds of the machine's store, so that
+// a window left open holds back no other process.
+void Runtime::BeforeWaiting() {
+    win::Sleep(0);
 }
 
 void Runtime::RunUntilNoWindows() {

@@ -69,6 +69,9 @@ public:
     // Drops every window without running a handler (the end of a run; tests).
     void Reset();
 
+    // Before the program waits for the person (the next input, a message box's answer).
+    static void BeforeWaiting();
+
 private:
     Runtime() = default;
     void WaitOnce();

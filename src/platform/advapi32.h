@@ -21,24 +21,28 @@ using ::RegSetValueExA;
 #else
 // Key names ignore case (Windows-1252 upper case, umlauts included); a sub-key path has
 // components separated by '\'. Access masks are accepted and not enforced, as on Windows
-// 95. Null or unknown handles fail with ERROR_INVALID_HANDLE and change nothing; a handle
+// 95. Null or unknown handles fail with ERROR_INVALID_HANDLE and change nothing (a null
+// key given to RegOpenKeyExA or RegCloseKey is ERROR_BADKEY, as on Windows 95); a handle
 // whose key has been deleted fails with ERROR_KEY_DELETED.
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
 // Creates the key and every missing key above it in one change; an existing key is opened.
+// One leading '\' is ignored, as Windows 95 does.
 LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
                      REGSAM access, void* securityAttributes, PHKEY result, LPDWORD disposition);
-// Predefined keys may be closed and stay usable.
+// Predefined keys may be closed and stay usable; a handle closed before closes again
+// without complaint, as on Windows 95.
 LONG RegCloseKey(HKEY key);
 // A null or empty name is the default value. With data null, only type and size are
 // returned; with a buffer smaller than the value, ERROR_MORE_DATA and the size needed
 // (buffer untouched). Sizes are the stored sizes, terminators included.
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD dataSize);
-// Stores exactly dataSize bytes of data with the given type.
+// Stores exactly dataSize bytes of data with the given type. A REG_SZ without data is
+// ERROR_INVALID_PARAMETER (Windows 95).
 LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD dataSize);
 // Deletes the key with its whole subtree, as Windows 95 does. A predefined key itself
-// cannot be deleted (ERROR_ACCESS_DENIED).
+// cannot be deleted (ERROR_ACCESS_DENIED); a null sub-key is ERROR_BADKEY (Windows 95).
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey);
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName);
 // Subkeys and values in the order of their upper-case names; ERROR_NO_MORE_ITEMS past the

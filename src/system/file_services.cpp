@@ -7,7 +7,6 @@
 #include "platform/kernel32.h"
 #include "platform/lz32.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace Setup_API {
@@ -26,12 +25,20 @@ std::string BeforeNul(const std::string& buffer) {
     return win::FromAnsi(std::string_view(buffer.c_str()));
 }
 
+// The first n characters of a buffer of blanks the platform filled; a count of 0, or one
+// that does not fit (the size the call needs), means the call failed: empty.
+std::string Filled(const std::string& buffer, size_t n) {
+    if (n >= buffer.size())
+        return {};
+    return win::FromAnsi(std::string_view(buffer).substr(0, n));
+}
+
 } // namespace
 
 void GetSystemDir() {
     std::string buffer(kSystemDirBuffer, ' ');
     UINT n = win::GetSystemDirectoryA(buffer.data(), kSystemDirBuffer);
-    SysDir = win::FromAnsi(std::string_view(buffer).substr(0, std::min(n, kSystemDirBuffer)));
+    SysDir = Filled(buffer, n);
 }
 
 std::string GetWindowsDir() {
@@ -60,7 +67,7 @@ std::string AddBackslash(std::string_view path) {
 std::string GetShortPath(std::string_view path) {
     std::string buffer(kShortPathBuffer, ' ');
     DWORD n = win::GetShortPathNameA(win::ToAnsi(path).c_str(), buffer.data(), kShortPathBuffer);
-    return win::FromAnsi(std::string_view(buffer).substr(0, std::min(n, kShortPathBuffer)));
+    return Filled(buffer, n);
 }
 
 void ExpandFile(std::string_view source, std::string_view target) {

@@ -24,10 +24,33 @@ std::int32_t RoundToLong(double number) {
     return static_cast<std::int32_t>(rounded);
 }
 
-std::string FloatText(double number) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.15g", number);
+// As the classic runtime prints numbers: 7 significant digits for a Single and 15 for a
+// Double, exponents as 1E+20 and 1E-05.
+std::string FloatText(double number, int digits) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.*G", digits, number);
     return text;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Whole-number text as the classic runtime takes it: blanks around it and a sign allowed.
+std::int32_t TextToLong(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-')
+        text.remove_prefix(1);
+    std::int32_t n = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (ec == std::errc::result_out_of_range)
+        forms::Raise(forms::kOverflow);
+    if (ec != std::errc() || end != text.data() + text.size())
+        forms::Raise(forms::kTypeMismatch);
+    return n;
 }
 
 } // namespace
@@ -79,8 +102,8 @@ std::string Value::ToString() const {
                           [](std::monostate) { return std::string(); },
                           [](const std::string& s) { return s; },
                           [](bool b) { return std::string(b ? "True" : "False"); },
-                          [](float f) { return FloatText(f); },
-                          [](double d) { return FloatText(d); },
+                          [](float f) { return FloatText(f, 7); },
+                          [](double d) { return FloatText(d, 15); },
                           [](std::int32_t n) { return std::to_string(n); },
                           [](std::int16_t n) { return std::to_string(n); },
                           [](std::uint8_t n) { return std::to_string(n); },
@@ -98,15 +121,7 @@ std::int32_t Value::ToLong() const {
                           [](bool b) { return b ? std::int32_t{-1} : std::int32_t{0}; },
                           [](float f) { return RoundToLong(f); },
                           [](double d) { return RoundToLong(d); },
-                          [](const std::string& s) {
-                              std::int32_t n = 0;
-                              auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n);
-                              if (ec == std::errc::result_out_of_range)
-                                  forms::Raise(forms::kOverflow);
-                              if (ec != std::errc() || end != s.data() + s.size())
-                                  forms::Raise(forms::kTypeMismatch);
-                              return n;
-                          },
+                          [](const std::string& s) { return TextToLong(s); },
                           [](const auto&) -> std::int32_t { forms::Raise(forms::kTypeMismatch); },
                       },
                       data_);

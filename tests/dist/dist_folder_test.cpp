@@ -220,6 +220,7 @@ TEST(DistFolder, StartedFromTheFolderItIsDriveDForThatRunOnly) {
     WriteHostFile(dir.path() / "run.ui", "close Lizenz\n");
     const fs::path machine = dir.path() / "machine";
     std::string out;
+    ASSERT_EQ(RunCommand(std::string(ZEPMACHINE_BIN) + " init " + machine.string(), &out), 0);
     int status =
         RunCommand("cd " + dir.path().string() + " && ZEPSETUP_MACHINE=" + machine.string() +
                        " ZEPSETUP_UI=headless ZEPSETUP_UI_SCRIPT=run.ui "

@@ -21,6 +21,8 @@ protected:
     int Run(const std::string& arguments, const std::string& script,
             const std::string& environment = "ZEPSETUP_UI=headless") {
         WriteHostFile(dir_.path() / "run.ui", script);
+        if (!portable::Machine::Exists(machine())) // only the default machine is made on use
+            portable::Machine::Create(machine());
         std::string command = "cd " + dir_.path().string() +
                               " && ZEPSETUP_MACHINE=" + machine().string() +
                               " ZEPSETUP_UI_SCRIPT=run.ui " + "ZEPSETUP_TRANSCRIPT=run.log " +

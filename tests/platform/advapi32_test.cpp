@@ -77,7 +77,8 @@ TEST_F(Advapi32, OpenOfAMissingKeyFailsAndLeavesNoHandle) {
     EXPECT_EQ(Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft", key), ERROR_SUCCESS);
     EXPECT_NE(key, nullptr);
     EXPECT_EQ(win::RegCloseKey(key), ERROR_SUCCESS);
-    EXPECT_EQ(win::RegCloseKey(key), ERROR_INVALID_HANDLE); // closed once only
+    EXPECT_EQ(win::RegCloseKey(key), ERROR_SUCCESS);     // Windows 95 does not mind a second close
+    EXPECT_EQ(Open(key, "", key), ERROR_INVALID_HANDLE); // but the handle is gone
 }
 
 TEST_F(Advapi32, CreateMakesEveryMissingLevelAndReportsTheDisposition) {
@@ -168,6 +169,9 @@ TEST_F(Advapi32, ValuesKeepTypeAndExactBytes) {
     ASSERT_EQ(win::RegSetValueExA(key, "Odd", 0, 0x12345, bytes, 3), ERROR_SUCCESS);
     const BYTE unterminated[] = {'a', 'b'};
     ASSERT_EQ(win::RegSetValueExA(key, "Raw", 0, REG_SZ, unterminated, 2), ERROR_SUCCESS);
+    // Windows 95 wants data for a string, even an empty one.
+    EXPECT_EQ(win::RegSetValueExA(key, "NoText", 0, REG_SZ, nullptr, 0), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(Query(key, "NoText"), "<missing>");
 
     DWORD type = 0;
     EXPECT_EQ(Query(key, "Bin", &type), std::string("\0\xFF\0\x10\x20", 5));
@@ -206,7 +210,7 @@ TEST_F(Advapi32, DeleteKeyTakesTheWholeSubtreeButNeverARoot) {
 
     EXPECT_EQ(win::RegDeleteKeyA(HKEY_CLASSES_ROOT, ""), ERROR_ACCESS_DENIED);
     EXPECT_EQ(win::RegDeleteKeyA(HKEY_LOCAL_MACHINE, ""), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(win::RegDeleteKeyA(HKEY_CURRENT_USER, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(win::RegDeleteKeyA(HKEY_CURRENT_USER, nullptr), ERROR_BADKEY); // Windows 95
     HKEY still;
     EXPECT_EQ(Open(HKEY_CLASSES_ROOT, "txtfile", still), ERROR_SUCCESS);
     win::RegCloseKey(still);
@@ -228,8 +232,10 @@ TEST_F(Advapi32, NullAndUnknownHandlesFailWithoutEffect) {
     const BYTE one[] = {1, 0, 0, 0};
     for (HKEY bad : {static_cast<HKEY>(nullptr), kBadKey, HKEY_USERS}) {
         SCOPED_TRACE(reinterpret_cast<std::uintptr_t>(bad));
+        // Windows 95 calls a null key a bad key where it opens or closes one.
+        LONG badKey = bad ? ERROR_INVALID_HANDLE : ERROR_BADKEY;
         HKEY out = kBadKey;
-        EXPECT_EQ(win::RegOpenKeyExA(bad, "x", 0, 0x3F, &out), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(win::RegOpenKeyExA(bad, "x", 0, 0x3F, &out), badKey);
         EXPECT_EQ(out, nullptr);
         EXPECT_EQ(win::RegCreateKeyExA(bad, "x", 0, nullptr, 0, 0x3F, nullptr, &out, nullptr),
                   ERROR_INVALID_HANDLE);
@@ -239,7 +245,7 @@ TEST_F(Advapi32, NullAndUnknownHandlesFailWithoutEffect) {
                   ERROR_INVALID_HANDLE);
         EXPECT_EQ(win::RegDeleteValueA(bad, "v"), ERROR_INVALID_HANDLE);
         EXPECT_EQ(win::RegDeleteKeyA(bad, "x"), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(win::RegCloseKey(bad), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(win::RegCloseKey(bad), badKey);
     }
     EXPECT_EQ(LastJournalId(), before);                            // nothing changed
     EXPECT_EQ(win::RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS); // predefined: harmless
@@ -261,7 +267,7 @@ TEST_F(Advapi32, AHandleOfADeletedKeyFails) {
 TEST_F(Advapi32, InvalidKeyNamesAreRefused) {
     HKEY key = nullptr;
     for (const std::string& bad :
-         {std::string("a\\\\b"), std::string("\\a"), std::string(256, 'x')}) {
+         {std::string("a\\\\b"), std::string("\\\\a"), std::string(256, 'x')}) {
         SCOPED_TRACE(bad);
         EXPECT_EQ(win::RegCreateKeyExA(HKEY_CURRENT_USER, bad.c_str(), 0, nullptr, 0, 0x3F, nullptr,
                                        &key, nullptr),
@@ -270,6 +276,15 @@ TEST_F(Advapi32, InvalidKeyNamesAreRefused) {
     }
     key = Create(HKEY_CURRENT_USER, std::string(255, 'x') + "\\"); // trailing '\' ignored
     win::RegCloseKey(key);
+    // Windows 95 ignores one leading '\' (later versions answer ERROR_BAD_PATHNAME).
+    DWORD disposition = kPoison;
+    key = Create(HKEY_CURRENT_USER, "\\Lead\\Child", &disposition);
+    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+    win::RegCloseKey(key);
+    EXPECT_EQ(Open(HKEY_CURRENT_USER, "Lead\\Child", key), ERROR_SUCCESS);
+    win::RegCloseKey(key);
+    EXPECT_EQ(JournalSince(LastJournalId() - 1),
+              std::vector<std::string>{"reg create [HKEY_CURRENT_USER\\Lead\\Child]"});
 }
 
 TEST_F(Advapi32, EnumerationInNameOrder) {

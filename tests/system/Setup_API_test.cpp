@@ -37,13 +37,23 @@ TEST(SetupApiFolders, OverlongFoldersNeverOverrunTheFixedBuffers) {
     // empty.
     m.machine().SetSetting("windows_dir", "C:\\" + std::string(200, 'W'));
     EXPECT_EQ(Setup_API::GetWindowsDir(), "");
+    // A system folder that does not fit its 255 characters: the call answers the size it
+    // needs and writes nothing, and SysDir is empty rather than the blanks of the buffer.
+    for (size_t length : {253u, 254u, 255u, 300u}) {
+        SCOPED_TRACE(length);
+        std::string folder = "C:\\" + std::string(length - 3, 'S');
+        m.machine().SetSetting("system_dir", folder);
+        Setup_API::SysDir = "before";
+        Setup_API::GetSystemDir();
+        EXPECT_EQ(Setup_API::SysDir, length < 255 ? folder : "");
+    }
     // Longer than 255: the temporary folder call writes nothing, which is a run-time error.
     m.machine().SetSetting("temp_dir", "C:\\" + std::string(300, 'T') + "\\");
     try {
         Setup_API::GetTempDir();
         FAIL() << "no run-time error";
     } catch (const forms::RunTimeError& e) {
-        EXPECT_EQ(e.number(), forms::kInvalidProcedureCall);
+        EXPECT_EQ(e.number(), 5);
     }
 }
 

@@ -116,7 +116,7 @@ TEST_F(WinRegistryTest, SinglesRoundHalvesToEvenAndOverflowIsAnError) {
         EXPECT_EQ(Raw(HKCU, "T", "s").data, bytes);
     }
     EXPECT_EQ(ErrorOf([] { WinRegistry::WriteValue(HKCU, "T\\Over", "s", Value::Single(3e9f)); }),
-              forms::kOverflow);
+              6);
     EXPECT_TRUE(KeyExists(HKCU, "T\\Over")); // the key was made before the conversion
     EXPECT_EQ(Raw(HKCU, "T\\Over", "s").rc, ERROR_FILE_NOT_FOUND);
 }
@@ -155,8 +155,7 @@ TEST_F(WinRegistryTest, TypesWithoutARegistryTypeWriteNothingButTheKey) {
     }
     for (const Value& v : {Value::Longs({1}), Value::Integers({1}), Value::Byte(1)}) {
         SCOPED_TRACE(std::string(v.TypeName()));
-        EXPECT_EQ(ErrorOf([&] { WinRegistry::WriteValue(HKCU, "T\\Odd", "v", v); }),
-                  forms::kTypeMismatch);
+        EXPECT_EQ(ErrorOf([&] { WinRegistry::WriteValue(HKCU, "T\\Odd", "v", v); }), 13);
         EXPECT_TRUE(KeyExists(HKCU, "T\\Odd"));
         EXPECT_EQ(Raw(HKCU, "T\\Odd", "v").rc, ERROR_FILE_NOT_FOUND);
     }
@@ -195,11 +194,9 @@ TEST_F(WinRegistryTest, ReadsByStoredType) {
 // Data the readers cannot take: stored by other programs, read without harm.
 TEST_F(WinRegistryTest, OddlySizedDataIsReadSafely) {
     SetRaw(HKCU, "T", "zero", REG_SZ, "");
-    EXPECT_EQ(ErrorOf([] { WinRegistry::ReadValue(HKCU, "T", "zero"); }),
-              forms::kInvalidProcedureCall);
+    EXPECT_EQ(ErrorOf([] { WinRegistry::ReadValue(HKCU, "T", "zero"); }), 5);
     SetRaw(HKCU, "T", "nobytes", REG_BINARY, "");
-    EXPECT_EQ(ErrorOf([] { WinRegistry::ReadValue(HKCU, "T", "nobytes"); }),
-              forms::kSubscriptOutOfRange);
+    EXPECT_EQ(ErrorOf([] { WinRegistry::ReadValue(HKCU, "T", "nobytes"); }), 9);
     SetRaw(HKCU, "T", "long dword", REG_DWORD, "\x01\x02\x03\x04\x05\x06\x07\x08");
     EXPECT_EQ(WinRegistry::ReadValue(HKCU, "T", "long dword"), Value::Long(0x04030201));
     SetRaw(HKCU, "T", "short dword", REG_DWORD, "\x01\x02");
@@ -259,8 +256,7 @@ TEST(SplitMultiString, Cases) {
 TEST(SplitMultiString, SixteenBitLimits) {
     std::string longest(32766, 'x');
     EXPECT_EQ(WinRegistry::SplitMultiString(longest + '\0' + '\0')[0].size(), 32766u);
-    EXPECT_EQ(ErrorOf([&] { WinRegistry::SplitMultiString(longest + "x" + '\0'); }),
-              forms::kOverflow);
+    EXPECT_EQ(ErrorOf([&] { WinRegistry::SplitMultiString(longest + "x" + '\0'); }), 6);
     EXPECT_EQ(WinRegistry::SplitMultiString(std::string(40000, 'x')), // no NUL, no position
               std::vector<std::string>{""});
 
@@ -268,8 +264,7 @@ TEST(SplitMultiString, SixteenBitLimits) {
     for (int i = 0; i < 32767; ++i)
         many += std::string("e\0", 2);
     EXPECT_EQ(WinRegistry::SplitMultiString(many + '\0').size(), 32767u);
-    EXPECT_EQ(ErrorOf([&] { WinRegistry::SplitMultiString(many + std::string("e\0\0", 3)); }),
-              forms::kOverflow);
+    EXPECT_EQ(ErrorOf([&] { WinRegistry::SplitMultiString(many + std::string("e\0\0", 3)); }), 6);
 }
 
 TEST(TaggedValue, TypeNamesAndConversions) {
@@ -284,12 +279,31 @@ TEST(TaggedValue, TypeNamesAndConversions) {
 
     EXPECT_EQ(Value::Long(16).ToString(), "16");
     EXPECT_EQ(Value("16").ToLong(), 16);
+    // Singles print with 7 significant digits and Doubles with 15, as the classic runtime
+    // prints them; whole numbers in text may have blanks around them and a sign.
+    EXPECT_EQ(Value::Single(0.1f).ToString(), "0.1");
+    EXPECT_EQ(Value::Single(1.0f / 3).ToString(), "0.3333333");
+    EXPECT_EQ(Value::Single(123456789.0f).ToString(), "1.234568E+08");
+    EXPECT_EQ(Value::Single(-2.5f).ToString(), "-2.5");
+    EXPECT_EQ(Value::Double(0.1).ToString(), "0.1");
+    EXPECT_EQ(Value::Double(1.0 / 3).ToString(), "0.333333333333333");
+    EXPECT_EQ(Value::Double(1e20).ToString(), "1E+20");
+    EXPECT_EQ(Value::Double(0.00001).ToString(), "1E-05");
+    EXPECT_EQ(Value::Double(100).ToString(), "100");
+    for (const char* text : {" 16", "16 ", "\t16\t", "  +16  "}) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(Value(text).ToLong(), 16);
+    }
+    EXPECT_EQ(Value(" -16 ").ToLong(), -16);
+    for (const char* text : {"", "   ", "1 6", "+-16", "+", "16x"}) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(ErrorOf([&] { Value(text).ToLong(); }), 13);
+    }
     EXPECT_EQ(Value::Boolean(true).ToString(), "True");
-    EXPECT_EQ(ErrorOf([] { Value("abc").ToLong(); }), forms::kTypeMismatch);
-    EXPECT_EQ(ErrorOf([] { Value("99999999999").ToLong(); }), forms::kOverflow);
-    EXPECT_EQ(ErrorOf([] { Value(std::vector<std::string>{"a"}).ToString(); }),
-              forms::kTypeMismatch);
-    EXPECT_EQ(ErrorOf([] { Value("a").List(); }), forms::kTypeMismatch);
+    EXPECT_EQ(ErrorOf([] { Value("abc").ToLong(); }), 13);
+    EXPECT_EQ(ErrorOf([] { Value("99999999999").ToLong(); }), 6);
+    EXPECT_EQ(ErrorOf([] { Value(std::vector<std::string>{"a"}).ToString(); }), 13);
+    EXPECT_EQ(ErrorOf([] { Value("a").List(); }), 13);
 }
 
 } // namespace

@@ -166,13 +166,12 @@ TEST_F(RegScript, OwnLinesWithEscapedQuotesAndTheStartFolderMadeCurrent) {
 }
 
 TEST_F(RegScript, FailuresAreRunTimeErrorsAndLeaveNoStreamOpen) {
-    EXPECT_EQ(ErrorOf([] { FileStreams::PrintLine(1, "no script open"); }),
-              forms::kBadFileNameOrNumber);
-    EXPECT_EQ(ErrorOf([] { WinRegistry::ImportRegScript(); }), forms::kBadFileNameOrNumber);
+    EXPECT_EQ(ErrorOf([] { FileStreams::PrintLine(1, "no script open"); }), 52);
+    EXPECT_EQ(ErrorOf([] { WinRegistry::ImportRegScript(); }), 52);
 
     ::setenv("ZEPMACHINE", (m.temp() / "no-such-editor").c_str(), 1);
     WinRegistry::BeginRegScript();
-    EXPECT_EQ(ErrorOf([] { WinRegistry::ImportRegScript(); }), forms::kFileNotFound);
+    EXPECT_EQ(ErrorOf([] { WinRegistry::ImportRegScript(); }), 53);
     EXPECT_FALSE(FileStreams::IsOpen(1));
     EXPECT_TRUE(ScriptExists()); // never imported, so never deleted
     ::setenv("ZEPMACHINE", editor_.c_str(), 1);
@@ -183,12 +182,14 @@ TEST_F(RegScript, FailuresAreRunTimeErrorsAndLeaveNoStreamOpen) {
 
 TEST(FileStreams, NumberedOutputStreams) {
     TestMachine m;
-    EXPECT_EQ(ErrorOf([] { FileStreams::OpenForOutput(0, "C:\\x.txt"); }),
-              forms::kBadFileNameOrNumber);
-    EXPECT_EQ(ErrorOf([] { FileStreams::OpenForOutput(2, "C:\\Nowhere\\x.txt"); }),
-              forms::kPathNotFound);
+    EXPECT_EQ(ErrorOf([] { FileStreams::OpenForOutput(0, "C:\\x.txt"); }), 52);
+    EXPECT_EQ(ErrorOf([] { FileStreams::OpenForOutput(2, "C:\\Nowhere\\x.txt"); }), 76);
+    EXPECT_EQ(ErrorOf([] { FileStreams::OpenForOutput(2, "C:\\a|b.txt"); }), 64); // bad file name
+    EXPECT_EQ(ErrorOf([] { FileStreams::PrintLine(2, "not open"); }), 52);        // ...or number
+    EXPECT_EQ(forms::ErrorDescription(52), "Bad file name or number");
+    EXPECT_EQ(forms::ErrorDescription(64), "Bad file name");
     FileStreams::OpenForOutput(2, "C:\\WINDOWS\\TEMP\\x.txt");
-    EXPECT_EQ(ErrorOf([] { FileStreams::OpenForOutput(2, "C:\\y.txt"); }), forms::kFileAlreadyOpen);
+    EXPECT_EQ(ErrorOf([] { FileStreams::OpenForOutput(2, "C:\\y.txt"); }), 55);
     FileStreams::PrintLine(2, "Grüße");
     FileStreams::PrintLine(2, "");
     FileStreams::Close(2);

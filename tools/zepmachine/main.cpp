@@ -15,8 +15,10 @@ constexpr const char* kGeneralHelp =
     "usage: zepmachine [--machine DIR] [--cd-rom LETTER=DIR] VERB [ARGS]\n"
     "\n"
     "Creates and operates portable machines: folders that play a Windows 95 computer.\n"
-    "The machine is DIR, else $ZEPSETUP_MACHINE, else $XDG_DATA_HOME/zepsetup/machine\n"
-    "(~/.local/share/zepsetup/machine), created on first use.\n"
+    "The machine is DIR, else $ZEPSETUP_MACHINE, else the machine whose folder holds this\n"
+    "zepmachine, else the default $XDG_DATA_HOME/zepsetup/machine\n"
+    "(~/.local/share/zepsetup/machine), made on first use. Any other machine is made with\n"
+    "'zepmachine init DIR'; a machine folder that cannot be written is read-only.\n"
     "--cd-rom LETTER=DIR plays the host folder DIR as the read-only CD-ROM drive LETTER:\n"
     "for this command only (nothing is stored; a program's registry editor gets it too).\n"
     "\n"
@@ -41,7 +43,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (args[at] == "--machine" && at + 1 < args.size()) {
-            ::setenv("ZEPSETUP_MACHINE", args[at + 1].c_str(), 1);
+            portable::ChooseMachineFolder(args[at + 1]);
             at += 2;
             continue;
         }
@@ -56,7 +58,7 @@ int main(int argc, char** argv) {
             continue;
         }
         if (args[at].starts_with("--machine=")) {
-            ::setenv("ZEPSETUP_MACHINE", args[at].substr(10).c_str(), 1);
+            portable::ChooseMachineFolder(args[at].substr(10));
             ++at;
             continue;
         }

@@ -81,7 +81,10 @@ int Run(std::span<const std::string> args) {
                         static_cast<unsigned>(e.attributes),
                         static_cast<unsigned long long>(e.size));
         } else {
-            std::printf("%-12s %s %10llu  %s\n", alias.c_str(),
+            // Padded by characters: the alias is Windows-1252, one byte each, but printed as
+            // UTF-8, where Ä takes two.
+            std::string padding(e.shortName.size() < 12 ? 12 - e.shortName.size() : 0, ' ');
+            std::printf("%s%s %s %10llu  %s\n", alias.c_str(), padding.c_str(),
                         AttributeLetters(e.attributes).c_str(),
                         static_cast<unsigned long long>(e.size), name.c_str());
         }

@@ -1,8 +1,11 @@
 // advapi32 registry functions on the portable machine, over its registry store. Each
 // change is one transaction and one journal line; reads take no lock of their own.
 // Reproduced from Windows 95: access masks are not enforced, RegDeleteKeyA takes the whole
-// subtree, HKEY_CLASSES_ROOT shows HKEY_LOCAL_MACHINE\SOFTWARE\Classes. Left out: classes,
-// security, volatile keys, last-write times, HKEY_USERS and the dynamic roots.
+// subtree, HKEY_CLASSES_ROOT shows HKEY_LOCAL_MACHINE\SOFTWARE\Classes, RegCreateKeyExA
+// ignores one leading backslash, a NULL key (RegOpenKeyExA, RegCloseKey) or a NULL sub-key
+// (RegDeleteKeyA) is ERROR_BADKEY, closing a handle twice is harmless, and a REG_SZ
+// without data is ERROR_INVALID_PARAMETER. Left out: classes, security, volatile keys,
+// last-write times, HKEY_USERS and the dynamic roots.
 #include "platform/advapi32.h"
 
 #include "platform/codepage.h"
@@ -34,10 +37,12 @@ struct OpenKey {
     std::vector<portable::NamedValue> values;
 };
 
+constexpr std::uintptr_t kFirstHandle = 0x1000; // far below the predefined keys; multiples of 4
+
 struct Handles {
     std::mutex lock;
     std::unordered_map<std::uintptr_t, OpenKey> open;
-    std::uintptr_t next = 0x1000; // far below the predefined keys; multiples of 4
+    std::uintptr_t next = kFirstHandle;
 };
 
 Handles& TheHandles() {
@@ -95,6 +100,11 @@ LONG Resolve(HKEY key, Resolved& out) {
     return ERROR_SUCCESS;
 }
 
+// Whether number is a handle this process handed out (and may have closed since).
+bool IssuedBefore(std::uintptr_t number) {
+    return number >= kFirstHandle && number < TheHandles().next && number % 4 == 0;
+}
+
 HKEY AddKey(const Resolved& at, KeyId id, std::string path) {
     Handles& h = TheHandles();
     std::uintptr_t number = h.next;
@@ -123,16 +133,12 @@ void Journal(RegistryStore& store, const std::string& ansiEntry) {
 // into the program.
 template <typename Change> LONG Write(RegistryStore& store, Change change) {
     try {
-        bool own = !store.InTransaction();
         portable::Transaction txn(store.db());
         store.Validate(); // another process may have committed before we got the lock
-        auto ticket = own ? store.OwnCommitTicket() : std::nullopt;
         LONG rc = change();
         if (rc != ERROR_SUCCESS)
             return rc;
         txn.Commit();
-        if (own)
-            store.OwnCommitDone(ticket);
         return rc;
     } catch (const std::exception&) {
         return ERROR_REGISTRY_IO_FAILED;
@@ -212,6 +218,8 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
     if (!result)
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
+    if (!key)
+        return ERROR_BADKEY; // Windows 95; later versions answer ERROR_INVALID_HANDLE
     std::lock_guard guard(TheHandles().lock);
     return ReadGuarded([&]() -> LONG {
         Resolved at;
@@ -239,6 +247,8 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, void*
     if (LONG rc = ReadGuarded([&] { return Resolve(key, at); }); rc != ERROR_SUCCESS)
         return rc;
     std::string_view sub = subKey ? subKey : "";
+    if (sub.starts_with('\\'))
+        sub.remove_prefix(1); // Windows 95 ignores one (and only one) leading backslash
     std::vector<std::string_view> parts;
     if (!portable::SplitKeyPath(sub, parts))
         return ERROR_BADKEY;
@@ -271,13 +281,16 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, void*
 
 LONG RegCloseKey(HKEY key) {
     if (!key)
-        return ERROR_INVALID_HANDLE;
+        return ERROR_BADKEY; // Windows 95
     if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || key == HKEY_CLASSES_ROOT)
         return ERROR_SUCCESS;
     Handles& h = TheHandles();
     std::lock_guard guard(h.lock);
-    return h.open.erase(reinterpret_cast<std::uintptr_t>(key)) ? ERROR_SUCCESS
-                                                               : ERROR_INVALID_HANDLE;
+    auto number = reinterpret_cast<std::uintptr_t>(key);
+    if (h.open.erase(number))
+        return ERROR_SUCCESS;
+    // Windows 95 does not mind a handle closed twice; numbers are never given out again.
+    return IssuedBefore(number) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
@@ -301,7 +314,8 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
 
 LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD dataSize) {
-    if (reserved || (!data && dataSize))
+    // Windows 95 wants data for a string, even an empty one.
+    if (reserved || (!data && (dataSize || type == REG_SZ)))
         return ERROR_INVALID_PARAMETER;
     std::lock_guard guard(TheHandles().lock);
     Resolved at;
@@ -321,7 +335,7 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, cons
 
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     if (!subKey)
-        return ERROR_INVALID_PARAMETER;
+        return ERROR_BADKEY; // Windows 95; later versions answer ERROR_INVALID_PARAMETER
     std::lock_guard guard(TheHandles().lock);
     Resolved at;
     if (LONG rc = ReadGuarded([&] { return Resolve(key, at); }); rc != ERROR_SUCCESS)

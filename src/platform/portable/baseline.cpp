@@ -78,7 +78,7 @@ void WriteBaseline(Machine& machine) {
     machine.SetSetting("system_dir", "C:\\WINDOWS\\SYSTEM");
     machine.SetSetting("temp_dir", "C:\\WINDOWS\\TEMP\\");
 
-    FileSystem files(machine);
+    FileSystem& files = machine.Files();
     for (auto folder : kFolders)
         Must(files.CreateDirectory(win::ToAnsi(folder)), folder);
     WriteFile(files, "C:\\WINDOWS\\SYSTEM.INI", WindowsText(embedded::kSystemIni));

@@ -431,6 +431,13 @@ void FileSystem::SyncNames(const std::string& dirKey, std::vector<DirEntry>& ent
         stale = stale || !row.seen;
     if (!stale)
         return;
+    if (machine_.ReadOnly()) { // nothing can be recorded: the aliases they would get now
+        for (auto& e : entries) {
+            if (e.shortName.empty())
+                e.shortName = AssignShortName(entries, e.longName);
+        }
+        return;
+    }
     if (!locked) {
         Transaction txn(db);
         SyncNames(dirKey, entries, true); // again, now that no other process can interfere

@@ -51,12 +51,16 @@ std::uint64_t VirtualMilliseconds() {
 
 namespace win {
 
+// Any wait, Sleep(0) included, first lets go of the store's kept snapshot (the clock is read
+// from the store, so that comes first), so that a waiting process holds back no one's
+// checkpoints.
 void Sleep(DWORD milliseconds) {
-    if (portable::CurrentClock() == portable::ClockKind::Virtual) {
+    bool virtualClock = portable::CurrentClock() == portable::ClockKind::Virtual;
+    portable::LetGoOfStore();
+    if (virtualClock) {
         portable::VirtualTime() += milliseconds;
         return;
     }
-    portable::LetGoOfStore();
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 

@@ -7,9 +7,12 @@
 #include "platform/portable/sqlite_db.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <mutex>
 #include <unistd.h>
 
@@ -59,12 +62,35 @@ void RefuseLinkedStore(const fs::path& root) {
 struct Current {
     std::mutex lock;
     std::unique_ptr<Machine> machine;
-    std::unique_ptr<FileSystem> files;
+    std::optional<fs::path> chosen; // on a tool's command line
 };
 
 Current& TheCurrent() {
     static Current current;
     return current;
+}
+
+// Refuses, before SQLite sees it, a store file that cannot be a machine's: SQLite would take
+// an empty file for a new database and write to it.
+void CheckStoreFile(const fs::path& dir, const fs::path& file) {
+    static constexpr char kMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f',
+                                        'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw MachineError("cannot read " + file.string() + ": " + std::strerror(errno));
+    char head[sizeof kMagic] = {};
+    ssize_t got = ::read(fd, head, sizeof head);
+    ::close(fd);
+    if (got == 0)
+        throw MachineError(dir.string() + ": the machine is damaged (" + file.string() +
+                           " is empty); nothing was changed");
+    if (got != static_cast<ssize_t>(sizeof head) || std::memcmp(head, kMagic, sizeof head) != 0)
+        throw MachineError(dir.string() + ": the machine is damaged (" + file.string() +
+                           " is not a machine's store); nothing was changed");
+}
+
+bool Writable(const fs::path& p) {
+    return ::access(p.c_str(), W_OK) == 0;
 }
 
 } // namespace
@@ -77,6 +103,22 @@ Machine::~Machine() = default;
 bool Machine::Exists(const fs::path& dir) {
     std::error_code ec;
     return fs::is_regular_file(dir / kStoreName, ec);
+}
+
+bool Machine::ReadOnly() const {
+    return db_->ReadOnly();
+}
+
+std::shared_ptr<RegistryStore> Machine::Registry() {
+    if (!registry_)
+        registry_ = std::make_shared<RegistryStore>(*this);
+    return registry_;
+}
+
+FileSystem& Machine::Files() {
+    if (!files_)
+        files_ = std::make_unique<FileSystem>(*this);
+    return *files_;
 }
 
 void Machine::CreateSchema() {
@@ -98,17 +140,21 @@ void Machine::CreateSchema() {
 
 std::unique_ptr<Machine> Machine::Create(const fs::path& dir) {
     std::error_code ec;
+    if (Exists(dir))
+        throw MachineError(dir.string() + " already holds a machine");
+    if (fs::exists(dir, ec) && !fs::is_empty(dir, ec))
+        throw MachineError(dir.string() +
+                           " is not empty and holds no machine: a machine is made in a new "
+                           "or empty folder");
     fs::create_directories(dir, ec);
     if (ec)
         throw MachineError("cannot create " + dir.string() + ": " + ec.message());
-    if (Exists(dir))
-        throw MachineError(dir.string() + " already holds a machine");
     fs::path root = fs::canonical(dir);
     fs::create_directories(root / "drive_c", ec);
     if (ec)
         throw MachineError("cannot create " + (root / "drive_c").string() + ": " + ec.message());
 
-    auto db = std::make_unique<Database>(root / kStoreName, true);
+    auto db = std::make_unique<Database>(root / kStoreName, Database::Access::Create);
     std::unique_ptr<Machine> machine(new Machine(root, std::move(db)));
     Transaction txn(machine->store());
     machine->CreateSchema();
@@ -123,17 +169,29 @@ std::unique_ptr<Machine> Machine::Create(const fs::path& dir) {
 
 std::unique_ptr<Machine> Machine::Open(const fs::path& dir) {
     if (!Exists(dir))
-        throw MachineError(dir.string() + " holds no machine (run: zepmachine init " +
+        throw MachineError(dir.string() + " is not a machine (make one with: zepmachine init " +
                            dir.string() + ")");
     fs::path root = fs::canonical(dir);
     RefuseLinkedStore(root);
-    auto db = std::make_unique<Database>(root / kStoreName, false);
+    fs::path file = root / kStoreName;
+    CheckStoreFile(dir, file);
+    auto access =
+        Writable(root) && Writable(file) ? Database::Access::ReadWrite : Database::Access::ReadOnly;
+    auto db = std::make_unique<Database>(file, access);
     std::unique_ptr<Machine> machine(new Machine(root, std::move(db)));
+    auto& settings = machine->store().Prepare(
+        "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'settings'");
+    bool sound = settings.Step();
+    settings.Reset();
+    if (!sound)
+        throw MachineError(dir.string() + ": the machine is damaged (" + file.string() +
+                           " has no settings); nothing was changed");
     std::string version = machine->Setting("schema_version");
     if (version != std::to_string(kSchemaVersion))
         throw MachineError(dir.string() + ": unsupported machine version '" + version + "'");
     // Tables of services added since the machine was made.
-    RecycleBin::CreateSchema(machine->store());
+    if (!machine->ReadOnly())
+        RecycleBin::CreateSchema(machine->store());
     return machine;
 }
 
@@ -270,35 +328,43 @@ std::optional<fs::path> MachineContaining(const fs::path& p) {
     return std::nullopt;
 }
 
-fs::path SelectMachineFolder() {
+MachineChoice SelectMachineFolder() {
+    Current& current = TheCurrent();
+    if (current.chosen)
+        return {*current.chosen};
+    if (const char* env = std::getenv("ZEPSETUP_MACHINE"); env && *env)
+        return {env};
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (!ec) {
         if (auto holder = MachineContaining(exe.parent_path()))
-            return *holder;
+            return {*holder};
     }
-    if (const char* env = std::getenv("ZEPSETUP_MACHINE"); env && *env)
-        return env;
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
-        return fs::path(xdg) / "zepsetup" / "machine";
+        return {fs::path(xdg) / "zepsetup" / "machine", true};
     const char* home = std::getenv("HOME");
-    return fs::path(home && *home ? home : "/root") / ".local/share/zepsetup/machine";
+    return {fs::path(home && *home ? home : "/root") / ".local/share/zepsetup/machine", true};
+}
+
+void ChooseMachineFolder(const fs::path& dir) {
+    Current& current = TheCurrent();
+    std::lock_guard guard(current.lock);
+    current.chosen = dir;
 }
 
 Machine& CurrentMachine() {
     Current& current = TheCurrent();
     std::lock_guard guard(current.lock);
     if (!current.machine) {
-        fs::path dir = SelectMachineFolder();
-        current.machine = Machine::Exists(dir) ? Machine::Open(dir) : Machine::Create(dir);
-        current.files = std::make_unique<FileSystem>(*current.machine);
+        MachineChoice choice = SelectMachineFolder();
+        bool make = choice.isDefault && !Machine::Exists(choice.folder);
+        current.machine = make ? Machine::Create(choice.folder) : Machine::Open(choice.folder);
     }
     return *current.machine;
 }
 
 FileSystem& CurrentFileSystem() {
-    CurrentMachine();
-    return *TheCurrent().files;
+    return CurrentMachine().Files();
 }
 
 void LetGoOfStore() {
@@ -311,10 +377,7 @@ void LetGoOfStore() {
 void UseMachine(std::unique_ptr<Machine> machine) {
     Current& current = TheCurrent();
     std::lock_guard guard(current.lock);
-    current.files.reset();
     current.machine = std::move(machine);
-    if (current.machine)
-        current.files = std::make_unique<FileSystem>(*current.machine);
 }
 
 } // namespace portable

@@ -1,6 +1,7 @@
 // A portable machine: a host folder that plays one Windows 95 computer. It owns the
 // machine's store (machine.db: drives, settings, file names and attributes, journal and
-// whatever later services keep there) and the host folders of its drives.
+// whatever later services keep there), the host folders of its drives, and the services
+// kept over the store: its registry and its file system.
 #pragma once
 
 #include "platform/win_types.h"
@@ -16,6 +17,8 @@
 namespace portable {
 
 class Database;
+class FileSystem;
+class RegistryStore;
 
 class MachineError : public std::runtime_error {
 public:
@@ -40,17 +43,25 @@ class Machine {
 public:
     static constexpr std::string_view kStoreName = "machine.db";
 
-    // Makes a fresh machine in dir (created if missing; must not already hold a machine):
+    // Makes a fresh machine in dir (created if missing; an existing folder must be empty):
     // drive C: with the German Windows 95 folder layout and A: without a medium.
     static std::unique_ptr<Machine> Create(const std::filesystem::path& dir);
-    // Opens an existing machine; throws MachineError when dir holds none.
+    // Opens an existing machine; throws MachineError when dir holds none or a damaged one
+    // (then nothing is changed). A machine whose folder or store this process cannot write
+    // is opened read-only: it can be read, and every change fails saying so.
     static std::unique_ptr<Machine> Open(const std::filesystem::path& dir);
+    // Whether dir holds a machine's store (sound or not).
     static bool Exists(const std::filesystem::path& dir);
 
     ~Machine();
 
     const std::filesystem::path& root() const { return root_; }
     Database& store() { return *db_; }
+    bool ReadOnly() const;
+    // The machine's registry and file system, made on first use; they live as long as the
+    // machine (a handle holding a weak reference to the registry sees when it is gone).
+    std::shared_ptr<RegistryStore> Registry();
+    FileSystem& Files();
 
     // The stored drives and this run's own, by letter; a run's drive hides a stored one.
     std::vector<Drive> Drives();
@@ -82,22 +93,35 @@ private:
     std::filesystem::path root_;
     std::unique_ptr<Database> db_;
     std::vector<Drive> runDrives_;
+    // Declared after the store: they go before it.
+    std::shared_ptr<RegistryStore> registry_;
+    std::unique_ptr<FileSystem> files_;
 };
 
 // The time now as the store keeps it: UTC, "2024-05-01T12:34:56.789Z".
 std::string TimeStamp();
 
-// The machine this process runs on. Chosen on first use: the machine whose folder holds
-// the running executable; else $ZEPSETUP_MACHINE; else $XDG_DATA_HOME/zepsetup/machine
-// (~/.local/share/zepsetup/machine), created when it does not exist yet.
+// The machine this process runs on, opened on first use from SelectMachineFolder(). Only
+// the default machine is made when it does not exist yet; any other folder that holds no
+// machine is refused with a MachineError.
 Machine& CurrentMachine();
+// The machine folder a tool was given on its command line; it comes before every other
+// choice. Takes effect when no machine is open yet.
+void ChooseMachineFolder(const std::filesystem::path& dir);
 // Replaces the current machine (tools and tests); resets the process's file state.
 void UseMachine(std::unique_ptr<Machine> machine);
 // Before the process waits: ends the current machine's kept read transaction, if a machine
 // is open (see Database::LetGo).
 void LetGoOfStore();
-// Where CurrentMachine() would look, without opening anything.
-std::filesystem::path SelectMachineFolder();
+// Where CurrentMachine() would look, without opening anything, in this order: the folder
+// given with ChooseMachineFolder(); $ZEPSETUP_MACHINE; the machine whose folder holds the
+// running executable (an installed copy); the default, $XDG_DATA_HOME/zepsetup/machine
+// (~/.local/share/zepsetup/machine).
+struct MachineChoice {
+    std::filesystem::path folder;
+    bool isDefault = false;
+};
+MachineChoice SelectMachineFolder();
 // The machine folder that contains host path p, if any.
 std::optional<std::filesystem::path> MachineContaining(const std::filesystem::path& p);
 

@@ -4,9 +4,6 @@
 #include "platform/portable/machine.h"
 #include "platform/portable/sqlite_db.h"
 
-#include <mutex>
-#include <sqlite3.h>
-
 namespace portable {
 namespace {
 
@@ -31,34 +28,6 @@ constexpr std::string_view kSchema = R"sql(
         (1, NULL, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'),
         (2, NULL, 'HKEY_CURRENT_USER', 'HKEY_CURRENT_USER');
 )sql";
-
-// Registries by store connection. Each entry goes when its connection closes (the
-// destructor of a function registered on it), so a registry never outlives its machine
-// and a new machine never inherits another's caches.
-struct Registries {
-    std::mutex lock;
-    std::unordered_map<sqlite3*, std::shared_ptr<RegistryStore>> open;
-};
-
-Registries& TheRegistries() {
-    static Registries* registries = new Registries; // outlives connections closed at exit
-    return *registries;
-}
-
-void ForgetConnection(void* connection) {
-    std::shared_ptr<RegistryStore> doomed;
-    Registries& r = TheRegistries();
-    std::lock_guard guard(r.lock);
-    auto it = r.open.find(static_cast<sqlite3*>(connection));
-    if (it == r.open.end())
-        return;
-    doomed = std::move(it->second);
-    r.open.erase(it);
-}
-
-void NoFunction(sqlite3_context* context, int, sqlite3_value**) {
-    sqlite3_result_null(context);
-}
 
 bool SchemaExists(Database& db) {
     auto& stmt = db.Prepare("SELECT 1 FROM sqlite_master WHERE name = 'reg_values'");
@@ -111,39 +80,16 @@ void RegistryStore::CreateSchema(Database& db) {
 }
 
 std::shared_ptr<RegistryStore> RegistryStore::Of(Machine& machine) {
-    sqlite3* connection = machine.store().handle();
-    Registries& r = TheRegistries();
-    {
-        std::lock_guard guard(r.lock);
-        auto it = r.open.find(connection);
-        if (it != r.open.end() && &it->second->machine() == &machine)
-            return it->second;
-    }
-    if (!SchemaExists(machine.store())) { // a machine made before the registry existed
-        Transaction txn(machine.store());
-        CreateSchema(machine.store());
-        txn.Commit();
-    }
-    // Pages are read through a memory map rather than a read call each, so a lookup costs
-    // the same in a large registry as in a small one.
-    machine.store().Exec("PRAGMA mmap_size=268435456");
-    // A page cache of up to 32 MB keeps lookups in a large registry cheap.
-    machine.store().Exec("PRAGMA cache_size=-32768");
-    auto store = std::make_shared<RegistryStore>(machine);
-    {
-        std::lock_guard guard(r.lock);
-        r.open[connection] = store;
-    }
-    sqlite3_create_function_v2(connection, "zepsetup_registry", 0, SQLITE_UTF8, connection,
-                               NoFunction, nullptr, nullptr, ForgetConnection);
-    return store;
+    return machine.Registry();
 }
 
-RegistryStore::RegistryStore(Machine& machine)
-    : machine_(machine), watch_(machine.store().handle()) {
-    // Buckets for a full cache from the start: growing one rehashes every entry again.
-    keys_.reserve(kMaxCacheEntries);
-    values_.reserve(kMaxCacheEntries);
+RegistryStore::RegistryStore(Machine& machine) : machine_(machine) {
+    if (!SchemaExists(db()) && !db().ReadOnly()) { // a machine made before the registry
+        Transaction txn(db());
+        CreateSchema(db());
+        txn.Commit();
+    }
+    version_ = db().Version();
 }
 
 Database& RegistryStore::db() {
@@ -155,29 +101,15 @@ bool RegistryStore::InTransaction() {
 }
 
 void RegistryStore::Validate() {
-    if (!watch_.Changed())
+    std::uint64_t version = db().Version();
+    if (version == version_)
         return; // nothing committed anywhere since the last look
-    auto& stmt = db().Prepare("PRAGMA data_version");
-    std::int64_t version = stmt.Step() ? stmt.Int(0) : -1;
-    stmt.Reset();
-    if (version == dataVersion_)
-        return;
-    dataVersion_ = version;
+    version_ = version;
     DropCaches();
 }
 
-std::optional<std::uint32_t> RegistryStore::OwnCommitTicket() {
-    return watch_.CommitCounter();
-}
-
-void RegistryStore::OwnCommitDone(std::optional<std::uint32_t> ticket) {
-    if (ticket)
-        watch_.Adopt(*ticket + 1);
-}
-
 void RegistryStore::DropCaches() {
-    keys_.clear();
-    values_.clear();
+    ++generation_;
     ++localChanges_;
 }
 
@@ -208,8 +140,9 @@ std::optional<KeyId> RegistryStore::FindKey(KeyId start, std::string_view path) 
     if (path.empty())
         return start;
     CacheKey cacheKey{start, UpperKeyName(path)};
-    if (auto hit = keys_.find(cacheKey); hit != keys_.end())
-        return hit->second;
+    if (auto hit = keys_.find(cacheKey);
+        hit != keys_.end() && hit->second.generation == generation_)
+        return hit->second.item;
     std::vector<std::string_view> parts;
     if (!SplitKeyPath(path, parts))
         return std::nullopt;
@@ -222,7 +155,7 @@ std::optional<KeyId> RegistryStore::FindKey(KeyId start, std::string_view path) 
     }
     if (!InTransaction()) { // only committed keys are remembered
         TrimCaches();
-        keys_.emplace(std::move(cacheKey), at);
+        keys_.insert_or_assign(std::move(cacheKey), Cached<KeyId>{at, generation_});
     }
     return at;
 }
@@ -292,8 +225,9 @@ void RegistryStore::DeleteKey(KeyId key, std::int64_t& keys, std::int64_t& value
 
 std::optional<StoredValue> RegistryStore::GetValue(KeyId key, std::string_view name) {
     CacheKey cacheKey{key, UpperKeyName(name)};
-    if (auto hit = values_.find(cacheKey); hit != values_.end())
-        return hit->second;
+    if (auto hit = values_.find(cacheKey);
+        hit != values_.end() && hit->second.generation == generation_)
+        return hit->second.item;
     auto& stmt = db().Prepare("SELECT type, data FROM reg_values WHERE key = ?1 AND upper = ?2");
     stmt.Bind(1, key).Bind(2, cacheKey.upper);
     if (!stmt.Step())
@@ -304,7 +238,7 @@ std::optional<StoredValue> RegistryStore::GetValue(KeyId key, std::string_view n
     stmt.Reset();
     if (!InTransaction()) {
         TrimCaches();
-        values_.emplace(std::move(cacheKey), value);
+        values_.insert_or_assign(std::move(cacheKey), Cached<StoredValue>{value, generation_});
     }
     return value;
 }

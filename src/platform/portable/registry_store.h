@@ -10,12 +10,11 @@
 //
 // The store does not open transactions: callers wrap each change (one API call, one
 // import) in one. Lookups are cached; the caches hold committed data only and are dropped
-// whenever another connection has committed (seen in the WAL index without a system call,
-// confirmed by PRAGMA data_version) or this one deletes a key, so two processes sharing a
-// machine always see each other's committed changes.
+// whenever the store connection's version changes (any commit, see Database::Version) or
+// this connection deletes a key, so two processes sharing a machine always see each
+// other's committed changes.
 #pragma once
 
-#include "platform/portable/wal_watch.h"
 #include "platform/win_types.h"
 
 #include <cstdint>
@@ -76,10 +75,11 @@ class RegistryStore {
 public:
     // Creates the registry tables and root keys when missing (part of a machine's schema).
     static void CreateSchema(Database& db);
-    // The registry of a machine. The object lives as long as the machine's store
-    // connection; a weak reference tells whether a handle still belongs to it.
+    // The registry of a machine (Machine::Registry).
     static std::shared_ptr<RegistryStore> Of(Machine& machine);
 
+    // Made by the machine, which owns it; creates the tables of a machine made before the
+    // registry existed.
     explicit RegistryStore(Machine& machine);
     RegistryStore(const RegistryStore&) = delete;
     RegistryStore& operator=(const RegistryStore&) = delete;
@@ -87,15 +87,10 @@ public:
     Machine& machine() { return machine_; }
     Database& db();
 
-    // Drops the caches when another connection has committed since the last call. Every
-    // entry point calls it first; a write transaction calls it again once it holds the lock.
+    // Drops the caches when anyone has committed since the last call. Every entry point
+    // calls it first; a write transaction calls it again once it holds the lock.
     void Validate();
     bool InTransaction();
-    // Around a commit of this connection's own, made while it holds the write lock: the
-    // ticket is taken after Validate() inside the transaction, and handed back once the
-    // commit is done, so that the next Validate() need not ask SQLite about it.
-    std::optional<std::uint32_t> OwnCommitTicket();
-    void OwnCommitDone(std::optional<std::uint32_t> ticket);
 
     // The key at path below start, if every component exists.
     std::optional<KeyId> FindKey(KeyId start, std::string_view path);
@@ -133,9 +128,11 @@ private:
     void TrimCaches();
 
     Machine& machine_;
-    WalWatch watch_;
-    std::int64_t dataVersion_ = -1;
+    std::uint64_t version_ = 0; // of the store when the caches were last valid
     std::uint64_t localChanges_ = 0;
+    // Entries of an older generation are stale: dropping the caches is one increment, not a
+    // pass over their buckets (which happens after every commit).
+    std::uint64_t generation_ = 0;
     // A key or value by where it starts and its upper-case path or name.
     struct CacheKey {
         KeyId at;
@@ -148,8 +145,12 @@ private:
                    (static_cast<size_t>(k.at) * 0x9E3779B97F4A7C15ull);
         }
     };
-    std::unordered_map<CacheKey, KeyId, CacheKeyHash> keys_;         // start, UPPER\PATH
-    std::unordered_map<CacheKey, StoredValue, CacheKeyHash> values_; // key, UPPER NAME
+    template <typename T> struct Cached {
+        T item;
+        std::uint64_t generation;
+    };
+    std::unordered_map<CacheKey, Cached<KeyId>, CacheKeyHash> keys_;         // start, UPPER\PATH
+    std::unordered_map<CacheKey, Cached<StoredValue>, CacheKeyHash> values_; // key, UPPER NAME
 };
 
 // The Windows-1252 upper case of a name as the store keeps it for lookups (UTF-8).

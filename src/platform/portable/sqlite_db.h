@@ -1,23 +1,24 @@
-// A small RAII layer over SQLite for the machine's store: one connection, prepared
-// statements cached by text, and transactions that roll back unless committed.
+// A small RAII layer over SQLite for the machine's store: one connection in WAL mode
+// (synchronous=NORMAL, SQLite's own checkpoints), prepared statements cached by text, and
+// transactions that roll back unless committed.
 //
 // Reads outside a write transaction share one read transaction that stays open from
-// statement to statement for as long as no other connection commits (watched in the WAL
-// index, without a system call). Beginning and ending a read transaction takes half a dozen
-// lock and stat calls, which would otherwise be most of the cost of a lookup. Every
-// statement still sees every commit made before it starts: a commit anywhere ends the kept
-// transaction before the next statement runs, and so does any write of this connection.
-// LetGo() ends it at once; a process calls it before it waits, so that a kept snapshot
-// does not hold back other processes' checkpoints.
+// statement to statement for as long as no connection commits. Beginning and ending a
+// read transaction takes four lock and two stat calls, several times the cost of a lookup.
+// Every statement still sees every commit made before it starts: the connection looks at
+// the WAL index (WalWatch, no system call) before each statement; after a commit anywhere
+// the statement runs in a transaction of its own, and the next one in a quiet store keeps
+// its transaction again. So a reader keeps no snapshot while others commit one change after
+// another (a kept snapshot holds back the log's restart). LetGo() ends it at once; a
+// process calls it before it waits, so that a kept snapshot does not hold back other
+// processes' checkpoints.
 #pragma once
 
-#include "platform/portable/checkpointer.h"
 #include "platform/portable/wal_watch.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -69,9 +70,16 @@ private:
 
 class Database {
 public:
-    // Opens (creating if asked) the database file in WAL mode with a busy timeout, so
-    // several processes can share one machine.
-    Database(const std::filesystem::path& file, bool create);
+    enum class Access {
+        Create,    // a new store in WAL mode (the file is made if missing)
+        ReadWrite, // an existing store
+        ReadOnly,  // an existing store in a folder this process cannot write
+    };
+
+    // Opens the database file with a busy timeout, so several processes can share one
+    // machine. A read-only store reads what was last committed; every change fails with a
+    // StoreError saying that the machine is read-only.
+    Database(const std::filesystem::path& file, Access access);
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
     ~Database();
@@ -82,18 +90,18 @@ public:
     Statement& Prepare(std::string_view sql);
     std::int64_t LastInsertId() const;
     int Changes() const;
-    sqlite3* handle() { return db_; }
-    Checkpointer& checkpointer() { return *checkpointer_; }
+    bool ReadOnly() const { return readOnly_; }
+
+    // A number that changes whenever another connection may have committed since the
+    // previous call (and after a commit of this one's own that it could not tell from
+    // another's). Costs no system call while nobody commits.
+    std::uint64_t Version();
 
     // True inside a transaction that may write (a Transaction, or BEGIN run through Exec);
     // false when only the kept read transaction is open.
     bool InWriteTransaction() const;
     // Ends the kept read transaction, if any.
     void LetGo();
-    // Whether reads keep their transaction (the WAL index is watched) and the log's writes
-    // are gathered; both hold for every store opened in WAL mode.
-    bool KeepsReads() const { return watch_ && watch_->Watching(); }
-    bool GathersLogWrites() const { return gathering_; }
 
     // The statements of a write transaction (as Transaction uses them); Begin and Commit
     // throw on failure.
@@ -108,14 +116,20 @@ private:
     int Run(Control control);
     // Before the first step of a statement: keeps, renews or ends the read transaction.
     void BeforeStatement(sqlite3_stmt* stmt);
+    // Ends the kept read transaction and counts a new version when anyone committed since
+    // the last look; true then.
+    bool Observe();
+    std::string JournalMode();
+    [[noreturn]] void Fail(std::string_view what) const;
 
     sqlite3* db_ = nullptr;
+    std::filesystem::path file_;
     std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;
     std::unique_ptr<WalWatch> watch_;
-    std::unique_ptr<Checkpointer> checkpointer_;
     sqlite3_stmt* controls_[4] = {};
+    std::uint64_t version_ = 0;
     bool reading_ = false; // the kept read transaction is open
-    bool gathering_ = false;
+    bool readOnly_ = false;
 };
 
 // BEGIN IMMEDIATE on construction, ROLLBACK on destruction unless Commit() ran. Nested

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 #include <sqlite3.h>
+#include <string_view>
 
 namespace portable {
 namespace {
@@ -16,9 +17,19 @@ void ReadCopy(const volatile std::uint8_t* at, std::uint8_t* out, std::size_t si
         out[i] = at[i];
 }
 
+bool OnUnixVfs(sqlite3* connection) {
+    sqlite3_vfs* vfs = nullptr;
+    if (sqlite3_file_control(connection, "main", SQLITE_FCNTL_VFS_POINTER, &vfs) != SQLITE_OK ||
+        !vfs || !vfs->zName)
+        return false;
+    return std::string_view(vfs->zName).starts_with("unix");
+}
+
 } // namespace
 
 WalWatch::WalWatch(sqlite3* connection) {
+    if (!OnUnixVfs(connection))
+        return;
     sqlite3_file* file = nullptr;
     if (sqlite3_file_control(connection, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
         !file || !file->pMethods || file->pMethods->iVersion < 2 || !file->pMethods->xShmMap)
@@ -54,7 +65,7 @@ bool WalWatch::Changed() {
     return !same;
 }
 
-std::optional<std::uint32_t> WalWatch::CommitCounter() {
+std::optional<std::uint32_t> WalWatch::Counter() {
     Header now;
     if (!Read(now))
         return std::nullopt;
@@ -63,16 +74,17 @@ std::optional<std::uint32_t> WalWatch::CommitCounter() {
     return counter;
 }
 
-void WalWatch::Adopt(std::uint32_t counter) {
+bool WalWatch::AdoptAt(std::uint32_t counter) {
     Header now;
     if (!Read(now))
-        return;
+        return false;
     std::uint32_t found;
     std::memcpy(&found, now.data() + kCounterOffset, sizeof found);
     if (found != counter)
-        return; // someone else committed too: the next look asks SQLite
+        return false;
     last_ = now;
     haveLast_ = true;
+    return true;
 }
 
 } // namespace portable

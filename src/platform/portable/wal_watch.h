@@ -2,12 +2,13 @@
 // database in WAL mode since the last look. SQLite publishes every commit (and every restart
 // of the log) in the header of the WAL index, the shared memory of the database's "-shm"
 // file; this reads that header through the connection's own mapping of it (the VFS's
-// xShmMap) and compares it with the last copy taken. The header's layout is SQLite's
-// documented WAL-index format. Where the index is not mapped, Changed() always answers true
-// and callers fall back to asking SQLite.
+// xShmMap) and compares it with the last copy taken.
 //
-// The file is never opened a second time: closing a descriptor of it would drop the POSIX
-// locks SQLite holds on it for the whole process.
+// Reading that memory is a property of SQLite's unix VFS, whose index is a mapped file
+// shared by every process; on any other VFS Watching() is false and Changed() always
+// answers true, so callers ask SQLite every time. The file is never opened a second time:
+// closing a descriptor of it would drop the POSIX locks SQLite holds on it for the whole
+// process.
 #pragma once
 
 #include <array>
@@ -20,7 +21,8 @@ namespace portable {
 
 class WalWatch {
 public:
-    // The watch lives no longer than the connection; the mapping is the connection's.
+    // The watch lives no longer than the connection; the mapping is the connection's, which
+    // must be in WAL mode and have read the database once.
     explicit WalWatch(sqlite3* connection);
     WalWatch(const WalWatch&) = delete;
     WalWatch& operator=(const WalWatch&) = delete;
@@ -31,12 +33,13 @@ public:
     // False when the index is not mapped (Changed() then always answers true).
     bool Watching() const { return header_ != nullptr; }
 
-    // The header's commit counter (it goes up by one with every commit of any connection),
+    // The header's change counter (every commit and every restart of the log adds one),
     // when the header can be read consistently.
-    std::optional<std::uint32_t> CommitCounter();
-    // Takes the current header as the last copy when its counter is `counter`: after a
-    // commit of one's own that started at counter - 1, nobody else has committed since.
-    void Adopt(std::uint32_t counter);
+    std::optional<std::uint32_t> Counter();
+    // Takes the header as the last copy when its counter is `counter`, and says whether it
+    // did: after a commit of one's own made from counter - 1 under the write lock, nobody
+    // else has changed the log since.
+    bool AdoptAt(std::uint32_t counter);
 
 private:
     using Header = std::array<std::uint8_t, 48>;
