@@ -5,7 +5,6 @@
 #include "platform/portable/host_tree.h"
 #include "platform/portable/short_name.h"
 #include "platform/portable/sqlite_db.h"
-#include "platform/portable/wal_watch.h"
 
 #include <algorithm>
 #include <atomic>
@@ -273,15 +272,10 @@ void FileSystem::CheckKeptListings() {
         cache_->Clear();
         namesSeen_ = namesWritten.load();
     }
-    if (!watch_)
-        watch_ = std::make_unique<WalWatch>(db.handle());
-    if (!watch_->Changed())
-        return; // nobody committed anything since the last look
-    auto& stmt = db.Prepare("PRAGMA data_version");
-    std::int64_t version = stmt.Step() ? stmt.Int(0) : -1;
-    stmt.Reset();
+    // The store's one change signal: another connection may have committed names.
+    std::uint64_t version = db.Version();
     if (version != dataVersion_)
-        cache_->Clear(); // another connection committed: names may have changed
+        cache_->Clear();
     dataVersion_ = version;
 }
 

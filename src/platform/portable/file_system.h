@@ -81,7 +81,6 @@ struct OpenRequest {
 
 struct FolderListing;
 class FolderCache;
-class WalWatch;
 
 class FileSystem {
 public:
@@ -161,8 +160,7 @@ private:
     Machine& machine_;
     std::string currentDir_ = "C:\\";
     std::unique_ptr<FolderCache> cache_;
-    std::unique_ptr<WalWatch> watch_;
-    std::int64_t dataVersion_ = -1;
+    std::uint64_t dataVersion_ = ~std::uint64_t{0};
     std::uint64_t namesSeen_ = 0;
     // Folders whose rows this process wrote in the open transaction ("" for all).
     std::unordered_set<std::string> uncommitted_;
