@@ -1,7 +1,11 @@
 #include "forms/backend_choice.h"
 
-#include "forms/headless/headless_backend.h"
 #include "forms/program_end.h"
+#ifdef _WIN32
+#include "forms/win32/win32_backend.h"
+#else
+#include "forms/headless/headless_backend.h"
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +14,7 @@
 
 namespace forms {
 namespace {
+#ifndef _WIN32
 
 // No windows on a display are built into this program yet.
 constexpr bool kQtBuilt = false;
@@ -52,9 +57,15 @@ std::unique_ptr<Backend> Headless() {
                                                        std::move(transcript));
 }
 
+#endif
+
 } // namespace
 
 std::unique_ptr<Backend> ChooseBackend() {
+#ifdef _WIN32
+    // The Windows build shows native windows (forms/win32).
+    return win32::ChooseWin32Backend();
+#else
     std::string ui = Environment("ZEPSETUP_UI");
     if (ui.empty())
         ui = kQtBuilt && HasDisplay() ? "qt" : "headless";
@@ -65,6 +76,7 @@ std::unique_ptr<Backend> ChooseBackend() {
                              "in; run it with ZEPSETUP_UI=headless and a UI script in "
                              "ZEPSETUP_UI_SCRIPT");
     throw BackendFailure("ZEPSETUP_UI=" + ui + " is no user interface (qt or headless)");
+#endif
 }
 
 } // namespace forms
