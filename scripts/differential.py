@@ -20,6 +20,11 @@ EXPLAINED = [
      "the NT family's restart deletions (MoveFileExA, MOVEFILE_DELAY_UNTIL_REBOOT) beside WININIT.INI"),
     (r"^HKEY_CURRENT_USER\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER\\",
      "Explorer state Wine's shell keeps while the program runs"),
+    (r"^HKEY_LOCAL_MACHINE\\(HARDWARE\\|SYSTEM\\CURRENTCONTROLSET\\(CONTROL\\(CLASS|DEVICECLASSES|VIDEO|SERVICECURRENT)|HARDWARE PROFILES))",
+     "Wine's display driver registers the X display when the program's first window opens"),
+    (r"TIME ?ZONE|\\SOFTWARE\\CLASSES\\(PAINT\.PICTURE|SOUNDREC)\\",
+     "Windows 95's defaults the removal writes back: the fresh portable machine holds them "
+     "already (also Wine's 32-bit mirror, Wow6432Node), a fresh Wine has its own"),
     (r"^file Zepsetup\.exe$",
      "the setup program itself: an ELF program on Linux, a PE program on Windows"),
 ]
@@ -51,6 +56,9 @@ def read_reg(path):
             key = line.strip()[1:-1].upper()
             root, _, rest = key.partition("\\")
             root = ROOT_ALIASES.get(root, root)
+            if root == "HKEY_USERS" and rest.startswith("S-1-5-21-"):
+                # Wine keeps the current user's hive under the user's SID.
+                root, _, rest = "HKEY_CURRENT_USER", _, rest.partition("\\")[2]
             key = root + ("\\" + rest if rest else "")
             if root not in KEPT_ROOTS:
                 key = None
@@ -68,7 +76,7 @@ def read_reg(path):
             name, data = re.sub(r"\\(.)", r"\1", m.group(1)), m.group(2)
         else:
             continue
-        values[key + "\\" + name.lower()] = decode_value(data, utf16)
+        values[key + "\\" + (name.lower() or "@")] = decode_value(data, utf16)
     return values, keys
 
 
@@ -104,6 +112,8 @@ class Side:
             v = self.before.get("HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\" + name)
             if v:
                 self.names[v[1]] = "<programfiles>"
+        self.names["C:\\WINDOWS\\SYSTEM32"] = "<system>"  # the NT family's system folder
+        self.names["C:\\WINDOWS\\SYSTEM"] = "<system>"
         self.names["C:\\WINDOWS"] = "<windows>"
 
     def norm(self, text):
@@ -118,16 +128,15 @@ class Side:
         base, base_keys = (self.before, self.before_keys) if phase == "installed" else \
             read_reg(os.path.join(self.folder, "installed.reg"))
         out = {}
+        self.base = {self.norm(n): "= " + v[0] + " " + self.norm(v[1]) for n, v in base.items()}
         for name, value in after.items():
             if base.get(name) != value:
                 out[self.norm(name)] = "= " + value[0] + " " + self.norm(value[1])
         for name in base:
             if name not in after:
                 out[self.norm(name)] = "deleted"
-        for key in keys - base_keys:
-            out[self.norm(key) + "\\"] = "key added"
-        for key in base_keys - keys:
-            out[self.norm(key) + "\\"] = "key deleted"
+        # Keys are not compared by themselves: which exist beforehand differs between a
+        # fresh Windows 95 and a fresh Wine; the values in them are what the program wrote.
         return out
 
     def files(self, phase):
@@ -165,7 +174,20 @@ class Side:
         return [self.norm(l) for l in open(path, encoding="cp1252").read().splitlines() if l.strip()]
 
 
-def table(title, left, right, rows_out):
+def starting_state(a, b, portable_base):
+    """A change on one side only that leaves both sides alike: the program wrote (or
+    deleted) a Windows 95 default that the fresh portable machine already had (lacked)."""
+    if a is None and b is not None and portable_base is not None:
+        if b == portable_base.get(row_key[0]) or (b == "deleted" and row_key[0] not in portable_base):
+            return ("the program writes Windows 95's value, which the fresh portable machine "
+                    "already holds and a fresh Wine does not")
+    return None
+
+
+row_key = [None]
+
+
+def table(title, left, right, rows_out, portable_base=None):
     same = diff = 0
     for row in sorted(set(left) | set(right)):
         a, b = left.get(row), right.get(row)
@@ -173,7 +195,10 @@ def table(title, left, right, rows_out):
             same += 1
             continue
         diff += 1
-        rows_out.append((title, row, a, b, explain(row) or explain("file " + row.split("\\")[-1])))
+        row_key[0] = row
+        why = explain(row) or explain("file " + row.split("\\")[-1]) or \
+            starting_state(a, b, portable_base)
+        rows_out.append((title, row, a, b, why))
     return same, diff
 
 
@@ -194,8 +219,10 @@ def main():
     rows = []
     print("\n| what | phase | same | different |\n|---|---|---|---|")
     for phase in ("installed", "removed"):
+        pc, wc = p.changes(phase), w.changes(phase)
+        s, d = table("registry " + phase, pc, wc, rows, p.base)
+        print("| %s | %s | %d | %d |" % ("registry", phase, s, d))
         for title, left, right in (
-                ("registry", p.changes(phase), w.changes(phase)),
                 ("program folder", p.files(phase), w.files(phase)),
                 ("shortcuts", p.links(phase), w.links(phase)),
                 ("WININIT.INI", {l: "line" for l in p.wininit(phase)},
