@@ -11,8 +11,7 @@ namespace {
 
 constexpr COLORREF kWhite = 0xFFFFFF;
 
-constexpr const char* kWarning =
-    "Bitte lesen Sie die folgenden Bedingungen sorgfältig durch, bevor Sie fortfahren.";
+constexpr const char* kWarning = "Bitte lesen Sie die folgenden Bedingungen sorgfältig durch!";
 constexpr const char* kConditions =
     "Dovek’s Zepanu's 1.0 darf von Privatpersonen kostenlos benutzt und in unveränderter "
     "Form weitergegeben werden. Jede gewerbliche Nutzung, der Verkauf und jede Veränderung "

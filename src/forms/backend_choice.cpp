@@ -5,6 +5,7 @@
 #include "forms/win32/win32_backend.h"
 #else
 #include "forms/headless/headless_backend.h"
+#include "forms/qt/qt_backend.h"
 #endif
 
 #include <cstdlib>
@@ -16,9 +17,6 @@ namespace forms {
 namespace {
 #ifndef _WIN32
 
-// No windows on a display are built into this program yet.
-constexpr bool kQtBuilt = false;
-
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
@@ -28,12 +26,7 @@ bool HasDisplay() {
     return !Environment("DISPLAY").empty() || !Environment("WAYLAND_DISPLAY").empty();
 }
 
-std::unique_ptr<Backend> Headless() {
-    std::string path = Environment("ZEPSETUP_UI_SCRIPT");
-    if (path.empty())
-        throw BackendFailure("a headless run follows a UI script: set ZEPSETUP_UI_SCRIPT=FILE "
-                             "(one step per line: click FORM.CONTROL, set FORM.CONTROL VALUE, "
-                             "answer ok|yes|no, ...; see docs/architecture.md)");
+headless::UiScript ReadScript(const std::string& path) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         throw BackendFailure("cannot read the UI script " + path + ": it is a folder, not a file");
@@ -51,10 +44,34 @@ std::unique_ptr<Backend> Headless() {
             message += "\n  " + error;
         throw BackendFailure(message);
     }
+    return std::move(parsed.script);
+}
+
+std::unique_ptr<Backend> Headless() {
+    std::string path = Environment("ZEPSETUP_UI_SCRIPT");
+    if (path.empty())
+        throw BackendFailure("a headless run follows a UI script: set ZEPSETUP_UI_SCRIPT=FILE "
+                             "(one step per line: click FORM.CONTROL, set FORM.CONTROL VALUE, "
+                             "answer ok|yes|no, ...; see docs/architecture.md)");
+    headless::UiScript script = ReadScript(path);
     std::shared_ptr<headless::Transcript> transcript =
         headless::Transcript::Open(Environment("ZEPSETUP_TRANSCRIPT"));
-    return std::make_unique<headless::HeadlessBackend>(std::move(parsed.script),
-                                                       std::move(transcript));
+    return std::make_unique<headless::HeadlessBackend>(std::move(script), std::move(transcript));
+}
+
+std::unique_ptr<Backend> Windows() {
+    // A Qt platform chosen by name (offscreen, vnc, ...) needs no display of the desktop.
+    if (!HasDisplay() && Environment("QT_QPA_PLATFORM").empty())
+        throw BackendFailure("ZEPSETUP_UI=qt: there is no display to open windows on (neither "
+                             "DISPLAY nor WAYLAND_DISPLAY is set); run with "
+                             "ZEPSETUP_UI=headless and a UI script in ZEPSETUP_UI_SCRIPT");
+    qt::QtBackend::Options options;
+    if (std::string path = Environment("ZEPSETUP_UI_SCRIPT"); !path.empty())
+        options.script = ReadScript(path);
+    if (std::string path = Environment("ZEPSETUP_TRANSCRIPT"); !path.empty())
+        options.transcript = headless::Transcript::Open(path);
+    options.recordTo = Environment("ZEPSETUP_RECORD");
+    return std::make_unique<qt::QtBackend>(std::move(options));
 }
 
 #endif
@@ -68,13 +85,11 @@ std::unique_ptr<Backend> ChooseBackend() {
 #else
     std::string ui = Environment("ZEPSETUP_UI");
     if (ui.empty())
-        ui = kQtBuilt && HasDisplay() ? "qt" : "headless";
+        ui = HasDisplay() ? "qt" : "headless";
     if (ui == "headless")
         return Headless();
     if (ui == "qt")
-        throw BackendFailure("ZEPSETUP_UI=qt: this zepsetup has no windows for a display built "
-                             "in; run it with ZEPSETUP_UI=headless and a UI script in "
-                             "ZEPSETUP_UI_SCRIPT");
+        return Windows();
     throw BackendFailure("ZEPSETUP_UI=" + ui + " is no user interface (qt or headless)");
 #endif
 }

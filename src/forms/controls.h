@@ -23,11 +23,16 @@ class CommandButton : public Control {
 public:
     CommandButton(Form& form, std::string name, int index = -1)
         : Control(form, std::move(name), ControlKind::CommandButton, index) {}
+    // The default button is clicked by Enter, the cancel button by Escape, wherever the
+    // focus is in the window (a focused button takes Enter itself).
     bool Default() const { return default_; }
     void SetDefault(bool on) { default_ = on; }
+    bool Cancel() const { return cancel_; }
+    void SetCancel(bool on) { cancel_ = on; }
 
 private:
     bool default_ = false;
+    bool cancel_ = false;
 };
 
 inline constexpr int vbUnchecked = 0;
@@ -52,6 +57,7 @@ public:
     TextBox(Form& form, std::string name, int index = -1)
         : Control(form, std::move(name), ControlKind::TextBox, index) {
         SetBackColor(0xFFFFFF);
+        SetBorderStyle(vbFixedSingle);
     }
     const std::string& Text() const { return text_; }
     // A change raises Change.
@@ -64,7 +70,9 @@ private:
 class Frame : public Control {
 public:
     Frame(Form& form, std::string name, int index = -1)
-        : Control(form, std::move(name), ControlKind::Frame, index) {}
+        : Control(form, std::move(name), ControlKind::Frame, index) {
+        SetBorderStyle(vbFixedSingle);
+    }
 };
 
 class Image : public Control {

@@ -4,6 +4,7 @@
 #include "platform/codepage.h"
 #include "platform/kernel32.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace forms {
@@ -22,6 +23,15 @@ std::string CurrentFolderOf(char letter) {
     if (std::toupper(static_cast<unsigned char>(current[0])) == letter)
         return win::FromAnsi(current);
     return std::string(1, letter) + ":\\";
+}
+
+bool Listed(const WIN32_FIND_DATAA& entry) {
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    if (entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+        return false;
+    std::string_view name = entry.cFileName;
+    return name != "." && name != "..";
 }
 
 std::string WithoutTrailingBackslash(std::string path) {
@@ -62,6 +72,29 @@ void DirListBox::SetPath(std::string_view path) {
     Changed(Property::Path);
     if (OnChange)
         OnChange();
+}
+
+std::vector<std::string> DirListBox::Subfolders() const {
+    std::string pattern = win::ToAnsi(path_);
+    if (pattern.empty() || pattern.back() != '\\')
+        pattern += '\\';
+    pattern += "*.*";
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry{};
+    HANDLE find = win::FindFirstFileA(pattern.c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (Listed(entry))
+            names.push_back(entry.cFileName);
+    } while (win::FindNextFileA(find, &entry));
+    win::FindClose(find);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return win::AnsiUpper(a) < win::AnsiUpper(b);
+    });
+    for (auto& name : names)
+        name = win::FromAnsi(name);
+    return names;
 }
 
 } // namespace forms

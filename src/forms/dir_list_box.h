@@ -4,6 +4,9 @@
 
 #include "forms/control.h"
 
+#include <string>
+#include <vector>
+
 namespace forms {
 
 class DirListBox : public Control {
@@ -15,6 +18,9 @@ public:
     // drive's current folder). Run-time error 68 when the drive holds no medium, 76 when
     // the folder does not exist; a change raises Change.
     void SetPath(std::string_view path);
+    // The names of the folders in the open folder that the list offers (hidden and
+    // system folders are not listed), sorted without regard to case.
+    std::vector<std::string> Subfolders() const;
 
 private:
     std::string path_;

@@ -19,6 +19,16 @@ bool SameName(std::string_view a, std::string_view b) {
            });
 }
 
+// Pixels of frame on each side and of title bar the border style gives.
+float FramePixels(int borderStyle) {
+    if (borderStyle == vbBSNone)
+        return 0;
+    return borderStyle == 2 ? 4 : 3;
+}
+float TitlePixels(int borderStyle) {
+    return borderStyle == vbBSNone ? 0 : kTitleBarPixels;
+}
+
 } // namespace
 
 Form::Form(std::string name) : Control(*this, std::move(name), ControlKind::Form) {
@@ -52,13 +62,18 @@ void Form::SetVisible(bool visible) {
 }
 
 void Form::SetClientSize(float width, float height) {
-    if (BorderStyle() == vbBSNone) {
-        Move(Left(), Top(), width, height);
-        return;
-    }
-    float frame = BorderStyle() == 2 ? 4 : 3;
+    float frame = FramePixels(BorderStyle());
     Move(Left(), Top(), width + 2 * frame * kTwipsPerPixel,
-         height + (2 * frame + kTitleBarPixels) * kTwipsPerPixel);
+         height + (2 * frame + TitlePixels(BorderStyle())) * kTwipsPerPixel);
+}
+
+float Form::ScaleWidth() const {
+    return std::max(0.0f, Width() - 2 * FramePixels(BorderStyle()) * kTwipsPerPixel);
+}
+
+float Form::ScaleHeight() const {
+    float frame = FramePixels(BorderStyle());
+    return std::max(0.0f, Height() - (2 * frame + TitlePixels(BorderStyle())) * kTwipsPerPixel);
 }
 
 Control* Form::FindControl(std::string_view name, int index) const {

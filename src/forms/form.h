@@ -52,6 +52,9 @@ public:
     // Sets Width and Height from a client area, adding the frame and title bar the
     // border style gives (none for vbBSNone).
     void SetClientSize(float width, float height);
+    // The client area: Width and Height less that frame and title bar.
+    float ScaleWidth() const;
+    float ScaleHeight() const;
 
     const std::vector<Control*>& Controls() const { return controls_; }
     Control* FindControl(std::string_view name, int index = -1) const;

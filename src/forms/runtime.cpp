@@ -35,6 +35,19 @@ bool Ticking(const Timer& timer) {
     return timer.Parent().IsLoaded() && timer.Enabled() && timer.Interval() > 0;
 }
 
+// Sets a flag for a scope and puts the old value back, also when an error or End unwinds.
+class ScopedFlag {
+public:
+    ScopedFlag(bool& flag, bool value) : flag_(flag), old_(flag) { flag_ = value; }
+    ~ScopedFlag() { flag_ = old_; }
+    ScopedFlag(const ScopedFlag&) = delete;
+    ScopedFlag& operator=(const ScopedFlag&) = delete;
+
+private:
+    bool& flag_;
+    bool old_;
+};
+
 } // namespace
 
 Runtime& Runtime::Get() {
@@ -169,6 +182,7 @@ void Runtime::Dispatch(std::function<void()> handler) {
 }
 
 int Runtime::DoEvents() {
+    ScopedFlag busy(insideDoEvents_, true);
     backend().DeliverWaitingInput();
     RunDueTimers();
     return static_cast<int>(
@@ -176,6 +190,7 @@ int Runtime::DoEvents() {
 }
 
 void Runtime::WaitOnce() {
+    ScopedFlag waiting(insideDoEvents_, false);
     if (backend().DeliverWaitingInput())
         return;
     if (RunDueTimers())
@@ -263,6 +278,7 @@ void Runtime::Reset() {
     }
     loaded_.clear();
     modal_.clear();
+    insideDoEvents_ = false;
     FreeUnloaded();
 }
 

@@ -50,6 +50,9 @@ public:
     void Dispatch(std::function<void()> handler);
     // Delivers waiting user input and due timer ticks; the number of windows shown.
     int DoEvents();
+    // True while input is delivered inside DoEvents (a handler is busy and lets events
+    // through), false where the program waits for input (its own loop, a modal window).
+    bool InsideDoEvents() const { return insideDoEvents_; }
     // The program's own loop: runs until no window is loaded.
     void RunUntilNoWindows();
     // Stops the program at once, from any depth: no handler runs any more.
@@ -79,6 +82,7 @@ private:
     std::vector<Form*> modal_;
     std::vector<std::unique_ptr<Form>> unloaded_; // kept alive until no handler runs
     unsigned long showSerial_ = 0;
+    bool insideDoEvents_ = false;
 };
 
 // Runs a program: its start-up procedure, then the event loop until the last window is

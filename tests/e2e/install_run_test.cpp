@@ -108,7 +108,17 @@ protected:
     std::vector<std::string> keysBefore_;
 };
 
-TEST_F(InstallRun, AFullInstallWithEveryOption) {
+// The cases run under both interfaces: the same scripts give the same transcript and the
+// same machine, whether they reach the model directly or as input events in real windows.
+class InstallRunUi : public InstallRun, public ::testing::WithParamInterface<const char*> {
+protected:
+    InstallRunUi() { ui_ = GetParam(); }
+};
+INSTANTIATE_TEST_SUITE_P(Interfaces, InstallRunUi,
+                         ::testing::ValuesIn(testing_support::kInterfaces),
+                         [](const auto& info) { return std::string(info.param); });
+
+TEST_P(InstallRunUi, AFullInstallWithEveryOption) {
     ASSERT_EQ(Run(std::string(kToOptions) +
                   "click ProgEinstellungen.Command1\n"
                   "answer no \"" +
@@ -366,7 +376,7 @@ TEST_F(InstallRun, DecliningTheAgreementChangesNothing) {
     ExpectRegistryUnchanged();
 }
 
-TEST_F(InstallRun, TheTargetPageRefusesWhatItCannotUse) {
+TEST_P(InstallRunUi, TheTargetPageRefusesWhatItCannotUse) {
     const std::string device = "Dieses gerät ist im Moment leider nicht verfügbar. "
                                "Vergewissern Sie sich das ein Datenträger im Laufwerk ist.";
     const std::string name =
@@ -439,7 +449,7 @@ TEST_F(InstallRun, ClosingTheTargetPageReturnsToAFreshOne) {
     EXPECT_TRUE(Exists(kFolder + "\\Terms.txt"));
 }
 
-TEST_F(InstallRun, ClosingTheCopyWindowAndGoingOn) {
+TEST_P(InstallRunUi, ClosingTheCopyWindowAndGoingOn) {
     ASSERT_EQ(Run(std::string(kToOptions) +
                   "when DateinCopy.DateiName \"Zepanu.exe\" close DateinCopy\n"
                   "answer no \"" +
@@ -462,7 +472,7 @@ TEST_F(InstallRun, ClosingTheCopyWindowAndGoingOn) {
     EXPECT_TRUE(Exists("C:\\WINDOWS\\Startmenü\\Programme\\Dovek's Zepanu's 1.0\\Hilfe.lnk"));
 }
 
-TEST_F(InstallRun, CancellingDuringTheCopyRecyclesTheFolder) {
+TEST_P(InstallRunUi, CancellingDuringTheCopyRecyclesTheFolder) {
     ASSERT_EQ(Run(std::string(kToOptions) +
                   "when DateinCopy.DateiName \"Zepanu.exe\" close DateinCopy\n"
                   "answer yes \"" +
@@ -517,6 +527,69 @@ TEST_F(InstallRun, ASecondInstallationIntoAnotherFolder) {
                              "NUL=C:\\~SETUP.T\\zepsetup.exe\r\n\r\n");
     EXPECT_TRUE(Exists(kFolder + "\\Zepsetup.exe"));
     EXPECT_TRUE(Exists("C:\\Programme\\Zweite Kopie\\Zepsetup.exe"));
+}
+
+} // namespace
+
+namespace {
+
+// Every file and folder of a drive (host path relative to it; folders end in '/') with
+// the size and a hash of its contents; a shortcut's copy of its target's times (bytes 28
+// to 51 of its header) is left out, as the two runs made their files at other times.
+std::map<std::string, std::string> Files(const fs::path& drive) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(drive)) {
+        std::string rel = e.path().lexically_relative(drive).string();
+        if (e.is_directory()) {
+            files[rel + "/"] = "";
+            continue;
+        }
+        std::string bytes = ReadHostFile(e.path());
+        if (e.path().extension() == ".lnk" && bytes.size() >= 52)
+            bytes.replace(28, 24, 24, '\0');
+        files[rel] = std::to_string(bytes.size()) + " bytes, hash " +
+                     std::to_string(std::hash<std::string>{}(bytes));
+    }
+    return files;
+}
+
+TEST_F(InstallRun, ARecordingMadeInTheWindowsReplaysHeadlessToTheSameMachine) {
+    // The user's actions as input events in real windows: another parent folder and name,
+    // the copy window closed during the copy (and the question answered No), options
+    // changed; recorded while they happen.
+    ui_ = "qt";
+    fs::path recording = dir_.path() / "recorded.ui";
+    environment_ = "ZEPSETUP_RECORD=" + recording.string();
+    ASSERT_EQ(Run("click Lizenz.Command1\n"
+                  "mouseup WillkommenSchirm.WeiterLabel\n"
+                  "set Setup.Dir1 \"C:\\\\\"\n"
+                  "set Setup.Text1 \"Aufgezeichnet\"\n"
+                  "click Setup.WeiterCommand\n"
+                  "when DateinCopy.DateiName \"Zepanu.exe\" close DateinCopy\n"
+                  "answer no\n"
+                  "set ProgEinstellungen.Check2 0\n"
+                  "set ProgEinstellungen.DateiTypenCheck(3) 0\n"
+                  "click ProgEinstellungen.Command1\n"
+                  "answer no\n"),
+              kRestartNeeded)
+        << errors_;
+    std::string recorded = ReadHostFile(recording);
+    EXPECT_NE(recorded.find("\nwhen DateinCopy.DateiName \"Zepanu.exe\" close DateinCopy\n"),
+              std::string::npos)
+        << "the close came during the copy, after that file's name\n"
+        << recorded;
+
+    testing_support::SetupMachine replay;
+    ASSERT_EQ(replay.Run(recorded), kRestartNeeded) << replay.errors_ << "\n" << recorded;
+    EXPECT_EQ(replay.Transcript(), Transcript());
+    EXPECT_EQ(replay.Registry(), Registry());
+    EXPECT_EQ(replay.Keys(), Keys());
+    auto replayed = Files(replay.C()), original = Files(C());
+    for (const auto& [path, what] : original)
+        EXPECT_EQ(replayed[path], what) << path;
+    for (const auto& [path, what] : replayed)
+        EXPECT_TRUE(original.count(path)) << "only in the replay: " << path;
+    EXPECT_TRUE(Exists("C:\\Aufgezeichnet\\Icons\\Globe1.ico"));
 }
 
 } // namespace

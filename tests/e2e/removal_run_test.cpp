@@ -106,7 +106,16 @@ const std::vector<std::string> kSteps = {
     "progress KillPrBar 100",
 };
 
-TEST_F(RemovalRun, TheFullCycleLeavesOnlyWhatTheRemovalMeansToLeave) {
+// Under both interfaces: the same scripts give the same transcript and the same machine.
+class RemovalRunUi : public RemovalRun, public ::testing::WithParamInterface<const char*> {
+protected:
+    RemovalRunUi() { ui_ = GetParam(); }
+};
+INSTANTIATE_TEST_SUITE_P(Interfaces, RemovalRunUi,
+                         ::testing::ValuesIn(testing_support::kInterfaces),
+                         [](const auto& info) { return std::string(info.param); });
+
+TEST_P(RemovalRunUi, TheFullCycleLeavesOnlyWhatTheRemovalMeansToLeave) {
     ASSERT_EQ(Zep("snapshot fresh >/dev/null"), 0);
     Install();
     ASSERT_EQ(Remove(), 0) << errors_;
@@ -236,7 +245,7 @@ TEST_F(RemovalRun, TheFullCycleLeavesOnlyWhatTheRemovalMeansToLeave) {
         }));
 }
 
-TEST_F(RemovalRun, NoAndTheCloseBoxChangeNothing) {
+TEST_P(RemovalRunUi, NoAndTheCloseBoxChangeNothing) {
     Install();
     auto tree = Tree(C());
     ASSERT_EQ(Remove("click UnInstall.Command2\n"), 2) << errors_;

@@ -122,17 +122,18 @@ int SetupMachine::Zep(const std::string& arguments, std::string* out) const {
                       out);
 }
 
-static std::string Environment(const fs::path& dir, const fs::path& root) {
-    return "cd " + dir.string() + " && ZEPSETUP_MACHINE=" + root.string() +
-           " ZEPSETUP_UI=headless ZEPSETUP_UI_SCRIPT=run.ui ZEPSETUP_TRANSCRIPT=run.log"
-           " ZEPMACHINE=" +
-           std::string(ZEPMACHINE_BIN) + " ";
+static std::string Environment(const fs::path& dir, const fs::path& root, const std::string& ui,
+                               const std::string& extra) {
+    std::string qt = ui == "qt" ? " QT_QPA_PLATFORM=offscreen" : "";
+    return "cd " + dir.string() + " && ZEPSETUP_MACHINE=" + root.string() + " ZEPSETUP_UI=" + ui +
+           qt + " ZEPSETUP_UI_SCRIPT=run.ui ZEPSETUP_TRANSCRIPT=run.log ZEPMACHINE=" +
+           std::string(ZEPMACHINE_BIN) + " " + extra + " ";
 }
 
 int SetupMachine::Run(const std::string& script, const std::string& arguments) {
     WriteHostFile(dir_.path() / "run.ui", script);
-    std::string command = Environment(dir_.path(), Root()) + (dist_ / "zepsetup").string() + " " +
-                          arguments + " 2>errors.txt";
+    std::string command = Environment(dir_.path(), Root(), ui_, environment_) +
+                          (dist_ / "zepsetup").string() + " " + arguments + " 2>errors.txt";
     int status = RunCommand(command);
     errors_ = ReadHostFile(dir_.path() / "errors.txt");
     return status;
@@ -141,8 +142,9 @@ int SetupMachine::Run(const std::string& script, const std::string& arguments) {
 int SetupMachine::RunOnMachine(const std::string& winPath, const std::string& arguments,
                                const std::string& script) {
     WriteHostFile(dir_.path() / "run.ui", script);
-    std::string command = Environment(dir_.path(), Root()) + ZEPMACHINE_BIN + " --machine " +
-                          Root().string() + " run '" + winPath + "' " + arguments + " 2>errors.txt";
+    std::string command = Environment(dir_.path(), Root(), ui_, environment_) + ZEPMACHINE_BIN +
+                          " --machine " + Root().string() + " run '" + winPath + "' " + arguments +
+                          " 2>errors.txt";
     int status = RunCommand(command);
     errors_ = ReadHostFile(dir_.path() / "errors.txt");
     return status;
@@ -150,8 +152,8 @@ int SetupMachine::RunOnMachine(const std::string& winPath, const std::string& ar
 
 int SetupMachine::RunUninstall(const std::string& key, const std::string& script) {
     WriteHostFile(dir_.path() / "run.ui", script);
-    std::string command = Environment(dir_.path(), Root()) + ZEPMACHINE_BIN + " --machine " +
-                          Root().string() + " uninstall '" + key + "' 2>errors.txt";
+    std::string command = Environment(dir_.path(), Root(), ui_, environment_) + ZEPMACHINE_BIN +
+                          " --machine " + Root().string() + " uninstall '" + key + "' 2>errors.txt";
     int status = RunCommand(command);
     errors_ = ReadHostFile(dir_.path() / "errors.txt");
     return status;

@@ -73,6 +73,11 @@ public:
     std::filesystem::path CopyDistribution();
 
     std::filesystem::path dist_ = ZEPSETUP_DIST;
+    // The user interface the runs use: "headless", or "qt" on Qt's offscreen platform
+    // (the same UI scripts, played as input events in real windows).
+    std::string ui_ = "headless";
+    // Extra environment of the runs ("NAME=VALUE ...").
+    std::string environment_;
 
     TempDir dir_;
     std::string errors_;
@@ -82,6 +87,9 @@ class SetupRun : public ::testing::Test, public SetupMachine {
 protected:
     using SetupMachine::Run;
 };
+
+// The interfaces a run can be made with, for tests that run under both.
+inline constexpr const char* kInterfaces[] = {"headless", "qt"};
 
 // The canonical key of a value in a RegistryDump.
 std::string DumpKey(const std::string& key, const std::string& name);

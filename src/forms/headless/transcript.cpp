@@ -1,11 +1,46 @@
 #include "forms/headless/transcript.h"
 
+#include "forms/form.h"
+#include "forms/headless/ui_script.h"
+#include "forms/msgbox.h"
+#include "forms/picture_box.h"
 #include "forms/program_end.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 namespace forms::headless {
+namespace {
+
+// "42%" as DrawProgress prints it.
+std::optional<std::string> Percentage(const std::string& text) {
+    if (text.size() < 2 || text.back() != '%')
+        return std::nullopt;
+    std::string number = text.substr(0, text.size() - 1);
+    size_t start = number[0] == '-' ? 1 : 0;
+    if (start == number.size())
+        return std::nullopt;
+    for (size_t i = start; i < number.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(number[i])))
+            return std::nullopt;
+    }
+    return number;
+}
+
+std::string AnswerName(int code) {
+    switch (code) {
+    case vbYes:
+        return "6";
+    case vbNo:
+        return "7";
+    default:
+        return "1";
+    }
+}
+
+} // namespace
 
 std::unique_ptr<Transcript> Transcript::Open(const std::string& path) {
     auto transcript = std::make_unique<Transcript>();
@@ -32,6 +67,33 @@ void Transcript::Write(const std::string& line) {
     std::fputs(line.c_str(), file_);
     std::fputc('\n', file_);
     std::fflush(file_);
+}
+
+void Transcript::Shown(const Form& form, bool modal) {
+    Write("show " + form.Name() + (modal ? " modal" : ""));
+}
+
+void Transcript::Unloaded(const Form& form) {
+    Write("unload " + form.Name());
+}
+
+void Transcript::Captioned(const Control& control) {
+    Write("caption " + control.PathName() + " " + Quote(control.Caption()));
+}
+
+void Transcript::Drawn(const PictureBox& box, const Drawing& drawing) {
+    if (drawing.kind != Drawing::Kind::Text)
+        return;
+    if (auto percent = Percentage(drawing.text))
+        Write("progress " + box.Parent().Name() + " " + *percent);
+}
+
+void Transcript::MessageBox(int style, std::string_view text, int answer) {
+    Write("msgbox " + std::to_string(style) + " " + Quote(text) + " -> " + AnswerName(answer));
+}
+
+void Transcript::Ended() {
+    Write("end");
 }
 
 } // namespace forms::headless

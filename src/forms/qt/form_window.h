@@ -1,0 +1,58 @@
+// A window of the program: a top-level widget with the form's caption, client size,
+// position on the machine's screen, background colour and border style (none: no frame;
+// a borderless window as large as the screen fills the screen). Its close box queues the
+// close for the model, which decides. Enter clicks the default button (or the focused
+// button), Escape the cancel button.
+#pragma once
+
+#include "forms/qt/view.h"
+
+#include <QPixmap>
+#include <QWidget>
+
+#include <vector>
+
+namespace forms::qt {
+
+class FormWindow : public QWidget, public View {
+public:
+    FormWindow(Form& form, InputQueue& input, const Scale& scale);
+    QWidget& widget() override { return *this; }
+    void Mirror(Property what) override;
+    Form& form() const { return static_cast<Form&>(control_); }
+
+    // Shows the window (modal: nothing shown before it takes input meanwhile). Rectangles
+    // drawn onto the screen while the window loaded (client coordinates, filled with fill
+    // and outlined in black) are played first, growing over what lay beneath the window,
+    // before its own contents show.
+    void ShowWindow(bool modal, const std::vector<QRect>& explosion = {}, QColor fill = {});
+    void HideWindow();
+    // True for a borderless window covering the whole machine screen.
+    bool FillsScreen() const;
+    void SetTopmost(bool topmost);
+    bool Topmost() const { return topmost_; }
+    // How many rectangles the last opening played.
+    size_t ExplosionPlayed() const { return explosionPlayed_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override { MousePressed(event); }
+    void mouseReleaseEvent(QMouseEvent* event) override { MouseReleased(event); }
+
+private:
+    void MirrorFrame();
+    void MirrorPosition();
+    bool ClickButton(bool cancel);
+    void PlayExplosion();
+
+    std::vector<QRect> explosion_;
+    size_t explosionStep_ = 0;
+    size_t explosionPlayed_ = 0;
+    QColor explosionFill_;
+    QPixmap backdrop_;
+    bool topmost_ = false;
+};
+
+} // namespace forms::qt

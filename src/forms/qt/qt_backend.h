@@ -1,0 +1,90 @@
+// The qt backend: every window of the program as a real window on a display (or Qt's
+// offscreen platform). Each form and control of the model becomes a widget at its designed
+// place and is kept in step with the model; the user's clicks, typing, choices and close
+// boxes are queued by the widgets and reach the model where the program processes events
+// (DoEvents, or where it waits), never inside Qt's own dispatch. Timers run on the
+// machine's clock; while the program waits, Qt's event loop sleeps until input or the next
+// tick is due.
+//
+// Optionally, as the headless interface does, it follows a UI script (the steps arrive as
+// mouse and key events in the windows, by the rules of ui_script_player.h), writes the
+// transcript, and records the user's actions as a UI script for a later headless run.
+#pragma once
+
+#include "forms/backend.h"
+#include "forms/headless/program_windows.h"
+#include "forms/headless/transcript.h"
+#include "forms/headless/ui_script_player.h"
+#include "forms/qt/input_queue.h"
+#include "forms/qt/scale.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QWidget;
+
+namespace forms::qt {
+
+class FormWindow;
+class Recorder;
+class View;
+
+class QtBackend : public Backend {
+public:
+    struct Options {
+        std::optional<headless::UiScript> script;         // input from a script, else the user
+        std::shared_ptr<headless::Transcript> transcript; // null: kept in memory
+        std::string recordTo;                             // empty: no recording
+    };
+
+    // Creates the Qt application when there is none yet.
+    explicit QtBackend(Options options);
+    ~QtBackend() override;
+
+    void FormLoaded(Form& form) override;
+    void FormShown(Form& form, bool modal) override;
+    void FormHidden(Form& form) override;
+    void FormUnloaded(Form& form) override;
+    void FormDropped(Form& form) override;
+    void ControlChanged(Control& control, Property what) override;
+    void Drawn(PictureBox& box, const Drawing& drawing) override;
+    HDC DeviceContextFor(PictureBox& box) override;
+    int MessageBox(std::string_view text, int style, std::string_view title) override;
+    bool DeliverWaitingInput() override;
+    void WaitForInput() override;
+    void ProgramEnded() override;
+
+    headless::Transcript& transcript() { return *transcript_; }
+    // The widget mirroring a control or a window of a loaded form; null when none.
+    QWidget* WidgetOf(const Control& control) const;
+    // Lets Qt paint and handle what is pending, without delivering input to the model.
+    static void ProcessEvents();
+
+private:
+    std::string PerformStep(const headless::Step& step, Control& control);
+    std::string SetByInput(const headless::Step& step, Control& control, QWidget& widget);
+    std::string OpenFolder(Control& control, QWidget& widget, const std::string& path);
+    bool DeliverActions();
+    void Deliver(const UserAction& action);
+    bool WaitForEvents(std::optional<DWORD> milliseconds);
+    void CreateViews(Form& form);
+    void DestroyViews(Form& form);
+    void Explode(FormWindow& window);
+    void SyncTopmost();
+    QWidget* Owner() const;
+    bool AnyWindowShown() const;
+
+    Scale scale_;
+    std::shared_ptr<headless::Transcript> transcript_;
+    std::unique_ptr<headless::UiScriptPlayer> player_;
+    std::unique_ptr<Recorder> recorder_;
+    headless::ProgramWindows windows_;
+    InputQueue input_;
+    std::map<const Control*, View*> views_;
+    std::map<const Form*, FormWindow*> forms_;
+    std::size_t rectanglesSeen_ = 0;
+};
+
+} // namespace forms::qt
