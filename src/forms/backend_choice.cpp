@@ -1,8 +1,12 @@
 #include "forms/backend_choice.h"
 
-#include "forms/headless/headless_backend.h"
 #include "forms/program_end.h"
+#ifdef _WIN32
+#include "forms/win32/win32_backend.h"
+#else
+#include "forms/headless/headless_backend.h"
 #include "forms/qt/qt_backend.h"
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +15,7 @@
 
 namespace forms {
 namespace {
+#ifndef _WIN32
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
@@ -69,9 +74,15 @@ std::unique_ptr<Backend> Windows() {
     return std::make_unique<qt::QtBackend>(std::move(options));
 }
 
+#endif
+
 } // namespace
 
 std::unique_ptr<Backend> ChooseBackend() {
+#ifdef _WIN32
+    // The Windows build shows native windows (forms/win32).
+    return win32::ChooseWin32Backend();
+#else
     std::string ui = Environment("ZEPSETUP_UI");
     if (ui.empty())
         ui = HasDisplay() ? "qt" : "headless";
@@ -80,6 +91,7 @@ std::unique_ptr<Backend> ChooseBackend() {
     if (ui == "qt")
         return Windows();
     throw BackendFailure("ZEPSETUP_UI=" + ui + " is no user interface (qt or headless)");
+#endif
 }
 
 } // namespace forms

@@ -11,8 +11,10 @@ namespace win {
 #ifdef _WIN32
 using ::RegCloseKey;
 using ::RegCreateKeyExA;
-using ::RegDeleteKeyA;
 using ::RegDeleteValueA;
+// Windows 95 deletes a key with its whole subtree; the NT family (and Wine) refuse a key
+// that has sub-keys, so the Windows build deletes the subtree itself (win32/advapi32.cpp).
+LONG RegDeleteKeyA(HKEY key, LPCSTR subKey);
 using ::RegEnumKeyExA;
 using ::RegEnumValueA;
 using ::RegOpenKeyExA;

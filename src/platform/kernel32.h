@@ -109,9 +109,12 @@ namespace win {
 #ifdef _WIN32
 using ::GetCommandLineA;
 using ::GetModuleFileNameA;
-using ::GetTickCount;
-using ::Sleep;
 using ::WritePrivateProfileStringA;
+// The program's clock (win32/kernel32_clock.cpp): the real one, or with
+// ZEPSETUP_FAST_CLOCK=1 in the environment a fast one on which Sleep returns at once and
+// only moves the tick count on, for tests and benchmarks.
+void Sleep(DWORD milliseconds);
+DWORD GetTickCount();
 #else
 // Sleeps on the machine's clock: really, or on a virtual clock only adding the time up.
 void Sleep(DWORD milliseconds);

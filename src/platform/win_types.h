@@ -5,6 +5,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// windows.h maps these old names onto CharUpperA/CharLowerA; the program has its own.
+#undef AnsiUpper
+#undef AnsiLower
 #else
 
 #include <cstdint>
@@ -114,6 +117,7 @@ inline constexpr DWORD FILE_BEGIN = 0;
 inline constexpr DWORD FILE_CURRENT = 1;
 inline constexpr DWORD FILE_END = 2;
 inline constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
+inline constexpr DWORD MOVEFILE_DELAY_UNTIL_REBOOT = 0x4;
 using PLONG = LONG*;
 
 // OpenFile / LZOpenFile.

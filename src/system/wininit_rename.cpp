@@ -110,6 +110,19 @@ void WriteWininit(const std::string& path, const std::string& sibling, const std
     }
 }
 
+// The NT family never reads WININIT.INI; it deletes at its next start what MoveFileExA
+// scheduled. Windows 95 has no such call (it fails there, and on the portable machine,
+// without effect), so the lines stay the record and this is the NT family's copy of it.
+void ScheduleDeletions(const std::vector<std::string>& lines) {
+    constexpr std::string_view kDelete = "NUL=";
+    for (const auto& line : lines) {
+        if (line.size() <= kDelete.size() || !win::AnsiEqualsNoCase(line.substr(0, 4), kDelete))
+            continue;
+        std::string path = line.substr(kDelete.size());
+        win::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+}
+
 } // namespace
 
 std::string WithRenameLines(std::string_view text, const std::vector<std::string>& wanted,
@@ -137,9 +150,9 @@ void AddRenameLines(const std::vector<std::string>& lines, std::string_view head
         ansi.push_back(win::ToAnsi(line));
     std::string before = ReadWininit(path);
     std::string after = WithRenameLines(before, ansi, win::ToAnsi(header));
-    if (after == before && !before.empty())
-        return;
-    WriteWininit(path, folder + "\\WININIT.$$$", after);
+    if (after != before || before.empty())
+        WriteWininit(path, folder + "\\WININIT.$$$", after);
+    ScheduleDeletions(ansi);
 }
 
 } // namespace wininit

@@ -4,6 +4,8 @@
 // Every user interface writes the same lines for the same run.
 #pragma once
 
+#include "platform/win_types.h" // windows.h renames MessageBox: seen alike everywhere
+
 #include <cstdio>
 #include <memory>
 #include <string>

@@ -1,0 +1,313 @@
+#include "forms/win32/win32_backend.h"
+
+#include "forms/form.h"
+#include "forms/input.h"
+#include "forms/msgbox.h"
+#include "forms/program_end.h"
+#include "forms/runtime.h"
+#include "platform/codepage.h"
+#include "platform/kernel32.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace forms::win32 {
+namespace {
+
+// Messages handled in one DoEvents pass at most, so that a window that keeps posting to
+// itself cannot hold the program.
+constexpr int kPassLimit = 10000;
+
+std::optional<std::string> Percentage(const std::string& text) {
+    if (text.size() < 2 || text.back() != '%')
+        return std::nullopt;
+    std::string number = text.substr(0, text.size() - 1);
+    size_t start = number[0] == '-' ? 1 : 0;
+    if (start == number.size())
+        return std::nullopt;
+    for (size_t i = start; i < number.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(number[i])))
+            return std::nullopt;
+    }
+    return number;
+}
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// A 24-bit BMP of a part of the screen.
+bool SaveScreen(const std::string& path, const RECT& rect) {
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return false;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    std::string pixels(static_cast<size_t>(rowBytes) * static_cast<size_t>(height), '\0');
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
+              reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&info), sizeof info);
+    out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+    return static_cast<bool>(out);
+}
+
+} // namespace
+
+Win32Backend::Win32Backend(std::optional<headless::UiScript> script,
+                           std::shared_ptr<headless::Transcript> transcript,
+                           std::string screenshots)
+    : windows_([this](Input input) { OnInput(std::move(input)); }), script_(std::move(script)),
+      transcript_(std::move(transcript)), screenshots_(std::move(screenshots)) {
+    if (script_)
+        NextStep(); // when-steps at the start wait from the start
+}
+
+Win32Backend::~Win32Backend() = default;
+
+void Win32Backend::Write(const std::string& line) {
+    if (transcript_)
+        transcript_->Write(line);
+}
+
+// ---- Mirroring the model.
+
+void Win32Backend::FormLoaded(Form& form) {
+    windows_.Create(form);
+}
+
+void Win32Backend::FormShown(Form& form, bool modal) {
+    Write("show " + form.Name() + (modal ? " modal" : ""));
+    windows_.Show(form);
+}
+
+void Win32Backend::FormHidden(Form& form) {
+    windows_.Hide(form);
+}
+
+void Win32Backend::FormUnloaded(Form& form) {
+    Write("unload " + form.Name());
+    windows_.Destroy(form);
+}
+
+void Win32Backend::FormDropped(Form& form) {
+    windows_.Destroy(form);
+}
+
+void Win32Backend::ControlChanged(Control& control, Property what) {
+    windows_.Changed(control, what);
+    if (what == Property::Caption)
+        CaptionChanged(control);
+}
+
+void Win32Backend::Drawn(PictureBox& box, const Drawing& drawing) {
+    windows_.Redraw(box);
+    if (drawing.kind != Drawing::Kind::Text)
+        return;
+    if (auto percent = Percentage(drawing.text))
+        Write("progress " + box.Parent().Name() + " " + *percent);
+}
+
+HDC Win32Backend::DeviceContextFor(PictureBox& box) {
+    return windows_.MeasuringContext(box);
+}
+
+// ---- Input.
+
+void Win32Backend::OnInput(Input input) {
+    pending_.push_back({std::move(input), delivering_});
+}
+
+// Hands queued input to the model, outside any window procedure.
+bool Win32Backend::RunPending() {
+    bool delivered = false;
+    while (!pending_.empty()) {
+        Pending p = std::move(pending_.front());
+        pending_.pop_front();
+        Control* control = windows_.ControlOf(p.input.window);
+        if (!control || !WhyNoInput(*control).empty())
+            continue; // its window went, or it cannot take input any more
+        delivered = true;
+        switch (p.input.kind) {
+        case Input::Kind::Click:
+            UserClick(*control);
+            break;
+        case Input::Kind::MouseUp:
+            UserMouseUp(*control);
+            break;
+        case Input::Kind::MouseMove:
+            UserMouseMove(*control);
+            break;
+        case Input::Kind::Close:
+            if (control->Kind() == ControlKind::Form)
+                UserClose(static_cast<Form&>(*control));
+            break;
+        case Input::Kind::Set:
+            if (std::string wrong = UserSet(*control, p.input.value); !wrong.empty() && p.step)
+                Fail(*p.step, wrong);
+            break;
+        }
+    }
+    return delivered;
+}
+
+void Win32Backend::PumpWaiting() {
+    MSG msg;
+    for (int n = 0; n < kPassLimit && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++n) {
+        HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+        if (root && windows_.ControlOf(root) && IsDialogMessageA(root, &msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// Sleeps until a message arrives, or a thread timer set for milliseconds fires.
+void Win32Backend::WaitForMessage(DWORD milliseconds) {
+    UINT_PTR timer = 0;
+    if (milliseconds != INFINITE)
+        timer = SetTimer(nullptr, 0, milliseconds ? milliseconds : 1, nullptr);
+    WaitMessage();
+    if (timer)
+        KillTimer(nullptr, timer);
+}
+
+bool Win32Backend::DeliverWaitingInput() {
+    windows_.RefreshInput();
+    PumpWaiting();
+    bool delivered = RunPending();
+    if (script_ && DeliverQueuedSteps())
+        delivered = true;
+    return delivered;
+}
+
+void Win32Backend::WaitForInput() {
+    windows_.RefreshInput();
+    if (RunPending())
+        return;
+    if (script_) {
+        ScriptWait();
+        return;
+    }
+    std::optional<DWORD> next = Runtime::Get().NextTimerIn();
+    WaitForMessage(next ? *next : INFINITE);
+    PumpWaiting();
+    RunPending();
+}
+
+int Win32Backend::MessageBox(std::string_view text, int style, std::string_view title) {
+    std::string ansiText = win::ToAnsi(text);
+    std::string ansiTitle = win::ToAnsi(title);
+    HWND owner = nullptr;
+    if (Form* modal = Runtime::Get().ActiveModal())
+        owner = windows_.WindowOf(*modal);
+    int code = 0;
+    if (script_) {
+        code = ScriptedMessageBox(text, style, ansiText, ansiTitle, owner);
+    } else {
+        code = ::MessageBoxA(owner, ansiText.c_str(), ansiTitle.c_str(),
+                             static_cast<UINT>(style) | MB_SETFOREGROUND);
+    }
+    Write("msgbox " + std::to_string(style) + " " + headless::Quote(text) + " -> " +
+          std::to_string(code == vbYes || code == vbNo ? code : vbOK));
+    return code == vbYes || code == vbNo ? code : vbOK;
+}
+
+void Win32Backend::ProgramEnded() {
+    Write("end");
+    if (!script_)
+        return;
+    if (next_ < script_->steps.size())
+        Fail(script_->steps[next_], "the program has ended");
+    if (!queued_.empty())
+        Fail(*queued_.front(), "the program ended before the step could be delivered");
+}
+
+std::string Win32Backend::Shows() const {
+    std::string shown;
+    Form* modal = Runtime::Get().ActiveModal();
+    for (Form* form : Runtime::Get().LoadedForms()) {
+        if (!form->Visible())
+            continue;
+        shown += (shown.empty() ? "" : ", ") + form->Name() + (form == modal ? " (modal)" : "");
+    }
+    return shown.empty() ? "no window" : shown;
+}
+
+void Win32Backend::Screenshot(const std::string& name, HWND window) {
+    if (screenshots_.empty())
+        return;
+    RECT rect{};
+    if (!window || !GetWindowRect(window, &rect)) {
+        rect.right = GetSystemMetrics(SM_CXSCREEN);
+        rect.bottom = GetSystemMetrics(SM_CYSCREEN);
+    }
+    char number[8];
+    std::snprintf(number, sizeof number, "%02d", ++shots_);
+    SaveScreen(screenshots_ + "\\" + number + "-" + name + ".bmp", rect);
+}
+
+// ---- Choosing the backend.
+
+std::unique_ptr<Backend> ChooseWin32Backend() {
+    std::string ui = Environment("ZEPSETUP_UI");
+    if (!ui.empty() && ui != "win32")
+        throw BackendFailure("ZEPSETUP_UI=" + ui +
+                             ": the Windows build has its native windows only (win32); a UI "
+                             "script in ZEPSETUP_UI_SCRIPT drives them");
+    std::string path = Environment("ZEPSETUP_UI_SCRIPT");
+    std::string transcriptPath = Environment("ZEPSETUP_TRANSCRIPT");
+    std::optional<headless::UiScript> script;
+    if (!path.empty()) {
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            throw BackendFailure("cannot read the UI script " + path +
+                                 ": it is a folder, not a file");
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            throw BackendFailure("cannot read the UI script " + path);
+        std::ostringstream text;
+        text << in.rdbuf();
+        if (in.bad())
+            throw BackendFailure("cannot read the UI script " + path);
+        auto parsed = headless::ParseUiScript(text.str(), path);
+        if (!parsed.errors.empty()) {
+            std::string message = "the UI script has errors:";
+            for (const auto& error : parsed.errors)
+                message += "\n  " + error;
+            throw BackendFailure(message);
+        }
+        script = std::move(parsed.script);
+    }
+    std::shared_ptr<headless::Transcript> transcript;
+    if (script || !transcriptPath.empty())
+        transcript = headless::Transcript::Open(transcriptPath);
+    return std::make_unique<Win32Backend>(std::move(script), std::move(transcript),
+                                          Environment("ZEPSETUP_SCREENSHOTS"));
+}
+
+} // namespace forms::win32

@@ -1,0 +1,95 @@
+// The Windows backend: the program's windows as native windows and controls
+// (native_controls.h), message loops over the thread's queue, timers woken by SetTimer,
+// DoEvents as one pass of the messages waiting, MessageBoxA with the application title.
+//
+// With a UI script (ZEPSETUP_UI_SCRIPT) the same steps as on the headless interface are
+// delivered as window messages to the real controls (BM_CLICK, WM_SETTEXT, CBN_SELCHANGE,
+// WM_LBUTTONUP, WM_MOUSEMOVE, WM_CLOSE; a message box is answered by a WM_COMMAND to it),
+// under the same waiting rules, and the same transcript is written. ZEPSETUP_SCREENSHOTS
+// names a folder into which the screen is saved (BMP) before each step and at each message
+// box.
+#pragma once
+
+#include "forms/backend.h"
+#include "forms/headless/transcript.h"
+#include "forms/headless/ui_script.h"
+#include "forms/win32/native_controls.h"
+
+#include <deque>
+#include <memory>
+#include <optional>
+
+namespace forms::win32 {
+
+class Win32Backend : public Backend {
+public:
+    static constexpr DWORD kWaitBound = 60000;
+
+    // Without a script the user drives the windows; transcript may be null.
+    Win32Backend(std::optional<headless::UiScript> script,
+                 std::shared_ptr<headless::Transcript> transcript, std::string screenshots);
+    ~Win32Backend() override;
+
+    void FormLoaded(Form& form) override;
+    void FormShown(Form& form, bool modal) override;
+    void FormHidden(Form& form) override;
+    void FormUnloaded(Form& form) override;
+    void FormDropped(Form& form) override;
+    void ControlChanged(Control& control, Property what) override;
+    void Drawn(PictureBox& box, const Drawing& drawing) override;
+    HDC DeviceContextFor(PictureBox& box) override;
+    int MessageBox(std::string_view text, int style, std::string_view title) override;
+    bool DeliverWaitingInput() override;
+    void WaitForInput() override;
+    void ProgramEnded() override;
+
+    // What the program shows, as failure messages put it.
+    std::string Shows() const;
+    // Saves the screen under window (all of it for null) into the screenshot folder, when
+    // one is set.
+    void Screenshot(const std::string& name, HWND window);
+
+private:
+    struct Pending {
+        Input input;
+        const headless::Step* step = nullptr; // the script step it came from
+    };
+
+    void Write(const std::string& line);
+    void OnInput(Input input);
+    bool RunPending();
+    void PumpWaiting();
+    void WaitForMessage(DWORD milliseconds);
+
+    // ---- UI scripts (script_driver.cpp).
+    const headless::Step* NextStep();
+    Control* Resolve(const headless::Target& target, std::string& why) const;
+    void Deliver(const headless::Step& step, Control& control);
+    bool DeliverQueuedSteps();
+    void ScriptWait();
+    bool WaitOnTimers();
+    std::string Waited() const;
+    void CaptionChanged(Control& control);
+    int ScriptedMessageBox(std::string_view text, int style, const std::string& ansiText,
+                           const std::string& ansiTitle, HWND owner);
+    [[noreturn]] void Fail(const headless::Step& step, const std::string& why) const;
+
+    NativeWindows windows_;
+    std::deque<Pending> pending_;
+    std::optional<headless::UiScript> script_;
+    std::shared_ptr<headless::Transcript> transcript_;
+    std::string screenshots_;
+    int shots_ = 0;
+    size_t next_ = 0;
+    std::vector<const headless::Step*> triggers_;
+    std::deque<const headless::Step*> queued_;
+    std::optional<size_t> waitingFor_;
+    DWORD waitStarted_ = 0;
+    const headless::Step* delivering_ = nullptr;
+};
+
+// The backend for this run from the environment: ZEPSETUP_UI (unset or "win32"),
+// ZEPSETUP_UI_SCRIPT, ZEPSETUP_TRANSCRIPT, ZEPSETUP_SCREENSHOTS. Throws BackendFailure.
+std::unique_ptr<Backend> ChooseWin32Backend();
+
+} // namespace forms::win32

@@ -1,0 +1,194 @@
+// The registry functions as the program uses them, on the portable machine and on Windows.
+#include "conformance/conformance_env.h"
+#include "platform/advapi32.h"
+
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kPoison = 0xdeadbeef;
+
+class Advapi32 : public conformance::Test {
+protected:
+    HKEY Create(const std::string& sub, DWORD* disposition = nullptr) {
+        HKEY key = nullptr;
+        std::string path = env.Key() + (sub.empty() ? "" : "\\" + sub);
+        EXPECT_EQ(win::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr,
+                                       REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                                       disposition),
+                  static_cast<LONG>(ERROR_SUCCESS))
+            << path;
+        return key;
+    }
+    LONG Open(const std::string& sub, HKEY* key) {
+        std::string path = env.Key() + (sub.empty() ? "" : "\\" + sub);
+        return win::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, key);
+    }
+    bool KeyExists(const std::string& sub) {
+        HKEY key = nullptr;
+        if (Open(sub, &key) != ERROR_SUCCESS)
+            return false;
+        win::RegCloseKey(key);
+        return true;
+    }
+};
+
+TEST_F(Advapi32, CreateMakesEveryMissingLevelAndTellsNewFromExisting) {
+    DWORD disposition = kPoison;
+    HKEY key = Create("Eins\\Zwei\\Drei", &disposition);
+    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+    win::RegCloseKey(key);
+    key = Create("Eins\\Zwei", &disposition);
+    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+    win::RegCloseKey(key);
+    HKEY missing = reinterpret_cast<HKEY>(static_cast<intptr_t>(kPoison));
+    EXPECT_EQ(Open("Fehlt", &missing), static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(Advapi32, NamesIgnoreCaseUmlautsIncluded) {
+    win::RegCloseKey(Create("Kontextmen\xFC"
+                            "Ex"));
+    EXPECT_TRUE(KeyExists("KONTEXTMEN\xDC"
+                          "EX"));
+    HKEY key = Create("");
+    const char data[] = "Ja";
+    ASSERT_EQ(win::RegSetValueExA(key, "Akzeptiert\xE4", 0, REG_SZ,
+                                  reinterpret_cast<const BYTE*>(data), sizeof data),
+              static_cast<LONG>(ERROR_SUCCESS));
+    DWORD type = 0, size = 0;
+    EXPECT_EQ(win::RegQueryValueExA(key, "AKZEPTIERT\xC4", nullptr, &type, nullptr, &size),
+              static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(size, sizeof data);
+    win::RegCloseKey(key);
+}
+
+TEST_F(Advapi32, QueryFollowsTheBufferContract) {
+    HKEY key = Create("");
+    const char text[] = "C:\\Programme\\Dovek's Zepanu's 1.0";
+    ASSERT_EQ(win::RegSetValueExA(key, "Pfad", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                  sizeof text),
+              static_cast<LONG>(ERROR_SUCCESS));
+    char buffer[64];
+    std::memset(buffer, 0xA5, sizeof buffer);
+    DWORD type = kPoison, size = 8;
+    EXPECT_EQ(
+        win::RegQueryValueExA(key, "Pfad", nullptr, &type, reinterpret_cast<LPBYTE>(buffer), &size),
+        static_cast<LONG>(ERROR_MORE_DATA));
+    EXPECT_EQ(size, sizeof text);
+    size = sizeof buffer;
+    EXPECT_EQ(
+        win::RegQueryValueExA(key, "Pfad", nullptr, &type, reinterpret_cast<LPBYTE>(buffer), &size),
+        static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(size, sizeof text);
+    EXPECT_STREQ(buffer, text);
+    size = sizeof buffer;
+    EXPECT_EQ(win::RegQueryValueExA(key, "Fehlt", nullptr, &type, reinterpret_cast<LPBYTE>(buffer),
+                                    &size),
+              static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+    win::RegCloseKey(key);
+}
+
+TEST_F(Advapi32, ValuesKeepTypeAndExactBytes) {
+    HKEY key = Create("");
+    struct Case {
+        const char* name;
+        DWORD type;
+        std::string bytes;
+    };
+    std::vector<Case> cases = {
+        {"Zahl", REG_DWORD, std::string("\x10\x00\x00\x00", 4)},
+        {"Bytes", REG_BINARY, std::string("\x00\xFF\x01", 3)},
+        {"Liste", REG_MULTI_SZ, std::string("a\0b\0\0", 5)},
+        {"", REG_SZ, std::string("Standard\0", 9)},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(win::RegSetValueExA(key, c.name, 0, c.type,
+                                      reinterpret_cast<const BYTE*>(c.bytes.data()),
+                                      static_cast<DWORD>(c.bytes.size())),
+                  static_cast<LONG>(ERROR_SUCCESS))
+            << c.name;
+    }
+    for (const auto& c : cases) {
+        char buffer[32] = {};
+        DWORD type = 0, size = sizeof buffer;
+        ASSERT_EQ(win::RegQueryValueExA(key, c.name, nullptr, &type,
+                                        reinterpret_cast<LPBYTE>(buffer), &size),
+                  static_cast<LONG>(ERROR_SUCCESS))
+            << c.name;
+        EXPECT_EQ(type, c.type) << c.name;
+        EXPECT_EQ(std::string(buffer, size), c.bytes) << c.name;
+    }
+    // The default value is also reached by a null name.
+    DWORD size = 0;
+    EXPECT_EQ(win::RegQueryValueExA(key, nullptr, nullptr, nullptr, nullptr, &size),
+              static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_EQ(size, 9u);
+    EXPECT_EQ(win::RegDeleteValueA(key, "Zahl"), static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_EQ(win::RegDeleteValueA(key, "Zahl"), static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+    win::RegCloseKey(key);
+}
+
+// Windows 95 deletes a key with its subtree; the platform keeps that on the NT family.
+TEST_F(Advapi32, DeleteKeyTakesTheWholeSubtreeButNeverARoot) {
+    win::RegCloseKey(Create("Baum\\Ast\\Zweig"));
+    win::RegCloseKey(Create("Baum\\Ast2"));
+    win::RegCloseKey(Create("Nachbar"));
+    std::string tree = env.Key() + "\\Baum";
+    EXPECT_EQ(win::RegDeleteKeyA(HKEY_CURRENT_USER, tree.c_str()),
+              static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_FALSE(KeyExists("Baum"));
+    EXPECT_TRUE(KeyExists("Nachbar"));
+    EXPECT_EQ(win::RegDeleteKeyA(HKEY_CURRENT_USER, tree.c_str()),
+              static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(win::RegDeleteKeyA(HKEY_CURRENT_USER, ""), static_cast<LONG>(ERROR_ACCESS_DENIED));
+    // A null name fails too (the portable machine says ERROR_INVALID_PARAMETER).
+    EXPECT_NE(win::RegDeleteKeyA(HKEY_CURRENT_USER, nullptr), static_cast<LONG>(ERROR_SUCCESS));
+}
+
+TEST_F(Advapi32, EnumerationListsEveryKeyInNameOrderAndEveryValue) {
+    for (const char* name : {"beta", "Alpha", "GAMMA"})
+        win::RegCloseKey(Create(std::string("Liste\\") + name));
+    HKEY key = nullptr;
+    ASSERT_EQ(Open("Liste", &key), static_cast<LONG>(ERROR_SUCCESS));
+    std::vector<std::string> keys;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD size = sizeof name;
+        LONG rc = win::RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            break;
+        ASSERT_EQ(rc, static_cast<LONG>(ERROR_SUCCESS));
+        EXPECT_EQ(size, std::strlen(name));
+        keys.push_back(name);
+    }
+    EXPECT_EQ(keys, (std::vector<std::string>{"Alpha", "beta", "GAMMA"}));
+    for (const char* name : {"z", "a", "M"}) {
+        ASSERT_EQ(win::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2),
+                  static_cast<LONG>(ERROR_SUCCESS));
+    }
+    // Windows 95 lists values in name order, the NT family in the order they were made; the
+    // program reads values by name only, so only the set is the same.
+    std::set<std::string> values;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD size = sizeof name, type = 0;
+        LONG rc = win::RegEnumValueA(key, i, name, &size, nullptr, &type, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            break;
+        ASSERT_EQ(rc, static_cast<LONG>(ERROR_SUCCESS));
+        values.insert(name);
+    }
+    EXPECT_EQ(values, (std::set<std::string>{"M", "a", "z"}));
+    char tiny[2];
+    DWORD size = sizeof tiny;
+    EXPECT_EQ(win::RegEnumKeyExA(key, 0, tiny, &size, nullptr, nullptr, nullptr, nullptr),
+              static_cast<LONG>(ERROR_MORE_DATA));
+    win::RegCloseKey(key);
+}
+
+} // namespace
