@@ -5,7 +5,7 @@
 #include "forms/win32/win32_backend.h"
 #else
 #include "forms/headless/headless_backend.h"
-#include "forms/qt/qt_backend.h"
+#include "forms/qt/qt_module.h"
 #endif
 
 #include <cstdlib>
@@ -65,13 +65,13 @@ std::unique_ptr<Backend> Windows() {
         throw BackendFailure("ZEPSETUP_UI=qt: there is no display to open windows on (neither "
                              "DISPLAY nor WAYLAND_DISPLAY is set); run with "
                              "ZEPSETUP_UI=headless and a UI script in ZEPSETUP_UI_SCRIPT");
-    qt::QtBackend::Options options;
+    qt::QtOptions options;
     if (std::string path = Environment("ZEPSETUP_UI_SCRIPT"); !path.empty())
         options.script = ReadScript(path);
     if (std::string path = Environment("ZEPSETUP_TRANSCRIPT"); !path.empty())
         options.transcript = headless::Transcript::Open(path);
     options.recordTo = Environment("ZEPSETUP_RECORD");
-    return std::make_unique<qt::QtBackend>(std::move(options));
+    return qt::LoadQtBackend(std::move(options));
 }
 
 #endif

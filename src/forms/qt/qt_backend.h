@@ -16,6 +16,7 @@
 #include "forms/headless/transcript.h"
 #include "forms/headless/ui_script_player.h"
 #include "forms/qt/input_queue.h"
+#include "forms/qt/qt_options.h"
 #include "forms/qt/scale.h"
 
 #include <map>
@@ -33,11 +34,7 @@ class View;
 
 class QtBackend : public Backend {
 public:
-    struct Options {
-        std::optional<headless::UiScript> script;         // input from a script, else the user
-        std::shared_ptr<headless::Transcript> transcript; // null: kept in memory
-        std::string recordTo;                             // empty: no recording
-    };
+    using Options = QtOptions;
 
     // Creates the Qt application when there is none yet.
     explicit QtBackend(Options options);

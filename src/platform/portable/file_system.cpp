@@ -363,18 +363,24 @@ std::vector<DirEntry> ListHostFolder(int dirFd) {
         auto ansi = WindowsName(host);
         if (!ansi)
             continue;
-        struct stat st;
-        if (::fstatat(dirFd, host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+        // The folder's own listing tells a file from a folder on most file systems, so a
+        // listing costs no call per entry; sizes and times are read where an entry is used
+        // (RefreshEntry).
+        bool directory = ent->d_type == DT_DIR;
+        if (ent->d_type == DT_UNKNOWN) {
+            struct stat st;
+            if (::fstatat(dirFd, host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+                continue;
+            directory = S_ISDIR(st.st_mode);
+        } else if (ent->d_type != DT_REG && ent->d_type != DT_DIR) {
             continue; // symbolic links, devices, sockets: not part of the machine
+        }
         DirEntry e;
         e.hostName = std::move(host);
         e.longName = std::move(*ansi);
-        e.attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-        e.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-        e.modifiedNs =
-            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        e.attributes = directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
         entries.push_back(std::move(e));
     }
     ::closedir(dir);

@@ -169,7 +169,8 @@ private:
 // The entries Windows sees in the host folder dirFd, sorted by host name: regular files and
 // folders whose host names Windows can spell (no symbolic links, devices, unspellable
 // names), of names equal but for case only the first. Aliases and stored attributes are
-// not filled in (files carry FILE_ATTRIBUTE_ARCHIVE, folders FILE_ATTRIBUTE_DIRECTORY).
+// not filled in (files carry FILE_ATTRIBUTE_ARCHIVE, folders FILE_ATTRIBUTE_DIRECTORY), nor
+// sizes and times (0: read them where an entry is used).
 // Reads only the host folder.
 std::vector<DirEntry> ListHostFolder(int dirFd);
 
