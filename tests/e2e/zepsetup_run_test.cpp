@@ -132,6 +132,16 @@ TEST_F(ZepsetupRun, WindowsWhereThereIsADisplay) {
     // A display that cannot be reached.
     EXPECT_EQ(Run("", "close Lizenz\n", noDisplay + "DISPLAY=:987 ZEPSETUP_UI=qt"), 1);
     EXPECT_NE(errors_.find("zepsetup: cannot open windows"), std::string::npos) << errors_;
+
+    // The windows are a module loaded for such a run; one that is not the module is refused
+    // with its name, and nothing is installed.
+    fs::path bogus = dir_.path() / "bogus.so";
+    WriteHostFile(bogus, "not a module");
+    EXPECT_EQ(Run("", "close Lizenz\n",
+                  noDisplay +
+                      "DISPLAY=:0 QT_QPA_PLATFORM=offscreen ZEPSETUP_QT_MODULE=" + bogus.string()),
+              1);
+    EXPECT_NE(errors_.find("cannot open windows: " + bogus.string()), std::string::npos) << errors_;
 }
 
 } // namespace
