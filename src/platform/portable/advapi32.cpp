@@ -9,6 +9,7 @@
 #include "platform/advapi32.h"
 
 #include "platform/codepage.h"
+#include "platform/portable/api_guard.h"
 #include "platform/portable/machine.h"
 #include "platform/portable/regedit_format.h"
 #include "platform/portable/registry_store.h"
@@ -132,7 +133,7 @@ void Journal(RegistryStore& store, const std::string& ansiEntry) {
 // store (or of the machine behind it) become the registry's I/O error instead of escaping
 // into the program.
 template <typename Change> LONG Write(RegistryStore& store, Change change) {
-    try {
+    return portable::Guarded<LONG>(ERROR_REGISTRY_IO_FAILED, [&]() -> LONG {
         portable::Transaction txn(store.db());
         store.Validate(); // another process may have committed before we got the lock
         LONG rc = change();
@@ -140,17 +141,11 @@ template <typename Change> LONG Write(RegistryStore& store, Change change) {
             return rc;
         txn.Commit();
         return rc;
-    } catch (const std::exception&) {
-        return ERROR_REGISTRY_IO_FAILED;
-    }
+    });
 }
 
 template <typename Read> LONG ReadGuarded(Read read) {
-    try {
-        return read();
-    } catch (const std::exception&) {
-        return ERROR_REGISTRY_IO_FAILED;
-    }
+    return portable::Guarded<LONG>(ERROR_REGISTRY_IO_FAILED, read);
 }
 
 LONG CopyOut(std::string_view text, LPSTR buffer, LPDWORD size) {

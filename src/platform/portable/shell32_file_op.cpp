@@ -6,6 +6,7 @@
 #include "platform/shell32.h"
 
 #include "platform/codepage.h"
+#include "platform/portable/api_guard.h"
 #include "platform/portable/file_system.h"
 #include "platform/portable/recycle_bin.h"
 #include "platform/portable/sqlite_db.h"
@@ -130,12 +131,8 @@ int SHFileOperationA(LPSHFILEOPSTRUCTA op) {
     if (op->wFunc != FO_DELETE || !op->pFrom)
         return ERROR_INVALID_PARAMETER;
     bool started = false;
-    DWORD rc;
-    try {
-        rc = Delete(*op, started);
-    } catch (const portable::StoreError&) {
-        rc = ERROR_WRITE_FAULT; // the machine's store failed; what was moved went back
-    }
+    // A failure of the machine ends the list; what was moved to the recycle bin went back.
+    DWORD rc = portable::Guarded<DWORD>(ERROR_WRITE_FAULT, [&] { return Delete(*op, started); });
     // Items were left undone: the system aborted them, as Windows says with this flag.
     if (rc != ERROR_SUCCESS && started)
         op->fAnyOperationsAborted = TRUE;
