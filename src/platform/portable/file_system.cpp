@@ -238,6 +238,12 @@ struct FileSystem::Located {
     }
 };
 
+struct FileSystem::Change {
+    WinPath parsed;
+    std::optional<Transaction> txn;
+    Located at;
+};
+
 namespace {
 
 // Rows of the names table written by any file system of this process: one that did not
@@ -590,6 +596,19 @@ DWORD FileSystem::Locate(const WinPath& path, Need need, Located& out) {
     return ERROR_SUCCESS;
 }
 
+DWORD FileSystem::BeginChange(std::string_view path, bool mustExist, Change& out) {
+    if (DWORD rc = Parse(path, out.parsed); rc != ERROR_SUCCESS)
+        return rc;
+    if (out.parsed.IsRoot())
+        return ERROR_ACCESS_DENIED;
+    out.txn.emplace(machine_.store());
+    if (DWORD rc = Locate(out.parsed, Need::Write, out.at); rc != ERROR_SUCCESS)
+        return rc;
+    if (mustExist && !out.at.leaf)
+        return ERROR_FILE_NOT_FOUND;
+    return ERROR_SUCCESS;
+}
+
 DWORD FileSystem::SetCurrentDirectory(std::string_view path) {
     WinPath parsed;
     if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
@@ -619,22 +638,17 @@ UINT FileSystem::DriveType(std::string_view root) {
 }
 
 DWORD FileSystem::CreateDirectory(std::string_view path) {
-    WinPath parsed;
-    if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
+    Change change;
+    if (DWORD rc = BeginChange(path, false, change); rc != ERROR_SUCCESS)
         return rc;
-    if (parsed.IsRoot())
-        return ERROR_ACCESS_DENIED;
-    Transaction txn(machine_.store());
-    Located at;
-    if (DWORD rc = Locate(parsed, Need::Write, at); rc != ERROR_SUCCESS)
-        return rc;
+    auto& [parsed, txn, at] = change;
     if (at.leaf)
         return ERROR_ALREADY_EXISTS;
     std::string host = win::FromAnsi(at.leafName);
     if (::mkdirat(at.dirFd.get(), host.c_str(), 0755) != 0)
         return errno == EEXIST ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED;
     RecordOrUndo(
-        txn,
+        *txn,
         [&] {
             RecordNew(at.dirKey, host, AssignShortName(at.entries(), at.leafName), 0);
             machine_.Journal("mkdir " + win::FromAnsi(parsed.ToString()));
@@ -644,17 +658,10 @@ DWORD FileSystem::CreateDirectory(std::string_view path) {
 }
 
 DWORD FileSystem::RemoveDirectory(std::string_view path) {
-    WinPath parsed;
-    if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
+    Change change;
+    if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
-    if (parsed.IsRoot())
-        return ERROR_ACCESS_DENIED;
-    Transaction txn(machine_.store());
-    Located at;
-    if (DWORD rc = Locate(parsed, Need::Write, at); rc != ERROR_SUCCESS)
-        return rc;
-    if (!at.leaf)
-        return ERROR_FILE_NOT_FOUND;
+    auto& [parsed, txn, at] = change;
     if (!at.leaf->IsDirectory())
         return ERROR_DIRECTORY;
     if (at.leaf->attributes & FILE_ATTRIBUTE_READONLY)
@@ -667,7 +674,7 @@ DWORD FileSystem::RemoveDirectory(std::string_view path) {
         return errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ERROR_ACCESS_DENIED;
     // An empty folder comes back as it was but for its times.
     RecordOrUndo(
-        txn,
+        *txn,
         [&] {
             ForgetName(at.dirKey, host, true);
             machine_.Journal("rmdir " + win::FromAnsi(parsed.ToString()));
@@ -677,15 +684,10 @@ DWORD FileSystem::RemoveDirectory(std::string_view path) {
 }
 
 DWORD FileSystem::DeleteFile(std::string_view path) {
-    WinPath parsed;
-    if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
+    Change change;
+    if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
-    Transaction txn(machine_.store());
-    Located at;
-    if (DWORD rc = Locate(parsed, Need::Write, at); rc != ERROR_SUCCESS)
-        return rc;
-    if (!at.leaf)
-        return ERROR_FILE_NOT_FOUND;
+    auto& [parsed, txn, at] = change;
     if (at.leaf->IsDirectory())
         return ERROR_ACCESS_DENIED;
     if (at.leaf->attributes & FILE_ATTRIBUTE_READONLY)
@@ -696,7 +698,7 @@ DWORD FileSystem::DeleteFile(std::string_view path) {
     if (!SetAside(at.dirFd.get(), host, aside))
         return ERROR_ACCESS_DENIED;
     RecordOrUndo(
-        txn,
+        *txn,
         [&] {
             ForgetName(at.dirKey, host, false);
             machine_.Journal("delete " + win::FromAnsi(parsed.ToString()));
@@ -728,17 +730,10 @@ DWORD FileSystem::GetAttributes(std::string_view path, DWORD& attributes) {
 }
 
 DWORD FileSystem::SetAttributes(std::string_view path, DWORD attributes) {
-    WinPath parsed;
-    if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
+    Change change;
+    if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
-    if (parsed.IsRoot())
-        return ERROR_ACCESS_DENIED;
-    Transaction txn(machine_.store());
-    Located at;
-    if (DWORD rc = Locate(parsed, Need::Write, at); rc != ERROR_SUCCESS)
-        return rc;
-    if (!at.leaf)
-        return ERROR_FILE_NOT_FOUND;
+    auto& [parsed, txn, at] = change;
     DWORD stored = attributes & kStoredAttributes; // NORMAL alone means none of them
     NamesWritten(at.dirKey);
     machine_.store()
@@ -750,7 +745,7 @@ DWORD FileSystem::SetAttributes(std::string_view path, DWORD attributes) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(stored));
     machine_.Journal("attrib " + win::FromAnsi(parsed.ToString()) + " " + text);
-    txn.Commit();
+    txn->Commit();
     return ERROR_SUCCESS;
 }
 
@@ -1037,17 +1032,10 @@ void FileSystem::MoveNames(const Located& src, const Located& dst, const std::st
 }
 
 DWORD FileSystem::DeleteTree(std::string_view path) {
-    WinPath parsed;
-    if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
+    Change change;
+    if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
-    if (parsed.IsRoot())
-        return ERROR_ACCESS_DENIED;
-    Transaction txn(machine_.store());
-    Located at;
-    if (DWORD rc = Locate(parsed, Need::Write, at); rc != ERROR_SUCCESS)
-        return rc;
-    if (!at.leaf)
-        return ERROR_FILE_NOT_FOUND;
+    auto& [parsed, txn, at] = change;
     bool removed = at.leaf->IsDirectory()
                        ? RemoveHostTree(at.dirFd.get(), at.leaf->hostName)
                        : ::unlinkat(at.dirFd.get(), at.leaf->hostName.c_str(), 0) == 0;
@@ -1055,7 +1043,7 @@ DWORD FileSystem::DeleteTree(std::string_view path) {
         return ERROR_ACCESS_DENIED; // rows of what did go are dropped when the folder is read
     ForgetName(at.dirKey, at.leaf->hostName, at.leaf->IsDirectory());
     machine_.Journal("delete tree " + win::FromAnsi(parsed.ToString()));
-    txn.Commit();
+    txn->Commit();
     return ERROR_SUCCESS;
 }
 
