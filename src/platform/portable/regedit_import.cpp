@@ -196,8 +196,7 @@ const char* ParseData(std::string_view text, Lines& lines, ParsedValue& value) {
         if (!ParseHexNumber(TrimRight(text.substr(6)), 8, number))
             return "invalid dword value";
         value.type = REG_DWORD;
-        for (int i = 0; i < 4; ++i)
-            value.data += static_cast<char>((number >> (8 * i)) & 0xFF);
+        value.data = DwordData(number);
         return nullptr;
     }
     if (StartsWithNoCase(text, "hex"))
