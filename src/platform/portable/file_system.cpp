@@ -694,16 +694,23 @@ DWORD FileSystem::DeleteFile(std::string_view path) {
         return ERROR_ACCESS_DENIED; // as on Windows: the attribute must be cleared first
     // The file is set aside first and removed only once the store has committed.
     const std::string& host = at.leaf->hostName;
+    auto record = [&] {
+        ForgetName(at.dirKey, host, false);
+        machine_.Journal("delete " + win::FromAnsi(parsed.ToString()));
+    };
     std::string aside;
-    if (!SetAside(at.dirFd.get(), host, aside))
-        return ERROR_ACCESS_DENIED;
-    RecordOrUndo(
-        *txn,
-        [&] {
-            ForgetName(at.dirKey, host, false);
-            machine_.Journal("delete " + win::FromAnsi(parsed.ToString()));
-        },
-        [&] { RenameNoReplace(at.dirFd.get(), aside, at.dirFd.get(), host); });
+    if (!SetAside(at.dirFd.get(), host, aside)) {
+        // A host file system that cannot spell the private name (FAT): the removal comes
+        // between the store's writes and its commit, so only a failing commit leaves a row,
+        // which the next listing drops.
+        record();
+        if (::unlinkat(at.dirFd.get(), host.c_str(), 0) != 0)
+            return ERROR_ACCESS_DENIED;
+        txn->Commit();
+        return ERROR_SUCCESS;
+    }
+    RecordOrUndo(*txn, record,
+                 [&] { RenameNoReplace(at.dirFd.get(), aside, at.dirFd.get(), host); });
     ::unlinkat(at.dirFd.get(), aside.c_str(), 0); // no Windows path reaches it if this fails
     return ERROR_SUCCESS;
 }
@@ -962,12 +969,13 @@ DWORD FileSystem::MoveEntry(std::string_view from, std::string_view to, bool rep
     bool replaces = dst.leaf && !sameEntry;
     std::string newHost = replaces ? dst.leaf->hostName : win::FromAnsi(dst.leafName);
     // A replaced file keeps a second name until the store has committed, so that it can come
-    // back; the rename over it stays one step for readers.
+    // back; the rename over it stays one step for readers. A host without hard links (FAT)
+    // cannot keep it.
     std::string kept;
     if (replaces) {
         kept = PrivateTempName();
         if (::linkat(dst.dirFd.get(), newHost.c_str(), dst.dirFd.get(), kept.c_str(), 0) != 0)
-            return ERROR_ACCESS_DENIED;
+            kept.clear();
     }
     auto dropKept = [&] {
         if (!kept.empty())
