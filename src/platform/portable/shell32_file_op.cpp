@@ -4,6 +4,7 @@
 // FOF_ALLOWUNDO an item is moved or left where it is; and every path of the list is looked
 // up before anything is done, so a misspelt path leaves the whole list untouched.
 #include "platform/shell32.h"
+#include "platform/text_lines.h"
 
 #include "platform/codepage.h"
 #include "platform/portable/api_guard.h"
@@ -74,7 +75,7 @@ DWORD Expand(portable::FileSystem& files, const std::string& entry, FILEOP_FLAGS
 
 // True when path is folder or lies in it.
 bool Within(std::string_view path, std::string_view folder) {
-    if (path.size() < folder.size() || !AnsiEqualsNoCase(path.substr(0, folder.size()), folder))
+    if (!win::StartsWithNoCase(path, folder))
         return false;
     return path.size() == folder.size() || path[folder.size()] == '\\' || folder.ends_with('\\');
 }
