@@ -1044,13 +1044,15 @@ DWORD FileSystem::DeleteTree(std::string_view path) {
     if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
     auto& [parsed, txn, at] = change;
+    // A removal cannot be undone: the store's writes come first, so that only a failing
+    // commit can leave rows behind (the next listing drops them).
+    ForgetName(at.dirKey, at.leaf->hostName, at.leaf->IsDirectory());
+    machine_.Journal("delete tree " + win::FromAnsi(parsed.ToString()));
     bool removed = at.leaf->IsDirectory()
                        ? RemoveHostTree(at.dirFd.get(), at.leaf->hostName)
                        : ::unlinkat(at.dirFd.get(), at.leaf->hostName.c_str(), 0) == 0;
     if (!removed)
         return ERROR_ACCESS_DENIED; // rows of what did go are dropped when the folder is read
-    ForgetName(at.dirKey, at.leaf->hostName, at.leaf->IsDirectory());
-    machine_.Journal("delete tree " + win::FromAnsi(parsed.ToString()));
     txn->Commit();
     return ERROR_SUCCESS;
 }
