@@ -5,6 +5,7 @@
 // host's files, the store's names and attributes, the registry and the journal agree.
 #include "platform/advapi32.h"
 #include "platform/kernel32.h"
+#include "platform/portable/api_guard.h"
 #include "platform/portable/machine.h"
 #include "platform/portable/sqlite_db.h"
 
@@ -14,8 +15,10 @@
 
 #include <filesystem>
 #include <functional>
+#include <new>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -208,6 +211,36 @@ TEST_F(StoreFailure, ChangingAttributes) {
     Reopen();
     EXPECT_EQ(win::GetFileAttributesA("C:\\WORK\\A.TXT"),
               static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+}
+
+// What reaches a program in place of an exception: the call's failure value, and in
+// GetLastError access denied for a store that cannot be written or a refused machine,
+// else a write fault; the reason is kept.
+TEST_F(StoreFailure, TheBoundaryNamesWhatFailed) {
+    portable::Database readOnly(m.root() / "machine.db", portable::Database::Access::ReadOnly);
+    try {
+        portable::Transaction txn(readOnly);
+        ADD_FAILURE() << "a read-only store began a change";
+    } catch (const portable::StoreError& e) {
+        EXPECT_TRUE(e.ReadOnly()) << e.what();
+    }
+
+    auto failing = [](auto exception) {
+        win::SetLastError(ERROR_SUCCESS);
+        HANDLE h =
+            portable::Guarded<HANDLE>(INVALID_HANDLE_VALUE, [&]() -> HANDLE { throw exception; });
+        EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+        return win::GetLastError();
+    };
+    EXPECT_EQ(failing(portable::StoreError("the machine is read-only", true)),
+              static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(failing(portable::StoreError("disk I/O error")),
+              static_cast<DWORD>(ERROR_WRITE_FAULT));
+    EXPECT_EQ(portable::LastFailureMessage(), "disk I/O error");
+    EXPECT_EQ(failing(portable::MachineError("drive C: refused")),
+              static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(failing(std::bad_alloc()), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(failing(std::runtime_error("anything else")), static_cast<DWORD>(ERROR_WRITE_FAULT));
 }
 
 // The registry: each change is reported as ERROR_REGISTRY_IO_FAILED and leaves nothing.
