@@ -1,5 +1,7 @@
 #include "platform/text_lines.h"
 
+#include "platform/codepage.h"
+
 namespace win {
 
 std::vector<std::string> SplitLines(std::string_view text) {
@@ -24,12 +26,37 @@ std::string JoinLines(const std::vector<std::string>& lines) {
     return out;
 }
 
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+} // namespace
+
+std::string_view TrimLeftBlanks(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front()))
         s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+    return s;
+}
+
+std::string_view TrimRightBlanks(std::string_view s) {
+    while (!s.empty() && IsBlank(s.back()))
         s.remove_suffix(1);
     return s;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    return TrimRightBlanks(TrimLeftBlanks(s));
+}
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && AnsiEqualsNoCase(s.substr(0, prefix.size()), prefix);
+}
+
+bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() &&
+           AnsiEqualsNoCase(s.substr(s.size() - suffix.size()), suffix);
 }
 
 } // namespace win

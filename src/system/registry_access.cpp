@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
+#include <variant>
 
 namespace WinRegistry {
 namespace {
@@ -119,37 +121,41 @@ std::string DwordBytes(std::int32_t number) {
 // The registry type and bytes for a value by its type name (compared exactly); false
 // when the type name has no registry type.
 bool Encode(const Value& value, DWORD& type, std::string& data) {
-    std::string_view name = value.TypeName();
-    if (name == "String") {
-        type = REG_SZ;
-        data = win::ToAnsi(value.ToString());
-        data += '\0';
-        return true;
-    }
-    if (name == "String()") {
-        type = REG_MULTI_SZ;
-        data.clear();
-        for (const auto& element : value.List()) {
-            data += win::ToAnsi(element);
-            data += '\0';
-        }
-        data += '\0';
-        return true;
-    }
-    if (name == "Long" || name == "Integer" || name == "Single") {
-        type = REG_DWORD;
-        data = DwordBytes(value.ToLong());
-        return true;
-    }
-    if (name == "Byte()") {
-        type = REG_BINARY;
-        const auto& bytes = value.Bytes();
-        data.assign(bytes.begin(), bytes.end());
-        return true;
-    }
-    if (name == "Long()" || name == "Integer()" || name == "Byte")
-        forms::Raise(forms::kTypeMismatch); // classified, but no conversion can take them
-    return false;
+    return std::visit(
+        [&](const auto& held) -> bool {
+            using T = std::decay_t<decltype(held)>;
+            if constexpr (std::is_same_v<T, std::string>) {
+                type = REG_SZ;
+                data = win::ToAnsi(held);
+                data += '\0';
+                return true;
+            } else if constexpr (std::is_same_v<T, std::vector<std::string>>) {
+                type = REG_MULTI_SZ;
+                data.clear();
+                for (const auto& element : held) {
+                    data += win::ToAnsi(element);
+                    data += '\0';
+                }
+                data += '\0';
+                return true;
+            } else if constexpr (std::is_same_v<T, std::int32_t> ||
+                                 std::is_same_v<T, std::int16_t> || std::is_same_v<T, float>) {
+                type = REG_DWORD;
+                data = DwordBytes(value.ToLong());
+                return true;
+            } else if constexpr (std::is_same_v<T, std::vector<std::uint8_t>>) {
+                type = REG_BINARY;
+                data.assign(held.begin(), held.end());
+                return true;
+            } else if constexpr (std::is_same_v<T, std::vector<std::int32_t>> ||
+                                 std::is_same_v<T, std::vector<std::int16_t>> ||
+                                 std::is_same_v<T, std::uint8_t>) {
+                forms::Raise(forms::kTypeMismatch); // classified, but no conversion takes them
+            } else {
+                return false; // Empty, Double, Boolean: the registry has no type for them
+            }
+        },
+        value.data());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "forms/on_error.h"
 #include "platform/codepage.h"
+#include "platform/text_lines.h"
 #include "system/Setup_API.h"
 #include "system/WinRegistry.h"
 
@@ -10,16 +11,10 @@ namespace {
 
 constexpr std::string_view kCommand = "\\Zepsetup.exe UnInst";
 
-bool EndsWithNoCase(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() &&
-           win::AnsiEqualsNoCase(win::ToAnsi(text.substr(text.size() - tail.size())),
-                                 win::ToAnsi(tail));
-}
-
 } // namespace
 
 std::optional<std::string> FolderOfUninstallCommand(std::string_view command) {
-    if (!EndsWithNoCase(command, kCommand) || command.size() <= kCommand.size())
+    if (!win::EndsWithNoCase(win::ToAnsi(command), kCommand) || command.size() <= kCommand.size())
         return std::nullopt;
     std::string folder(command.substr(0, command.size() - kCommand.size() + 1));
     // A drive and at least one folder: "C:\x\".

@@ -82,10 +82,7 @@ std::vector<std::string> ValueFields(const ValueRecord& v) {
         fields.push_back(
             Field("text", Ansi(std::string_view(v.data).substr(0, v.data.size() - 1))));
     if (v.type == REG_DWORD && v.data.size() == 4) {
-        std::uint32_t n = 0;
-        for (int i = 3; i >= 0; --i)
-            n = n << 8 | static_cast<unsigned char>(v.data[static_cast<size_t>(i)]);
-        fields.push_back(Field("dword", std::to_string(n)));
+        fields.push_back(Field("dword", std::to_string(portable::DwordOf(v.data))));
     }
     return fields;
 }

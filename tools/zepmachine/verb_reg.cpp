@@ -76,9 +76,7 @@ std::string DataText(DWORD type, const std::string& data) {
         return out;
     }
     if (type == REG_DWORD && data.size() == 4) {
-        std::uint32_t n = 0;
-        for (int i = 3; i >= 0; --i)
-            n = (n << 8) | static_cast<unsigned char>(data[static_cast<size_t>(i)]);
+        DWORD n = portable::DwordOf(data);
         char text[48];
         std::snprintf(text, sizeof text, "0x%08x (%u)", n, n);
         return text;

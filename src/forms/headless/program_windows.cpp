@@ -4,8 +4,7 @@
 #include "forms/input.h"
 #include "forms/picture_box.h"
 #include "forms/screen.h"
-#include "platform/portable/gdi_objects.h"
-#include "platform/portable/window_table.h"
+#include "platform/program_windows.h"
 
 #include <cmath>
 
@@ -20,26 +19,26 @@ RECT PixelRect(const Form& form) {
                 px(form.Top() + form.Height(), y)};
 }
 
-portable::FontSpec FontOf(const Control& control) {
+win::FontSpec FontOf(const Control& control) {
     const forms::Font& font = control.Font();
-    return portable::FontSpec{font.name, font.size, font.bold, font.italic};
+    return win::FontSpec{font.name, font.size, font.bold, font.italic};
 }
 
 } // namespace
 
 ProgramWindows::~ProgramWindows() {
     for (auto& [box, dc] : contexts_)
-        portable::FreeDeviceContext(dc);
+        win::FreeControlContext(dc);
 }
 
 void ProgramWindows::Loaded(Form& form) {
     Form* target = &form;
-    HWND window = portable::CreateProgramWindow(form.Caption(),
-                                                [target](UINT message, WPARAM, LPARAM) -> LRESULT {
-                                                    if (message == WM_CLOSE)
-                                                        UserClose(*target);
-                                                    return 0;
-                                                });
+    HWND window =
+        win::CreateProgramWindow(form.Caption(), [target](UINT message, WPARAM, LPARAM) -> LRESULT {
+            if (message == WM_CLOSE)
+                UserClose(*target);
+            return 0;
+        });
     form.AttachWindow(window);
     Changed(form);
 }
@@ -47,12 +46,12 @@ void ProgramWindows::Loaded(Form& form) {
 void ProgramWindows::Changed(Form& form) {
     if (!form.hWnd())
         return;
-    portable::SetProgramWindowTitle(form.hWnd(), form.Caption());
-    portable::SetProgramWindowRect(form.hWnd(), PixelRect(form));
+    win::SetProgramWindowTitle(form.hWnd(), form.Caption());
+    win::SetProgramWindowRect(form.hWnd(), PixelRect(form));
 }
 
 void ProgramWindows::SetVisible(Form& form, bool visible) {
-    portable::SetProgramWindowVisible(form.hWnd(), visible);
+    win::SetProgramWindowVisible(form.hWnd(), visible);
 }
 
 void ProgramWindows::Forget(Form& form) {
@@ -62,17 +61,17 @@ void ProgramWindows::Forget(Form& form) {
         auto it = contexts_.find(static_cast<PictureBox*>(control));
         if (it == contexts_.end())
             continue;
-        portable::FreeDeviceContext(it->second);
+        win::FreeControlContext(it->second);
         contexts_.erase(it);
     }
-    portable::DestroyProgramWindow(form.hWnd());
+    win::DestroyProgramWindow(form.hWnd());
 }
 
 HDC ProgramWindows::ContextFor(PictureBox& box) {
     auto it = contexts_.find(&box);
     if (it == contexts_.end())
-        it = contexts_.emplace(&box, portable::NewControlContext(FontOf(box))).first;
-    portable::SetContextFont(it->second, FontOf(box));
+        it = contexts_.emplace(&box, win::NewControlContext(FontOf(box))).first;
+    win::SetContextFont(it->second, FontOf(box));
     return it->second;
 }
 

@@ -1,6 +1,7 @@
 #include "forms/headless/ui_script.h"
 
 #include "platform/quoted_input.h"
+#include "platform/text_lines.h"
 
 #include <cctype>
 #include <charconv>
@@ -223,14 +224,6 @@ Step ParseStep(const std::vector<Token>& tokens, size_t at, bool nested) {
     return step;
 }
 
-std::string_view TrimmedLine(std::string_view line) {
-    while (!line.empty() && IsBlank(line.front()))
-        line.remove_prefix(1);
-    while (!line.empty() && IsBlank(line.back()))
-        line.remove_suffix(1);
-    return line;
-}
-
 } // namespace
 
 std::string Target::Text() const {
@@ -284,7 +277,7 @@ ParsedUiScript ParseUiScript(std::string_view text, std::string name) {
                 continue;
             Step step = ParseStep(tokens, 0, false);
             step.line = number;
-            step.source = std::string(TrimmedLine(line));
+            step.source = std::string(win::TrimBlanks(line));
             if (step.then) {
                 auto then = std::make_shared<Step>(*step.then);
                 then->line = number;

@@ -16,8 +16,7 @@
 #include "forms/runtime.h"
 #include "platform/codepage.h"
 #include "platform/kernel32.h"
-#include "platform/portable/gdi_objects.h"
-#include "platform/portable/window_table.h"
+#include "platform/program_windows.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -64,7 +63,7 @@ QtBackend::QtBackend(Options options)
             [this](const Step& step, Control& control) { return PerformStep(step, control); });
     if (!options.recordTo.empty())
         recorder_ = std::make_unique<Recorder>(options.recordTo);
-    rectanglesSeen_ = portable::DrawnRectangles().size();
+    rectanglesSeen_ = win::DrawnRectangles().size();
 }
 
 QtBackend::~QtBackend() {
@@ -134,7 +133,7 @@ void QtBackend::FormShown(Form& form, bool modal) {
     if (it == forms_.end())
         return;
     // Rectangles the window's load drew onto the screen (ExplodeForm) open the window.
-    const auto& drawn = portable::DrawnRectangles();
+    const auto& drawn = win::DrawnRectangles();
     rectanglesSeen_ = std::min(rectanglesSeen_, drawn.size());
     std::vector<QRect> explosion;
     COLORREF fill = 0;
@@ -265,9 +264,9 @@ bool QtBackend::DeliverActions() {
 
 void QtBackend::SyncTopmost() {
     for (auto& [form, window] : forms_) {
-        auto record = portable::LookUpWindow(form->hWnd());
-        if (record && record->topmost != window->Topmost())
-            window->SetTopmost(record->topmost);
+        bool topmost = win::IsProgramWindowTopmost(form->hWnd());
+        if (topmost != window->Topmost())
+            window->SetTopmost(topmost);
     }
 }
 

@@ -9,6 +9,7 @@
 #include "platform/advapi32.h"
 
 #include "platform/codepage.h"
+#include "platform/portable/api_guard.h"
 #include "platform/portable/machine.h"
 #include "platform/portable/regedit_format.h"
 #include "platform/portable/registry_store.h"
@@ -132,7 +133,7 @@ void Journal(RegistryStore& store, const std::string& ansiEntry) {
 // store (or of the machine behind it) become the registry's I/O error instead of escaping
 // into the program.
 template <typename Change> LONG Write(RegistryStore& store, Change change) {
-    try {
+    return portable::Guarded<LONG>(ERROR_REGISTRY_IO_FAILED, [&]() -> LONG {
         portable::Transaction txn(store.db());
         store.Validate(); // another process may have committed before we got the lock
         LONG rc = change();
@@ -140,17 +141,11 @@ template <typename Change> LONG Write(RegistryStore& store, Change change) {
             return rc;
         txn.Commit();
         return rc;
-    } catch (const std::exception&) {
-        return ERROR_REGISTRY_IO_FAILED;
-    }
+    });
 }
 
 template <typename Read> LONG ReadGuarded(Read read) {
-    try {
-        return read();
-    } catch (const std::exception&) {
-        return ERROR_REGISTRY_IO_FAILED;
-    }
+    return portable::Guarded<LONG>(ERROR_REGISTRY_IO_FAILED, read);
 }
 
 LONG CopyOut(std::string_view text, LPSTR buffer, LPDWORD size) {
@@ -188,27 +183,35 @@ void Refresh(RegistryStore& store, OpenKey& key) {
     key.haveSubkeys = key.haveValues = false;
 }
 
+// Runs use on the key a call names, with the handle table locked; a key that does not
+// resolve is the call's answer.
+template <typename Use> LONG WithKey(HKEY key, Use use) {
+    std::lock_guard guard(TheHandles().lock);
+    Resolved at;
+    if (LONG rc = ReadGuarded([&] { return Resolve(key, at); }); rc != ERROR_SUCCESS)
+        return rc;
+    return use(at);
+}
+
 // Hands the index-th entry of a key's enumeration snapshot (sub-key names or values) to
 // use. The snapshot is taken on first use after the registry changed; a predefined root has
 // no open handle of its own, so a scratch snapshot serves that one call.
 template <typename Item, typename Load, typename Use>
 LONG EnumEntry(HKEY key, DWORD index, bool OpenKey::*have, std::vector<Item> OpenKey::*items,
                Load load, Use use) {
-    std::lock_guard guard(TheHandles().lock);
-    return ReadGuarded([&]() -> LONG {
-        Resolved at;
-        if (LONG rc = Resolve(key, at); rc != ERROR_SUCCESS)
-            return rc;
-        OpenKey scratch;
-        OpenKey& open = at.open ? *at.open : scratch;
-        Refresh(*at.store, open);
-        if (!(open.*have)) {
-            open.*items = load(*at.store, at.id);
-            open.*have = true;
-        }
-        if (index >= (open.*items).size())
-            return ERROR_NO_MORE_ITEMS;
-        return use((open.*items)[index]);
+    return WithKey(key, [&](Resolved& at) {
+        return ReadGuarded([&]() -> LONG {
+            OpenKey scratch;
+            OpenKey& open = at.open ? *at.open : scratch;
+            Refresh(*at.store, open);
+            if (!(open.*have)) {
+                open.*items = load(*at.store, at.id);
+                open.*have = true;
+            }
+            if (index >= (open.*items).size())
+                return ERROR_NO_MORE_ITEMS;
+            return use((open.*items)[index]);
+        });
     });
 }
 
@@ -220,20 +223,18 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
     *result = nullptr;
     if (!key)
         return ERROR_BADKEY; // Windows 95; later versions answer ERROR_INVALID_HANDLE
-    std::lock_guard guard(TheHandles().lock);
-    return ReadGuarded([&]() -> LONG {
-        Resolved at;
-        if (LONG rc = Resolve(key, at); rc != ERROR_SUCCESS)
-            return rc;
-        std::string_view sub = subKey ? subKey : "";
-        auto id = at.store->FindKey(at.id, sub);
-        bool gone = at.open && (!id || *id == at.id) && !at.store->KeyExists(at.id);
-        if (gone)
-            return ERROR_KEY_DELETED;
-        if (!id)
-            return ERROR_FILE_NOT_FOUND;
-        *result = AddKey(at, *id, Join(at.path, sub));
-        return ERROR_SUCCESS;
+    return WithKey(key, [&](Resolved& at) {
+        return ReadGuarded([&]() -> LONG {
+            std::string_view sub = subKey ? subKey : "";
+            auto id = at.store->FindKey(at.id, sub);
+            bool gone = at.open && (!id || *id == at.id) && !at.store->KeyExists(at.id);
+            if (gone)
+                return ERROR_KEY_DELETED;
+            if (!id)
+                return ERROR_FILE_NOT_FOUND;
+            *result = AddKey(at, *id, Join(at.path, sub));
+            return ERROR_SUCCESS;
+        });
     });
 }
 
@@ -242,41 +243,39 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, void*
     if (!result)
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
-    std::lock_guard guard(TheHandles().lock);
-    Resolved at;
-    if (LONG rc = ReadGuarded([&] { return Resolve(key, at); }); rc != ERROR_SUCCESS)
-        return rc;
-    std::string_view sub = subKey ? subKey : "";
-    if (sub.starts_with('\\'))
-        sub.remove_prefix(1); // Windows 95 ignores one (and only one) leading backslash
-    std::vector<std::string_view> parts;
-    if (!portable::SplitKeyPath(sub, parts))
-        return ERROR_BADKEY;
-    std::string path = Join(at.path, sub);
-    // Existing keys need no transaction; only a creation takes the write lock.
-    KeyId id = 0;
-    bool created = false;
-    LONG rc = ReadGuarded([&]() -> LONG {
-        if (auto found = at.store->FindKey(at.id, sub))
-            id = *found;
-        return ERROR_SUCCESS;
-    });
-    if (rc == ERROR_SUCCESS && id == 0) {
-        rc = Write(*at.store, [&]() -> LONG {
-            if (!at.store->KeyExists(at.id))
-                return ERROR_KEY_DELETED;
-            id = at.store->CreateKey(at.id, sub, created);
-            if (created)
-                Journal(*at.store, "reg create [" + path + "]");
+    return WithKey(key, [&](Resolved& at) -> LONG {
+        std::string_view sub = subKey ? subKey : "";
+        if (sub.starts_with('\\'))
+            sub.remove_prefix(1); // Windows 95 ignores one (and only one) leading backslash
+        std::vector<std::string_view> parts;
+        if (!portable::SplitKeyPath(sub, parts))
+            return ERROR_BADKEY;
+        std::string path = Join(at.path, sub);
+        // Existing keys need no transaction; only a creation takes the write lock.
+        KeyId id = 0;
+        bool created = false;
+        LONG rc = ReadGuarded([&]() -> LONG {
+            if (auto found = at.store->FindKey(at.id, sub))
+                id = *found;
             return ERROR_SUCCESS;
         });
-    }
-    if (rc != ERROR_SUCCESS)
-        return rc;
-    if (disposition)
-        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    *result = AddKey(at, id, std::move(path));
-    return ERROR_SUCCESS;
+        if (rc == ERROR_SUCCESS && id == 0) {
+            rc = Write(*at.store, [&]() -> LONG {
+                if (!at.store->KeyExists(at.id))
+                    return ERROR_KEY_DELETED;
+                id = at.store->CreateKey(at.id, sub, created);
+                if (created)
+                    Journal(*at.store, "reg create [" + path + "]");
+                return ERROR_SUCCESS;
+            });
+        }
+        if (rc != ERROR_SUCCESS)
+            return rc;
+        if (disposition)
+            *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+        *result = AddKey(at, id, std::move(path));
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegCloseKey(HKEY key) {
@@ -297,18 +296,16 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
                       LPDWORD dataSize) {
     if (reserved || (data && !dataSize))
         return ERROR_INVALID_PARAMETER;
-    std::lock_guard guard(TheHandles().lock);
-    return ReadGuarded([&]() -> LONG {
-        Resolved at;
-        if (LONG rc = Resolve(key, at); rc != ERROR_SUCCESS)
-            return rc;
-        auto value = at.store->GetValue(at.id, valueName ? valueName : "");
-        if (!value)
-            return at.open && !at.store->KeyExists(at.id) ? ERROR_KEY_DELETED
-                                                          : ERROR_FILE_NOT_FOUND;
-        if (type)
-            *type = value->type;
-        return CopyData(value->data, data, dataSize);
+    return WithKey(key, [&](Resolved& at) {
+        return ReadGuarded([&]() -> LONG {
+            auto value = at.store->GetValue(at.id, valueName ? valueName : "");
+            if (!value)
+                return at.open && !at.store->KeyExists(at.id) ? ERROR_KEY_DELETED
+                                                              : ERROR_FILE_NOT_FOUND;
+            if (type)
+                *type = value->type;
+            return CopyData(value->data, data, dataSize);
+        });
     });
 }
 
@@ -317,64 +314,58 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, cons
     // Windows 95 wants data for a string, even an empty one.
     if (reserved || (!data && (dataSize || type == REG_SZ)))
         return ERROR_INVALID_PARAMETER;
-    std::lock_guard guard(TheHandles().lock);
-    Resolved at;
-    if (LONG rc = ReadGuarded([&] { return Resolve(key, at); }); rc != ERROR_SUCCESS)
-        return rc;
     std::string_view name = valueName ? valueName : "";
-    std::string_view bytes(reinterpret_cast<const char*>(data), data ? dataSize : 0);
-    return Write(*at.store, [&]() -> LONG {
-        if (!at.store->KeyExists(at.id))
-            return ERROR_KEY_DELETED;
-        at.store->SetValue(at.id, name, type, bytes);
-        Journal(*at.store,
-                "reg set [" + at.path + "] " + portable::JournalValue(name, type, bytes));
-        return ERROR_SUCCESS;
+    return WithKey(key, [&](Resolved& at) {
+        std::string_view bytes(reinterpret_cast<const char*>(data), data ? dataSize : 0);
+        return Write(*at.store, [&]() -> LONG {
+            if (!at.store->KeyExists(at.id))
+                return ERROR_KEY_DELETED;
+            at.store->SetValue(at.id, name, type, bytes);
+            Journal(*at.store,
+                    "reg set [" + at.path + "] " + portable::JournalValue(name, type, bytes));
+            return ERROR_SUCCESS;
+        });
     });
 }
 
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     if (!subKey)
         return ERROR_BADKEY; // Windows 95; later versions answer ERROR_INVALID_PARAMETER
-    std::lock_guard guard(TheHandles().lock);
-    Resolved at;
-    if (LONG rc = ReadGuarded([&] { return Resolve(key, at); }); rc != ERROR_SUCCESS)
-        return rc;
-    std::vector<std::string_view> parts;
-    if (!portable::SplitKeyPath(subKey, parts))
-        return ERROR_BADKEY;
-    if (parts.empty() && !at.open)
-        return ERROR_ACCESS_DENIED; // a root itself
-    std::string path = Join(at.path, subKey);
-    return Write(*at.store, [&]() -> LONG {
-        auto id = at.store->FindKey(at.id, subKey);
-        if (!id)
-            return at.open && !at.store->KeyExists(at.id) ? ERROR_KEY_DELETED
-                                                          : ERROR_FILE_NOT_FOUND;
-        if (*id == portable::kLocalMachineKey || *id == portable::kCurrentUserKey)
-            return ERROR_ACCESS_DENIED;
-        std::int64_t keys = 0;
-        std::int64_t values = 0;
-        at.store->DeleteKey(*id, keys, values);
-        Journal(*at.store, "reg delete [" + path + "] (" + std::to_string(keys) + " keys, " +
-                               std::to_string(values) + " values)");
-        return ERROR_SUCCESS;
+    return WithKey(key, [&](Resolved& at) -> LONG {
+        std::vector<std::string_view> parts;
+        if (!portable::SplitKeyPath(subKey, parts))
+            return ERROR_BADKEY;
+        if (parts.empty() && !at.open)
+            return ERROR_ACCESS_DENIED; // a root itself
+        std::string path = Join(at.path, subKey);
+        return Write(*at.store, [&]() -> LONG {
+            auto id = at.store->FindKey(at.id, subKey);
+            if (!id)
+                return at.open && !at.store->KeyExists(at.id) ? ERROR_KEY_DELETED
+                                                              : ERROR_FILE_NOT_FOUND;
+            if (*id == portable::kLocalMachineKey || *id == portable::kCurrentUserKey)
+                return ERROR_ACCESS_DENIED;
+            std::int64_t keys = 0;
+            std::int64_t values = 0;
+            at.store->DeleteKey(*id, keys, values);
+            Journal(*at.store, "reg delete [" + path + "] (" + std::to_string(keys) + " keys, " +
+                                   std::to_string(values) + " values)");
+            return ERROR_SUCCESS;
+        });
     });
 }
 
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
-    std::lock_guard guard(TheHandles().lock);
-    Resolved at;
-    if (LONG rc = ReadGuarded([&] { return Resolve(key, at); }); rc != ERROR_SUCCESS)
-        return rc;
     std::string_view name = valueName ? valueName : "";
-    return Write(*at.store, [&]() -> LONG {
-        if (!at.store->KeyExists(at.id))
-            return ERROR_KEY_DELETED;
-        if (!at.store->DeleteValue(at.id, name))
-            return ERROR_FILE_NOT_FOUND;
-        Journal(*at.store, "reg delete value [" + at.path + "] " + portable::QuotedName(name));
-        return ERROR_SUCCESS;
+    return WithKey(key, [&](Resolved& at) {
+        return Write(*at.store, [&]() -> LONG {
+            if (!at.store->KeyExists(at.id))
+                return ERROR_KEY_DELETED;
+            if (!at.store->DeleteValue(at.id, name))
+                return ERROR_FILE_NOT_FOUND;
+            Journal(*at.store, "reg delete value [" + at.path + "] " + portable::QuotedName(name));
+            return ERROR_SUCCESS;
+        });
     });
 }
 

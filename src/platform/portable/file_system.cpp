@@ -191,6 +191,27 @@ DWORD CheckOpened(int dirFd, const std::string& name, bool changes, bool truncat
     return ERROR_SUCCESS;
 }
 
+// Records the store's side of a host change already made and commits it. When a store write
+// or the commit fails, undo puts the host back and the failure passes on, so the drive and
+// the store never disagree.
+template <typename Record, typename Undo>
+void RecordOrUndo(Transaction& txn, Record record, Undo undo) {
+    try {
+        record();
+        txn.Commit();
+    } catch (...) {
+        undo();
+        throw;
+    }
+}
+
+// Takes an entry out of the way under a name no Windows path reaches, so that its removal
+// can still be undone until the store has committed it.
+bool SetAside(int dirFd, const std::string& name, std::string& aside) {
+    aside = PrivateTempName();
+    return RenameNoReplace(dirFd, name, dirFd, aside) == 0;
+}
+
 DirEntry DotEntry(std::string name) {
     DirEntry e;
     e.hostName = name;
@@ -215,6 +236,12 @@ struct FileSystem::Located {
         static const std::vector<DirEntry> none;
         return listing ? listing->entries : none;
     }
+};
+
+struct FileSystem::Change {
+    WinPath parsed;
+    std::optional<Transaction> txn;
+    Located at;
 };
 
 namespace {
@@ -569,6 +596,19 @@ DWORD FileSystem::Locate(const WinPath& path, Need need, Located& out) {
     return ERROR_SUCCESS;
 }
 
+DWORD FileSystem::BeginChange(std::string_view path, bool mustExist, Change& out) {
+    if (DWORD rc = Parse(path, out.parsed); rc != ERROR_SUCCESS)
+        return rc;
+    if (out.parsed.IsRoot())
+        return ERROR_ACCESS_DENIED;
+    out.txn.emplace(machine_.store());
+    if (DWORD rc = Locate(out.parsed, Need::Write, out.at); rc != ERROR_SUCCESS)
+        return rc;
+    if (mustExist && !out.at.leaf)
+        return ERROR_FILE_NOT_FOUND;
+    return ERROR_SUCCESS;
+}
+
 DWORD FileSystem::SetCurrentDirectory(std::string_view path) {
     WinPath parsed;
     if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
@@ -598,70 +638,80 @@ UINT FileSystem::DriveType(std::string_view root) {
 }
 
 DWORD FileSystem::CreateDirectory(std::string_view path) {
-    WinPath parsed;
-    if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
+    Change change;
+    if (DWORD rc = BeginChange(path, false, change); rc != ERROR_SUCCESS)
         return rc;
-    if (parsed.IsRoot())
-        return ERROR_ACCESS_DENIED;
-    Transaction txn(machine_.store());
-    Located at;
-    if (DWORD rc = Locate(parsed, Need::Write, at); rc != ERROR_SUCCESS)
-        return rc;
+    auto& [parsed, txn, at] = change;
     if (at.leaf)
         return ERROR_ALREADY_EXISTS;
     std::string host = win::FromAnsi(at.leafName);
     if (::mkdirat(at.dirFd.get(), host.c_str(), 0755) != 0)
         return errno == EEXIST ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED;
-    std::string alias = AssignShortName(at.entries(), at.leafName);
-    RecordNew(at.dirKey, host, alias, 0);
-    machine_.Journal("mkdir " + win::FromAnsi(parsed.ToString()));
-    txn.Commit();
+    RecordOrUndo(
+        *txn,
+        [&] {
+            RecordNew(at.dirKey, host, AssignShortName(at.entries(), at.leafName), 0);
+            machine_.Journal("mkdir " + win::FromAnsi(parsed.ToString()));
+        },
+        [&] { ::unlinkat(at.dirFd.get(), host.c_str(), AT_REMOVEDIR); });
     return ERROR_SUCCESS;
 }
 
 DWORD FileSystem::RemoveDirectory(std::string_view path) {
-    WinPath parsed;
-    if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
+    Change change;
+    if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
-    if (parsed.IsRoot())
-        return ERROR_ACCESS_DENIED;
-    Transaction txn(machine_.store());
-    Located at;
-    if (DWORD rc = Locate(parsed, Need::Write, at); rc != ERROR_SUCCESS)
-        return rc;
-    if (!at.leaf)
-        return ERROR_FILE_NOT_FOUND;
+    auto& [parsed, txn, at] = change;
     if (!at.leaf->IsDirectory())
         return ERROR_DIRECTORY;
     if (at.leaf->attributes & FILE_ATTRIBUTE_READONLY)
         return ERROR_ACCESS_DENIED;
-    if (::unlinkat(at.dirFd.get(), at.leaf->hostName.c_str(), AT_REMOVEDIR) != 0)
+    const std::string& host = at.leaf->hostName;
+    struct stat st;
+    if (::fstatat(at.dirFd.get(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return ERROR_ACCESS_DENIED;
+    if (::unlinkat(at.dirFd.get(), host.c_str(), AT_REMOVEDIR) != 0)
         return errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ERROR_ACCESS_DENIED;
-    ForgetName(at.dirKey, at.leaf->hostName, true);
-    machine_.Journal("rmdir " + win::FromAnsi(parsed.ToString()));
-    txn.Commit();
+    // An empty folder comes back as it was but for its times.
+    RecordOrUndo(
+        *txn,
+        [&] {
+            ForgetName(at.dirKey, host, true);
+            machine_.Journal("rmdir " + win::FromAnsi(parsed.ToString()));
+        },
+        [&] { ::mkdirat(at.dirFd.get(), host.c_str(), st.st_mode & 07777); });
     return ERROR_SUCCESS;
 }
 
 DWORD FileSystem::DeleteFile(std::string_view path) {
-    WinPath parsed;
-    if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
+    Change change;
+    if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
-    Transaction txn(machine_.store());
-    Located at;
-    if (DWORD rc = Locate(parsed, Need::Write, at); rc != ERROR_SUCCESS)
-        return rc;
-    if (!at.leaf)
-        return ERROR_FILE_NOT_FOUND;
+    auto& [parsed, txn, at] = change;
     if (at.leaf->IsDirectory())
         return ERROR_ACCESS_DENIED;
     if (at.leaf->attributes & FILE_ATTRIBUTE_READONLY)
         return ERROR_ACCESS_DENIED; // as on Windows: the attribute must be cleared first
-    if (::unlinkat(at.dirFd.get(), at.leaf->hostName.c_str(), 0) != 0)
-        return ERROR_ACCESS_DENIED;
-    ForgetName(at.dirKey, at.leaf->hostName, false);
-    machine_.Journal("delete " + win::FromAnsi(parsed.ToString()));
-    txn.Commit();
+    // The file is set aside first and removed only once the store has committed.
+    const std::string& host = at.leaf->hostName;
+    auto record = [&] {
+        ForgetName(at.dirKey, host, false);
+        machine_.Journal("delete " + win::FromAnsi(parsed.ToString()));
+    };
+    std::string aside;
+    if (!SetAside(at.dirFd.get(), host, aside)) {
+        // A host file system that cannot spell the private name (FAT): the removal comes
+        // between the store's writes and its commit, so only a failing commit leaves a row,
+        // which the next listing drops.
+        record();
+        if (::unlinkat(at.dirFd.get(), host.c_str(), 0) != 0)
+            return ERROR_ACCESS_DENIED;
+        txn->Commit();
+        return ERROR_SUCCESS;
+    }
+    RecordOrUndo(*txn, record,
+                 [&] { RenameNoReplace(at.dirFd.get(), aside, at.dirFd.get(), host); });
+    ::unlinkat(at.dirFd.get(), aside.c_str(), 0); // no Windows path reaches it if this fails
     return ERROR_SUCCESS;
 }
 
@@ -687,17 +737,10 @@ DWORD FileSystem::GetAttributes(std::string_view path, DWORD& attributes) {
 }
 
 DWORD FileSystem::SetAttributes(std::string_view path, DWORD attributes) {
-    WinPath parsed;
-    if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
+    Change change;
+    if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
-    if (parsed.IsRoot())
-        return ERROR_ACCESS_DENIED;
-    Transaction txn(machine_.store());
-    Located at;
-    if (DWORD rc = Locate(parsed, Need::Write, at); rc != ERROR_SUCCESS)
-        return rc;
-    if (!at.leaf)
-        return ERROR_FILE_NOT_FOUND;
+    auto& [parsed, txn, at] = change;
     DWORD stored = attributes & kStoredAttributes; // NORMAL alone means none of them
     NamesWritten(at.dirKey);
     machine_.store()
@@ -709,7 +752,7 @@ DWORD FileSystem::SetAttributes(std::string_view path, DWORD attributes) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(stored));
     machine_.Journal("attrib " + win::FromAnsi(parsed.ToString()) + " " + text);
-    txn.Commit();
+    txn->Commit();
     return ERROR_SUCCESS;
 }
 
@@ -816,20 +859,30 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
     fd = UniqueFd(::openat(at.dirFd.get(), host.c_str(), flags, 0644));
     if (!fd.valid())
         return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
-    if (exists) {
-        bool changes = request.write || truncates;
-        if (DWORD rc = CheckOpened(at.dirFd.get(), host, changes, truncates, fd);
-            rc != ERROR_SUCCESS)
-            return rc;
-    }
+    std::string journal = "write " + win::FromAnsi(parsed.ToString());
     if (!exists) {
-        std::string alias = AssignShortName(at.entries(), at.leafName);
-        RecordNew(at.dirKey, host, alias, FILE_ATTRIBUTE_ARCHIVE);
+        RecordOrUndo(
+            txn,
+            [&] {
+                RecordNew(at.dirKey, host, AssignShortName(at.entries(), at.leafName),
+                          FILE_ATTRIBUTE_ARCHIVE);
+                machine_.Journal(journal);
+            },
+            [&] {
+                fd = UniqueFd();
+                ::unlinkat(at.dirFd.get(), host.c_str(), 0);
+            });
+        return ERROR_SUCCESS;
     }
-    if (!exists || truncates)
-        machine_.Journal("write " + win::FromAnsi(parsed.ToString()));
+    if (DWORD rc = CheckOpened(at.dirFd.get(), host, false, false, fd); rc != ERROR_SUCCESS)
+        return rc;
+    // Emptying a file cannot be undone: the store's record of it is committed first, and at
+    // worst tells of a change that then failed.
+    if (truncates)
+        machine_.Journal(journal);
     txn.Commit();
-    return ERROR_SUCCESS;
+    bool changes = request.write || truncates;
+    return CheckOpened(at.dirFd.get(), host, changes, truncates, fd);
 }
 
 DWORD FileSystem::OpenProgram(std::string_view path, UniqueFd& fd) {
@@ -915,29 +968,46 @@ DWORD FileSystem::MoveEntry(std::string_view from, std::string_view to, bool rep
     }
     bool replaces = dst.leaf && !sameEntry;
     std::string newHost = replaces ? dst.leaf->hostName : win::FromAnsi(dst.leafName);
+    // A replaced file keeps a second name until the store has committed, so that it can come
+    // back; the rename over it stays one step for readers. A host without hard links (FAT)
+    // cannot keep it.
+    std::string kept;
+    if (replaces) {
+        kept = PrivateTempName();
+        if (::linkat(dst.dirFd.get(), newHost.c_str(), dst.dirFd.get(), kept.c_str(), 0) != 0)
+            kept.clear();
+    }
+    auto dropKept = [&] {
+        if (!kept.empty())
+            ::unlinkat(dst.dirFd.get(), kept.c_str(), 0);
+    };
     // Without replace an entry that appeared on the host meanwhile is never overwritten.
     int renamed = replaces || sameEntry ? ::renameat(src.dirFd.get(), src.leaf->hostName.c_str(),
                                                      dst.dirFd.get(), newHost.c_str())
                                         : RenameNoReplace(src.dirFd.get(), src.leaf->hostName,
                                                           dst.dirFd.get(), newHost);
-    if (renamed != 0)
-        return errno == EEXIST ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED;
-
-    try {
-        MoveNames(src, dst, newHost);
-        if (record)
-            (*record)();
-        else
-            machine_.Journal("move " + win::FromAnsi(source.ToString()) + " -> " +
-                             win::FromAnsi(target.ToString()));
-        txn.Commit();
-    } catch (...) {
-        // The store keeps the entry where it was; so must the drive (a replaced file cannot
-        // come back, which is why MoveAndRecord never replaces).
-        if (!replaces)
-            RenameNoReplace(dst.dirFd.get(), newHost, src.dirFd.get(), src.leaf->hostName);
-        throw;
+    if (renamed != 0) {
+        int error = errno;
+        dropKept();
+        return error == EEXIST ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED;
     }
+    RecordOrUndo(
+        txn,
+        [&] {
+            MoveNames(src, dst, newHost);
+            if (record)
+                (*record)();
+            else
+                machine_.Journal("move " + win::FromAnsi(source.ToString()) + " -> " +
+                                 win::FromAnsi(target.ToString()));
+        },
+        [&] {
+            // The store keeps the entry where it was, and so does the drive.
+            RenameNoReplace(dst.dirFd.get(), newHost, src.dirFd.get(), src.leaf->hostName);
+            if (!kept.empty())
+                RenameNoReplace(dst.dirFd.get(), kept, dst.dirFd.get(), newHost);
+        });
+    dropKept();
     return ERROR_SUCCESS;
 }
 
@@ -970,25 +1040,20 @@ void FileSystem::MoveNames(const Located& src, const Located& dst, const std::st
 }
 
 DWORD FileSystem::DeleteTree(std::string_view path) {
-    WinPath parsed;
-    if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
+    Change change;
+    if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
-    if (parsed.IsRoot())
-        return ERROR_ACCESS_DENIED;
-    Transaction txn(machine_.store());
-    Located at;
-    if (DWORD rc = Locate(parsed, Need::Write, at); rc != ERROR_SUCCESS)
-        return rc;
-    if (!at.leaf)
-        return ERROR_FILE_NOT_FOUND;
+    auto& [parsed, txn, at] = change;
+    // A removal cannot be undone: the store's writes come first, so that only a failing
+    // commit can leave rows behind (the next listing drops them).
+    ForgetName(at.dirKey, at.leaf->hostName, at.leaf->IsDirectory());
+    machine_.Journal("delete tree " + win::FromAnsi(parsed.ToString()));
     bool removed = at.leaf->IsDirectory()
                        ? RemoveHostTree(at.dirFd.get(), at.leaf->hostName)
                        : ::unlinkat(at.dirFd.get(), at.leaf->hostName.c_str(), 0) == 0;
     if (!removed)
         return ERROR_ACCESS_DENIED; // rows of what did go are dropped when the folder is read
-    ForgetName(at.dirKey, at.leaf->hostName, at.leaf->IsDirectory());
-    machine_.Journal("delete tree " + win::FromAnsi(parsed.ToString()));
-    txn.Commit();
+    txn->Commit();
     return ERROR_SUCCESS;
 }
 

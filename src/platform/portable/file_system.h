@@ -138,9 +138,14 @@ public:
 
 private:
     struct Located;
+    struct Change;
     enum class Need { Read, Write };
 
     DWORD Locate(const WinPath& path, Need need, Located& out);
+    // The opening every change of one entry shares: the path parsed, a drive's root refused,
+    // the store's transaction begun, the entry located for writing; with mustExist a missing
+    // entry is ERROR_FILE_NOT_FOUND.
+    DWORD BeginChange(std::string_view path, bool mustExist, Change& out);
     DWORD MoveEntry(std::string_view from, std::string_view to, bool replace,
                     const std::function<void()>* record);
     void MoveNames(const Located& src, const Located& dst, const std::string& newHost);

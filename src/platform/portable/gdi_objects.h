@@ -3,6 +3,7 @@
 // tests and backends see the drawing, and text is measured with a fixed font metric.
 #pragma once
 
+#include "platform/program_windows.h"
 #include "platform/win_types.h"
 
 #include <optional>
@@ -12,12 +13,7 @@
 
 namespace portable {
 
-struct FontSpec {
-    std::string name = "MS Sans Serif";
-    double points = 8.25;
-    bool bold = false;
-    bool italic = false;
-};
+using win::FontSpec;
 
 struct DeviceContext {
     HWND window = nullptr; // null for the whole screen or a control's surface
@@ -43,11 +39,7 @@ HGDIOBJ StockWhiteBrush();
 // 1.2 em high, at 96 dots per inch.
 SIZE TextExtent(const FontSpec& font, std::string_view text);
 
-struct DrawnRectangle {
-    HWND window = nullptr; // null: drawn straight onto the screen
-    RECT rect{};
-    COLORREF fill = 0;
-};
+using win::DrawnRectangle;
 void RecordRectangle(const DrawnRectangle& rectangle);
 const std::vector<DrawnRectangle>& DrawnRectangles();
 void ForgetDrawing();

@@ -6,6 +6,7 @@
 #include "platform/kernel32.h"
 
 #include "platform/codepage.h"
+#include "platform/portable/api_guard.h"
 #include "platform/portable/file_system.h"
 #include "platform/portable/handles.h"
 
@@ -79,123 +80,152 @@ void SetLastError(DWORD code) {
 }
 
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
-    return ToBuffer(Folder("system_dir", "C:\\WINDOWS\\SYSTEM"), buffer, size);
+    return portable::Guarded<UINT>(0, [&]() -> UINT {
+        return ToBuffer(Folder("system_dir", "C:\\WINDOWS\\SYSTEM"), buffer, size);
+    });
 }
 
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
-    return ToBuffer(Folder("windows_dir", "C:\\WINDOWS"), buffer, size);
+    return portable::Guarded<UINT>(
+        0, [&]() -> UINT { return ToBuffer(Folder("windows_dir", "C:\\WINDOWS"), buffer, size); });
 }
 
 DWORD GetTempPathA(DWORD size, LPSTR buffer) {
-    std::string temp = Folder("temp_dir", "C:\\WINDOWS\\TEMP\\");
-    if (temp.empty() || temp.back() != '\\')
-        temp += '\\';
-    return ToBuffer(temp, buffer, size);
+    return portable::Guarded<DWORD>(0, [&]() -> DWORD {
+        std::string temp = Folder("temp_dir", "C:\\WINDOWS\\TEMP\\");
+        if (temp.empty() || temp.back() != '\\')
+            temp += '\\';
+        return ToBuffer(temp, buffer, size);
+    });
 }
 
 DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size) {
-    if (!longPath)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::string out;
-    if (DWORD rc = Files().ShortPath(longPath, out); rc != ERROR_SUCCESS)
-        return Fail(rc);
-    lastError = ERROR_SUCCESS;
-    return ToBuffer(out, shortPath, size);
+    return portable::Guarded<DWORD>(0, [&]() -> DWORD {
+        if (!longPath)
+            return Fail(ERROR_INVALID_PARAMETER);
+        std::string out;
+        if (DWORD rc = Files().ShortPath(longPath, out); rc != ERROR_SUCCESS)
+            return Fail(rc);
+        lastError = ERROR_SUCCESS;
+        return ToBuffer(out, shortPath, size);
+    });
 }
 
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
-    return ToBuffer(Files().CurrentDirectory(), buffer, size);
+    return portable::Guarded<DWORD>(
+        0, [&]() -> DWORD { return ToBuffer(Files().CurrentDirectory(), buffer, size); });
 }
 
 BOOL SetCurrentDirectoryA(LPCSTR path) {
-    if (!path)
-        return Result(ERROR_INVALID_PARAMETER);
-    return Result(Files().SetCurrentDirectory(path));
+    return portable::Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        if (!path)
+            return Result(ERROR_INVALID_PARAMETER);
+        return Result(Files().SetCurrentDirectory(path));
+    });
 }
 
 UINT GetDriveTypeA(LPCSTR root) {
-    return Files().DriveType(root ? root : "");
+    return portable::Guarded<UINT>(DRIVE_UNKNOWN,
+                                   [&]() -> UINT { return Files().DriveType(root ? root : ""); });
 }
 
 DWORD GetLogicalDriveStringsA(DWORD size, LPSTR buffer) {
-    std::string list;
-    for (const auto& drive : Files().machine().Drives()) {
-        list += drive.letter;
-        list += std::string_view(":\\\0", 3);
-    }
-    // The list ends in an extra NUL; the count excludes only that last one.
-    if (!buffer || size < list.size() + 1)
-        return static_cast<DWORD>(list.size() + 1);
-    std::memcpy(buffer, list.data(), list.size());
-    buffer[list.size()] = '\0';
-    return static_cast<DWORD>(list.size());
+    return portable::Guarded<DWORD>(0, [&]() -> DWORD {
+        std::string list;
+        for (const auto& drive : Files().machine().Drives()) {
+            list += drive.letter;
+            list += std::string_view(":\\\0", 3);
+        }
+        // The list ends in an extra NUL; the count excludes only that last one.
+        if (!buffer || size < list.size() + 1)
+            return static_cast<DWORD>(list.size() + 1);
+        std::memcpy(buffer, list.data(), list.size());
+        buffer[list.size()] = '\0';
+        return static_cast<DWORD>(list.size());
+    });
 }
 
 BOOL CreateDirectoryA(LPCSTR path, void*) {
-    if (!path)
-        return Result(ERROR_PATH_NOT_FOUND);
-    return Result(Files().CreateDirectory(path));
+    return portable::Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        if (!path)
+            return Result(ERROR_PATH_NOT_FOUND);
+        return Result(Files().CreateDirectory(path));
+    });
 }
 
 BOOL RemoveDirectoryA(LPCSTR path) {
-    if (!path)
-        return Result(ERROR_PATH_NOT_FOUND);
-    return Result(Files().RemoveDirectory(path));
+    return portable::Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        if (!path)
+            return Result(ERROR_PATH_NOT_FOUND);
+        return Result(Files().RemoveDirectory(path));
+    });
 }
 
 BOOL DeleteFileA(LPCSTR path) {
-    if (!path)
-        return Result(ERROR_PATH_NOT_FOUND);
-    return Result(Files().DeleteFile(path));
+    return portable::Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        if (!path)
+            return Result(ERROR_PATH_NOT_FOUND);
+        return Result(Files().DeleteFile(path));
+    });
 }
 
 DWORD GetFileAttributesA(LPCSTR path) {
-    DWORD attributes = 0;
-    DWORD rc = path ? Files().GetAttributes(path, attributes) : ERROR_PATH_NOT_FOUND;
-    if (rc != ERROR_SUCCESS) {
-        lastError = rc;
-        return INVALID_FILE_ATTRIBUTES;
-    }
-    lastError = ERROR_SUCCESS;
-    return attributes;
+    return portable::Guarded<DWORD>(INVALID_FILE_ATTRIBUTES, [&]() -> DWORD {
+        DWORD attributes = 0;
+        DWORD rc = path ? Files().GetAttributes(path, attributes) : ERROR_PATH_NOT_FOUND;
+        if (rc != ERROR_SUCCESS) {
+            lastError = rc;
+            return INVALID_FILE_ATTRIBUTES;
+        }
+        lastError = ERROR_SUCCESS;
+        return attributes;
+    });
 }
 
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
-    if (!path)
-        return Result(ERROR_PATH_NOT_FOUND);
-    return Result(Files().SetAttributes(path, attributes));
+    return portable::Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        if (!path)
+            return Result(ERROR_PATH_NOT_FOUND);
+        return Result(Files().SetAttributes(path, attributes));
+    });
 }
 
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
-    if (!pattern || !data) {
-        lastError = ERROR_INVALID_PARAMETER;
-        return INVALID_HANDLE_VALUE;
-    }
-    auto state = std::make_unique<FindState>();
-    if (DWORD rc = Files().Find(pattern, state->entries); rc != ERROR_SUCCESS) {
-        lastError = rc;
-        return INVALID_HANDLE_VALUE;
-    }
-    FillFindData(state->entries[state->next++], *data);
-    lastError = ERROR_SUCCESS;
-    return portable::AddHandle(std::move(state));
+    return portable::Guarded<HANDLE>(INVALID_HANDLE_VALUE, [&]() -> HANDLE {
+        if (!pattern || !data) {
+            lastError = ERROR_INVALID_PARAMETER;
+            return INVALID_HANDLE_VALUE;
+        }
+        auto state = std::make_unique<FindState>();
+        if (DWORD rc = Files().Find(pattern, state->entries); rc != ERROR_SUCCESS) {
+            lastError = rc;
+            return INVALID_HANDLE_VALUE;
+        }
+        FillFindData(state->entries[state->next++], *data);
+        lastError = ERROR_SUCCESS;
+        return portable::AddHandle(std::move(state));
+    });
 }
 
 BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
-    auto* state = portable::HandleAs<FindState>(find);
-    if (!state || !data)
-        return Result(ERROR_INVALID_HANDLE);
-    if (state->next >= state->entries.size())
-        return Result(ERROR_NO_MORE_FILES);
-    FillFindData(state->entries[state->next++], *data);
-    return Result(ERROR_SUCCESS);
+    return portable::Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        auto* state = portable::HandleAs<FindState>(find);
+        if (!state || !data)
+            return Result(ERROR_INVALID_HANDLE);
+        if (state->next >= state->entries.size())
+            return Result(ERROR_NO_MORE_FILES);
+        FillFindData(state->entries[state->next++], *data);
+        return Result(ERROR_SUCCESS);
+    });
 }
 
 BOOL FindClose(HANDLE find) {
-    if (!portable::HandleAs<FindState>(find))
-        return Result(ERROR_INVALID_HANDLE);
-    portable::RemoveHandle(find);
-    return Result(ERROR_SUCCESS);
+    return portable::Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        if (!portable::HandleAs<FindState>(find))
+            return Result(ERROR_INVALID_HANDLE);
+        portable::RemoveHandle(find);
+        return Result(ERROR_SUCCESS);
+    });
 }
 
 } // namespace win

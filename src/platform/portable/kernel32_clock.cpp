@@ -1,6 +1,7 @@
 // Sleep and GetTickCount on the machine's clock (see clock.h).
 #include "platform/kernel32.h"
 
+#include "platform/portable/api_guard.h"
 #include "platform/portable/clock.h"
 #include "platform/portable/machine.h"
 
@@ -55,20 +56,25 @@ namespace win {
 // from the store, so that comes first), so that a waiting process holds back no one's
 // checkpoints.
 void Sleep(DWORD milliseconds) {
-    bool virtualClock = portable::CurrentClock() == portable::ClockKind::Virtual;
-    portable::LetGoOfStore();
-    if (virtualClock) {
-        portable::VirtualTime() += milliseconds;
-        return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    portable::Guarded([&] {
+        bool virtualClock = portable::CurrentClock() == portable::ClockKind::Virtual;
+        portable::LetGoOfStore();
+        if (virtualClock) {
+            portable::VirtualTime() += milliseconds;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    });
 }
 
 DWORD GetTickCount() {
-    if (portable::CurrentClock() == portable::ClockKind::Virtual)
-        return static_cast<DWORD>(portable::VirtualMilliseconds());
-    auto since = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+    return portable::Guarded<DWORD>(0, [&]() -> DWORD {
+        if (portable::CurrentClock() == portable::ClockKind::Virtual)
+            return static_cast<DWORD>(portable::VirtualMilliseconds());
+        auto since = std::chrono::steady_clock::now().time_since_epoch();
+        return static_cast<DWORD>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+    });
 }
 
 } // namespace win

@@ -8,6 +8,7 @@
 #include "platform/kernel32.h"
 
 #include "platform/codepage.h"
+#include "platform/portable/api_guard.h"
 #include "platform/portable/machine.h"
 
 #include <cstdlib>
@@ -105,21 +106,24 @@ std::string& CommandLine() {
 } // namespace
 
 LPSTR GetCommandLineA() {
-    return CommandLine().data();
+    static char none[] = "";
+    return portable::Guarded<LPSTR>(none, [] { return CommandLine().data(); });
 }
 
 DWORD GetModuleFileNameA(void* module, LPSTR buffer, DWORD size) {
-    if (module || !buffer || size == 0) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    const std::string& path = ModulePath();
-    // Win32: a short buffer gets the path cut to size - 1 characters and size comes back.
-    size_t n = std::min<size_t>(path.size(), size - 1);
-    std::memcpy(buffer, path.data(), n);
-    buffer[n] = '\0';
-    SetLastError(n < path.size() ? ERROR_INSUFFICIENT_BUFFER : ERROR_SUCCESS);
-    return n < path.size() ? size : static_cast<DWORD>(n);
+    return portable::Guarded<DWORD>(0, [&]() -> DWORD {
+        if (module || !buffer || size == 0) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+        const std::string& path = ModulePath();
+        // Win32: a short buffer gets the path cut to size - 1 characters and size comes back.
+        size_t n = std::min<size_t>(path.size(), size - 1);
+        std::memcpy(buffer, path.data(), n);
+        buffer[n] = '\0';
+        SetLastError(n < path.size() ? ERROR_INSUFFICIENT_BUFFER : ERROR_SUCCESS);
+        return n < path.size() ? size : static_cast<DWORD>(n);
+    });
 }
 
 } // namespace win

@@ -9,6 +9,7 @@
 #include "platform/kernel32.h"
 
 #include "platform/codepage.h"
+#include "platform/portable/api_guard.h"
 #include "platform/portable/file_system.h"
 #include "platform/portable/handles.h"
 #include "platform/portable/machine.h"
@@ -157,75 +158,81 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 
 BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, void*, void*, BOOL, DWORD, LPVOID,
                     LPCSTR currentDirectory, LPSTARTUPINFOA, LPPROCESS_INFORMATION info) {
-    if (!info || currentDirectory)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::string line = commandLine ? commandLine : (applicationName ? applicationName : "");
-    std::vector<std::string> words = SplitCommandLine(line);
-    if (words.empty() || !IsRegistryEditor(words[0]))
-        return Fail(ERROR_FILE_NOT_FOUND);
-    fs::path editor = FindEditor();
-    if (editor.empty())
-        return Fail(ERROR_FILE_NOT_FOUND);
+    return portable::Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        if (!info || currentDirectory)
+            return Fail(ERROR_INVALID_PARAMETER);
+        std::string line = commandLine ? commandLine : (applicationName ? applicationName : "");
+        std::vector<std::string> words = SplitCommandLine(line);
+        if (words.empty() || !IsRegistryEditor(words[0]))
+            return Fail(ERROR_FILE_NOT_FOUND);
+        fs::path editor = FindEditor();
+        if (editor.empty())
+            return Fail(ERROR_FILE_NOT_FOUND);
 
-    portable::Machine& machine = portable::CurrentMachine();
-    std::string root = machine.root().string();
-    // The program's arguments are paths of the machine, relative ones from its current
-    // folder: the editor must not take them as host paths.
-    std::string folder = FromAnsi(portable::CurrentFileSystem().CurrentDirectory());
-    std::vector<std::string> args = {editor.string(), "--machine", root};
-    for (const auto& drive : machine.Drives()) {
-        if (drive.runOnly) // the folder the person named for this run is the child's too
-            args.insert(args.end(),
-                        {"--cd-rom", std::string(1, drive.letter) + "=" + drive.host.string()});
-    }
-    args.insert(args.end(), {"regedit", "--current-folder", folder});
-    for (size_t i = 1; i < words.size(); ++i)
-        args.push_back(FromAnsi(words[i]));
-    std::vector<std::string> env = ChildEnvironment(root);
-    auto argv = Pointers(args);
-    auto envp = Pointers(env);
-    pid_t pid = -1;
-    int rc = ::posix_spawn(&pid, editor.c_str(), nullptr, nullptr, argv.data(), envp.data());
-    if (rc != 0)
-        return Fail(rc == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
-    machine.Journal("process " + std::to_string(pid) + " started: " + FromAnsi(line));
+        portable::Machine& machine = portable::CurrentMachine();
+        std::string root = machine.root().string();
+        // The program's arguments are paths of the machine, relative ones from its current
+        // folder: the editor must not take them as host paths.
+        std::string folder = FromAnsi(portable::CurrentFileSystem().CurrentDirectory());
+        std::vector<std::string> args = {editor.string(), "--machine", root};
+        for (const auto& drive : machine.Drives()) {
+            if (drive.runOnly) // the folder the person named for this run is the child's too
+                args.insert(args.end(),
+                            {"--cd-rom", std::string(1, drive.letter) + "=" + drive.host.string()});
+        }
+        args.insert(args.end(), {"regedit", "--current-folder", folder});
+        for (size_t i = 1; i < words.size(); ++i)
+            args.push_back(FromAnsi(words[i]));
+        std::vector<std::string> env = ChildEnvironment(root);
+        auto argv = Pointers(args);
+        auto envp = Pointers(env);
+        pid_t pid = -1;
+        int rc = ::posix_spawn(&pid, editor.c_str(), nullptr, nullptr, argv.data(), envp.data());
+        if (rc != 0)
+            return Fail(rc == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
+        machine.Journal("process " + std::to_string(pid) + " started: " + FromAnsi(line));
 
-    auto process = std::make_unique<ProcessObject>();
-    process->pid = pid;
-    info->hProcess = portable::AddHandle(std::move(process));
-    info->hThread = portable::AddHandle(std::make_unique<ThreadObject>());
-    info->dwProcessId = static_cast<DWORD>(pid);
-    info->dwThreadId = static_cast<DWORD>(pid);
-    SetLastError(ERROR_SUCCESS);
-    return TRUE;
+        auto process = std::make_unique<ProcessObject>();
+        process->pid = pid;
+        info->hProcess = portable::AddHandle(std::move(process));
+        info->hThread = portable::AddHandle(std::make_unique<ThreadObject>());
+        info->dwProcessId = static_cast<DWORD>(pid);
+        info->dwThreadId = static_cast<DWORD>(pid);
+        SetLastError(ERROR_SUCCESS);
+        return TRUE;
+    });
 }
 
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
-    auto* process = portable::HandleAs<ProcessObject>(object);
-    if (!process) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return WAIT_FAILED;
-    }
-    portable::LetGoOfStore();
-    if (milliseconds == INFINITE)
-        return process->Poll(true) ? WAIT_OBJECT_0 : WAIT_FAILED;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!process->Poll(false)) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return WAIT_TIMEOUT;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return WAIT_OBJECT_0;
+    return portable::Guarded<DWORD>(WAIT_FAILED, [&]() -> DWORD {
+        auto* process = portable::HandleAs<ProcessObject>(object);
+        if (!process) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return WAIT_FAILED;
+        }
+        portable::LetGoOfStore();
+        if (milliseconds == INFINITE)
+            return process->Poll(true) ? WAIT_OBJECT_0 : WAIT_FAILED;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        while (!process->Poll(false)) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return WAIT_TIMEOUT;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return WAIT_OBJECT_0;
+    });
 }
 
 BOOL GetExitCodeProcess(HANDLE handle, LPDWORD exitCode) {
-    auto* process = portable::HandleAs<ProcessObject>(handle);
-    if (!process || !exitCode)
-        return Fail(ERROR_INVALID_HANDLE);
-    process->Poll(false);
-    *exitCode = process->exitCode;
-    SetLastError(ERROR_SUCCESS);
-    return TRUE;
+    return portable::Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        auto* process = portable::HandleAs<ProcessObject>(handle);
+        if (!process || !exitCode)
+            return Fail(ERROR_INVALID_HANDLE);
+        process->Poll(false);
+        *exitCode = process->exitCode;
+        SetLastError(ERROR_SUCCESS);
+        return TRUE;
+    });
 }
 
 } // namespace win

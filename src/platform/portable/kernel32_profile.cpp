@@ -5,6 +5,7 @@
 #include "platform/kernel32.h"
 
 #include "platform/codepage.h"
+#include "platform/portable/api_guard.h"
 #include "platform/portable/file_system.h"
 #include "platform/portable/ini_file.h"
 #include "platform/portable/text_files.h"
@@ -36,27 +37,30 @@ std::string JournalEntry(const std::string& path, LPCSTR section, LPCSTR key, LP
 } // namespace
 
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) {
-    if (!section || !fileName)
-        return Result(ERROR_INVALID_PARAMETER);
-    portable::FileSystem& files = portable::CurrentFileSystem();
-    std::string path = ProfilePath(files, fileName);
-    std::string text;
-    DWORD rc = portable::ReadWholeFile(files, path, text);
-    bool deleting = !key || !value;
-    if (rc == ERROR_FILE_NOT_FOUND && deleting)
-        return Result(ERROR_SUCCESS); // nothing to delete
-    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
-        return Result(rc);
-    std::string edited = !key ? portable::ini::DeleteSection(text, section)
-                              : portable::ini::SetEntry(
-                                    text, section, key,
-                                    value ? std::optional<std::string_view>(value) : std::nullopt);
-    if (edited == text && rc == ERROR_SUCCESS)
+    return portable::Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        if (!section || !fileName)
+            return Result(ERROR_INVALID_PARAMETER);
+        portable::FileSystem& files = portable::CurrentFileSystem();
+        std::string path = ProfilePath(files, fileName);
+        std::string text;
+        DWORD rc = portable::ReadWholeFile(files, path, text);
+        bool deleting = !key || !value;
+        if (rc == ERROR_FILE_NOT_FOUND && deleting)
+            return Result(ERROR_SUCCESS); // nothing to delete
+        if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
+            return Result(rc);
+        std::string edited =
+            !key ? portable::ini::DeleteSection(text, section)
+                 : portable::ini::SetEntry(text, section, key,
+                                           value ? std::optional<std::string_view>(value)
+                                                 : std::nullopt);
+        if (edited == text && rc == ERROR_SUCCESS)
+            return Result(ERROR_SUCCESS);
+        if (rc = portable::ReplaceWholeFile(files, path, edited); rc != ERROR_SUCCESS)
+            return Result(rc);
+        files.machine().Journal(JournalEntry(path, section, key, value));
         return Result(ERROR_SUCCESS);
-    if (rc = portable::ReplaceWholeFile(files, path, edited); rc != ERROR_SUCCESS)
-        return Result(rc);
-    files.machine().Journal(JournalEntry(path, section, key, value));
-    return Result(ERROR_SUCCESS);
+    });
 }
 
 } // namespace win

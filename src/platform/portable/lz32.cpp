@@ -7,6 +7,7 @@
 #include "platform/lz32.h"
 
 #include "platform/kernel32.h"
+#include "platform/portable/api_guard.h"
 #include "platform/portable/file_system.h"
 #include "platform/portable/szdd.h"
 
@@ -86,67 +87,72 @@ void FillRecord(LPOFSTRUCT record, LPCSTR name, DWORD error) {
 } // namespace
 
 INT LZOpenFileA(LPSTR fileName, LPOFSTRUCT record, WORD style) {
-    if (!fileName)
-        return LZERROR_BADINHANDLE;
-    // As OpenFile: OF_CREATE makes or empties the file for reading and writing; otherwise
-    // the access bits choose. Only a file opened just for reading is looked at as packed.
-    using Disposition = portable::OpenRequest::Disposition;
-    portable::OpenRequest request;
-    if (style & OF_CREATE) {
-        request = {true, true, Disposition::CreateAlways};
-    } else if (style & OF_READWRITE) {
-        request = {true, true, Disposition::OpenExisting};
-    } else if (style & OF_WRITE) {
-        request = {false, true, Disposition::OpenExisting};
-    }
+    return portable::Guarded<INT>(LZERROR_BADINHANDLE, [&]() -> INT {
+        if (!fileName)
+            return LZERROR_BADINHANDLE;
+        // As OpenFile: OF_CREATE makes or empties the file for reading and writing; otherwise
+        // the access bits choose. Only a file opened just for reading is looked at as packed.
+        using Disposition = portable::OpenRequest::Disposition;
+        portable::OpenRequest request;
+        if (style & OF_CREATE) {
+            request = {true, true, Disposition::CreateAlways};
+        } else if (style & OF_READWRITE) {
+            request = {true, true, Disposition::OpenExisting};
+        } else if (style & OF_WRITE) {
+            request = {false, true, Disposition::OpenExisting};
+        }
 
-    LzFile file;
-    DWORD rc = portable::CurrentFileSystem().Open(fileName, request, file.fd);
-    FillRecord(record, fileName, rc);
-    SetLastError(rc);
-    if (rc != ERROR_SUCCESS)
-        return LZERROR_BADINHANDLE;
+        LzFile file;
+        DWORD rc = portable::CurrentFileSystem().Open(fileName, request, file.fd);
+        FillRecord(record, fileName, rc);
+        SetLastError(rc);
+        if (rc != ERROR_SUCCESS)
+            return LZERROR_BADINHANDLE;
 
-    if (!request.write) {
-        std::uint8_t head[portable::szdd::kHeaderSize];
-        ssize_t got = ::read(file.fd.get(), head, sizeof head);
-        auto header = portable::szdd::ReadHeader({head, got > 0 ? static_cast<size_t>(got) : 0});
-        if (header.format == Format::UnknownAlgorithm)
-            return LZERROR_UNKNOWNALG;
-        file.format = header.format;
-        if (file.format == Format::Plain)
-            ::lseek(file.fd.get(), 0, SEEK_SET);
-    }
-    INT handle = Table().next++;
-    Table().open.emplace(handle, std::move(file));
-    return handle;
+        if (!request.write) {
+            std::uint8_t head[portable::szdd::kHeaderSize];
+            ssize_t got = ::read(file.fd.get(), head, sizeof head);
+            auto header =
+                portable::szdd::ReadHeader({head, got > 0 ? static_cast<size_t>(got) : 0});
+            if (header.format == Format::UnknownAlgorithm)
+                return LZERROR_UNKNOWNALG;
+            file.format = header.format;
+            if (file.format == Format::Plain)
+                ::lseek(file.fd.get(), 0, SEEK_SET);
+        }
+        INT handle = Table().next++;
+        Table().open.emplace(handle, std::move(file));
+        return handle;
+    });
 }
 
 LONG LZCopy(INT source, INT dest) {
-    LzFile* from = Find(source);
-    if (!from)
-        return LZERROR_BADINHANDLE;
-    LzFile* to = Find(dest);
-    if (!to)
-        return LZERROR_BADOUTHANDLE;
-    portable::szdd::Result result;
-    if (from->format == Format::Compressed) {
-        portable::szdd::FdSource input(from->fd.get());
-        portable::szdd::FdSink output(to->fd.get());
-        result = portable::szdd::ExpandStream(input, output);
-    } else {
-        result = CopyPlain(from->fd.get(), to->fd.get());
-    }
-    if (result.status == portable::szdd::Status::ReadError)
-        return LZERROR_READ;
-    if (result.status == portable::szdd::Status::WriteError)
-        return LZERROR_WRITE;
-    return static_cast<LONG>(
-        std::min<std::uint64_t>(result.written, std::numeric_limits<LONG>::max()));
+    return portable::Guarded<LONG>(LZERROR_WRITE, [&]() -> LONG {
+        LzFile* from = Find(source);
+        if (!from)
+            return LZERROR_BADINHANDLE;
+        LzFile* to = Find(dest);
+        if (!to)
+            return LZERROR_BADOUTHANDLE;
+        portable::szdd::Result result;
+        if (from->format == Format::Compressed) {
+            portable::szdd::FdSource input(from->fd.get());
+            portable::szdd::FdSink output(to->fd.get());
+            result = portable::szdd::ExpandStream(input, output);
+        } else {
+            result = CopyPlain(from->fd.get(), to->fd.get());
+        }
+        if (result.status == portable::szdd::Status::ReadError)
+            return LZERROR_READ;
+        if (result.status == portable::szdd::Status::WriteError)
+            return LZERROR_WRITE;
+        return static_cast<LONG>(
+            std::min<std::uint64_t>(result.written, std::numeric_limits<LONG>::max()));
+    });
 }
 
 void LZClose(INT handle) {
-    Table().open.erase(handle);
+    portable::Guarded([&] { Table().open.erase(handle); });
 }
 
 } // namespace win

@@ -35,7 +35,7 @@ std::string UpperName(std::string_view ansi) {
 }
 
 bool IsIniName(std::string_view ansi) {
-    return ansi.size() > 4 && win::AnsiEqualsNoCase(ansi.substr(ansi.size() - 4), ".INI");
+    return ansi.size() > 4 && win::EndsWithNoCase(ansi, ".INI");
 }
 
 // The attributes of the names table, by folder key and upper-case name: one read instead

@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -56,12 +57,8 @@ std::string DataAt(DWORD type, std::string_view data, bool wrap, size_t column) 
     if (type == REG_SZ && IsPlainString(data))
         return "\"" + Escaped(data.substr(0, data.size() - 1)) + "\"";
     if (type == REG_DWORD && data.size() == 4) {
-        DWORD number = static_cast<DWORD>(static_cast<unsigned char>(data[0])) |
-                       static_cast<DWORD>(static_cast<unsigned char>(data[1])) << 8 |
-                       static_cast<DWORD>(static_cast<unsigned char>(data[2])) << 16 |
-                       static_cast<DWORD>(static_cast<unsigned char>(data[3])) << 24;
         char text[32];
-        std::snprintf(text, sizeof text, "dword:%08x", static_cast<unsigned>(number));
+        std::snprintf(text, sizeof text, "dword:%08x", static_cast<unsigned>(DwordOf(data)));
         return text;
     }
     if (type == REG_BINARY)
@@ -72,6 +69,20 @@ std::string DataAt(DWORD type, std::string_view data, bool wrap, size_t column) 
 }
 
 } // namespace
+
+std::string DwordData(DWORD number) {
+    std::string bytes(4, '\0');
+    for (size_t i = 0; i < 4; ++i)
+        bytes[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+DWORD DwordOf(std::string_view data) {
+    DWORD number = 0;
+    for (size_t i = std::min<size_t>(data.size(), 4); i-- > 0;)
+        number = number << 8 | static_cast<unsigned char>(data[i]);
+    return number;
+}
 
 std::optional<RootName> FindRoot(std::string_view name) {
     static constexpr std::array<RootName, 3> kRoots = {{

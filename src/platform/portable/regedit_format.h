@@ -11,6 +11,11 @@
 
 namespace portable {
 
+// A REG_DWORD as stored: four bytes, least significant first.
+std::string DwordData(DWORD number);
+// The number of a REG_DWORD's first four bytes (missing ones count as zero).
+DWORD DwordOf(std::string_view data);
+
 struct RootName {
     std::string_view name; // HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT
     bool classes = false;  // HKEY_CLASSES_ROOT: the view of HKLM\SOFTWARE\Classes

@@ -7,6 +7,7 @@
 #include "platform/portable/registry_store.h"
 #include "platform/portable/sqlite_db.h"
 #include "platform/quoted_input.h"
+#include "platform/text_lines.h"
 
 #include <algorithm>
 #include <exception>
@@ -21,25 +22,9 @@ namespace {
 // lines must not grow the report and the journal by a line each.
 constexpr int kProblemsPerKind = 10;
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view TrimLeft(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    return s;
-}
-
-std::string_view TrimRight(std::string_view s) {
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && win::AnsiEqualsNoCase(s.substr(0, prefix.size()), prefix);
-}
+using win::StartsWithNoCase;
+constexpr auto TrimLeft = win::TrimLeftBlanks;
+constexpr auto TrimRight = win::TrimRightBlanks;
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
@@ -196,8 +181,7 @@ const char* ParseData(std::string_view text, Lines& lines, ParsedValue& value) {
         if (!ParseHexNumber(TrimRight(text.substr(6)), 8, number))
             return "invalid dword value";
         value.type = REG_DWORD;
-        for (int i = 0; i < 4; ++i)
-            value.data += static_cast<char>((number >> (8 * i)) & 0xFF);
+        value.data = DwordData(number);
         return nullptr;
     }
     if (StartsWithNoCase(text, "hex"))

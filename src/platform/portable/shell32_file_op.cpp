@@ -4,8 +4,10 @@
 // FOF_ALLOWUNDO an item is moved or left where it is; and every path of the list is looked
 // up before anything is done, so a misspelt path leaves the whole list untouched.
 #include "platform/shell32.h"
+#include "platform/text_lines.h"
 
 #include "platform/codepage.h"
+#include "platform/portable/api_guard.h"
 #include "platform/portable/file_system.h"
 #include "platform/portable/recycle_bin.h"
 #include "platform/portable/sqlite_db.h"
@@ -73,7 +75,7 @@ DWORD Expand(portable::FileSystem& files, const std::string& entry, FILEOP_FLAGS
 
 // True when path is folder or lies in it.
 bool Within(std::string_view path, std::string_view folder) {
-    if (path.size() < folder.size() || !AnsiEqualsNoCase(path.substr(0, folder.size()), folder))
+    if (!win::StartsWithNoCase(path, folder))
         return false;
     return path.size() == folder.size() || path[folder.size()] == '\\' || folder.ends_with('\\');
 }
@@ -130,12 +132,8 @@ int SHFileOperationA(LPSHFILEOPSTRUCTA op) {
     if (op->wFunc != FO_DELETE || !op->pFrom)
         return ERROR_INVALID_PARAMETER;
     bool started = false;
-    DWORD rc;
-    try {
-        rc = Delete(*op, started);
-    } catch (const portable::StoreError&) {
-        rc = ERROR_WRITE_FAULT; // the machine's store failed; what was moved went back
-    }
+    // A failure of the machine ends the list; what was moved to the recycle bin went back.
+    DWORD rc = portable::Guarded<DWORD>(ERROR_WRITE_FAULT, [&] { return Delete(*op, started); });
     // Items were left undone: the system aborted them, as Windows says with this flag.
     if (rc != ERROR_SUCCESS && started)
         op->fAnyOperationsAborted = TRUE;

@@ -10,6 +10,7 @@
 
 #include "platform/advapi32.h"
 #include "platform/codepage.h"
+#include "platform/portable/api_guard.h"
 #include "platform/portable/file_system.h"
 #include "platform/portable/shell_link.h"
 #include "platform/portable/win_path.h"
@@ -216,32 +217,25 @@ LONG CreateLink(LPCSTR folder, LPCSTR linkName, LPCSTR target, LPCSTR arguments)
 } // namespace
 
 LONG fCreateShellFolder(LPCSTR folder) {
-    try {
+    return portable::Guarded<LONG>(0, [&]() -> LONG {
         WinPath dir;
         return ResolveFolder(folder, dir) && CreateFolders(dir) ? 1 : 0;
-    } catch (const std::exception&) {
-        return 0; // the machine's store failed; nothing is reported as done
-    }
+    });
 }
 
 LONG fCreateShellLink(LPCSTR folder, LPCSTR linkName, LPCSTR target, LPCSTR arguments) {
-    try {
-        return CreateLink(folder, linkName, target, arguments);
-    } catch (const std::exception&) {
-        return 0;
-    }
+    return portable::Guarded<LONG>(0,
+                                   [&] { return CreateLink(folder, linkName, target, arguments); });
 }
 
 LONG fRemoveShellLink(LPCSTR folder, LPCSTR linkName) {
-    try {
+    return portable::Guarded<LONG>(0, [&]() -> LONG {
         WinPath dir;
         std::string path;
         if (!ResolveFolder(folder, dir) || !LinkPath(dir, linkName, path))
             return 0;
         return Files().DeleteFile(path) == ERROR_SUCCESS ? 1 : 0;
-    } catch (const std::exception&) {
-        return 0;
-    }
+    });
 }
 
 } // namespace win

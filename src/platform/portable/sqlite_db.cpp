@@ -1,5 +1,6 @@
 #include "platform/portable/sqlite_db.h"
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <sqlite3.h>
@@ -47,7 +48,24 @@ std::string ReadOnlyName(const std::filesystem::path& file) {
     return FileUri(file) + (log ? "?mode=ro" : "?immutable=1");
 }
 
+std::atomic<int> writesUntilFailure{0}; // 0: no failure planned
+std::atomic<int> writesCounted{0};
+
+// Counts one write; true when it is the one planned to fail.
+bool PlannedFailure() {
+    ++writesCounted;
+    int left = writesUntilFailure.load();
+    while (left > 0 && !writesUntilFailure.compare_exchange_weak(left, left - 1)) {
+    }
+    return left == 1;
+}
+
 } // namespace
+
+int FailStoreWriteAt(int n) {
+    writesUntilFailure = n > 0 ? n : 0;
+    return writesCounted.exchange(0);
+}
 
 Statement::Statement(Database& owner, sqlite3_stmt* stmt)
     : owner_(owner), db_(sqlite3_db_handle(stmt)), stmt_(stmt) {}
@@ -83,8 +101,11 @@ Statement& Statement::BindNull(int index) {
 }
 
 bool Statement::Step() {
-    if (!sqlite3_stmt_busy(stmt_))
+    if (!sqlite3_stmt_busy(stmt_)) {
+        if (!sqlite3_stmt_readonly(stmt_) && PlannedFailure())
+            throw StoreError("a planned failure of the store's write");
         owner_.BeforeStatement(stmt_);
+    }
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)
         return true;
@@ -180,7 +201,8 @@ Database::~Database() {
 }
 
 void Database::Fail(std::string_view what) const {
-    throw StoreError(FailureText(db_, file_, what));
+    bool readOnly = readOnly_ || (sqlite3_errcode(db_) & 0xFF) == SQLITE_READONLY;
+    throw StoreError(FailureText(db_, file_, what), readOnly);
 }
 
 bool Database::InWriteTransaction() const {
@@ -230,8 +252,10 @@ std::string Database::JournalMode() {
 
 void Database::BeginWrite() {
     if (readOnly_)
-        throw StoreError(FailureText(db_, file_, "BEGIN IMMEDIATE", true));
+        throw StoreError(FailureText(db_, file_, "BEGIN IMMEDIATE", true), true);
     LetGo();
+    if (PlannedFailure())
+        throw StoreError("a planned failure of BEGIN IMMEDIATE");
     if (Run(Control::BeginImmediate) != SQLITE_DONE)
         Fail("BEGIN IMMEDIATE");
     Observe(); // what others committed before the lock was ours counts as theirs
@@ -245,6 +269,8 @@ void Database::CommitWrite() {
     std::optional<std::uint32_t> before;
     if (watch_)
         before = watch_->Counter();
+    if (PlannedFailure())
+        throw StoreError("a planned failure of COMMIT");
     if (Run(Control::Commit) != SQLITE_DONE)
         Fail("COMMIT");
     if (before)

@@ -32,8 +32,20 @@ namespace portable {
 
 class StoreError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit StoreError(const std::string& what, bool readOnly = false)
+        : std::runtime_error(what), readOnly_(readOnly) {}
+    // The change was refused because the store cannot be written at all.
+    bool ReadOnly() const { return readOnly_; }
+
+private:
+    bool readOnly_;
 };
+
+// For tests of what a failing store leaves behind: the nth write from now (a BEGIN
+// IMMEDIATE, a statement that changes the store, or a COMMIT) fails with a StoreError; 0
+// turns it off. Returns how many writes were counted since the previous call. Only code can
+// set it, so no machine folder or environment can make a store fail.
+int FailStoreWriteAt(int n);
 
 class Database;
 

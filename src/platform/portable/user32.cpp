@@ -6,6 +6,7 @@
 
 #include "platform/codepage.h"
 #include "platform/kernel32.h"
+#include "platform/portable/api_guard.h"
 #include "platform/portable/display.h"
 #include "platform/portable/gdi_objects.h"
 #include "platform/portable/machine.h"
@@ -43,9 +44,25 @@ std::string BroadcastEntry(UINT message, WPARAM wParam, LPARAM lParam) {
     return entry;
 }
 
+// The windows of this machine, or none when the machine cannot say (GetLastError tells).
+std::vector<HWND> WindowsGuarded() {
+    return portable::Guarded<std::vector<HWND>>({}, [] { return portable::TopLevelWindows(); });
+}
+
+bool ExistsGuarded(HWND window) {
+    return portable::Guarded(false, [&] { return portable::LookUpWindow(window).has_value(); });
+}
+
+// Only the machine's part is guarded: what a program's window procedure throws is the
+// program's own business.
 LRESULT Broadcast(UINT message, WPARAM wParam, LPARAM lParam) {
-    portable::CurrentMachine().Journal(BroadcastEntry(message, wParam, lParam));
-    for (HWND window : portable::TopLevelWindows())
+    bool recorded = portable::Guarded(false, [&] {
+        portable::CurrentMachine().Journal(BroadcastEntry(message, wParam, lParam));
+        return true;
+    });
+    if (!recorded)
+        return 0;
+    for (HWND window : WindowsGuarded())
         portable::CallProgramWindow(window, message, wParam, lParam);
     return 0;
 }
@@ -55,8 +72,12 @@ LRESULT Broadcast(UINT message, WPARAM wParam, LPARAM lParam) {
 BOOL EnumWindows(WNDENUMPROC proc, LPARAM param) {
     if (!proc)
         return Fail(ERROR_INVALID_PARAMETER);
-    for (HWND window : portable::TopLevelWindows()) {
-        if (!portable::LookUpWindow(window))
+    SetLastError(ERROR_SUCCESS);
+    std::vector<HWND> windows = WindowsGuarded();
+    if (GetLastError() != ERROR_SUCCESS)
+        return FALSE;
+    for (HWND window : windows) {
+        if (!ExistsGuarded(window))
             continue; // closed by an earlier call of proc
         if (!proc(window, param))
             break;
@@ -66,56 +87,64 @@ BOOL EnumWindows(WNDENUMPROC proc, LPARAM param) {
 }
 
 int GetWindowTextA(HWND window, LPSTR buffer, int size) {
-    auto record = portable::LookUpWindow(window);
-    if (!record) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
-    if (!buffer || size <= 0)
-        return 0;
-    std::string title = ToAnsi(record->title);
-    size_t n = std::min(title.size(), static_cast<size_t>(size - 1));
-    std::memcpy(buffer, title.data(), n);
-    buffer[n] = '\0';
-    return static_cast<int>(n);
+    return portable::Guarded<int>(0, [&]() -> int {
+        auto record = portable::LookUpWindow(window);
+        if (!record) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return 0;
+        }
+        if (!buffer || size <= 0)
+            return 0;
+        std::string title = ToAnsi(record->title);
+        size_t n = std::min(title.size(), static_cast<size_t>(size - 1));
+        std::memcpy(buffer, title.data(), n);
+        buffer[n] = '\0';
+        return static_cast<int>(n);
+    });
 }
 
 BOOL IsWindowVisible(HWND window) {
-    auto record = portable::LookUpWindow(window);
-    return record && record->visible ? TRUE : FALSE;
+    return portable::Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        auto record = portable::LookUpWindow(window);
+        return record && record->visible ? TRUE : FALSE;
+    });
 }
 
 BOOL GetWindowRect(HWND window, LPRECT rect) {
-    auto record = portable::LookUpWindow(window);
-    if (!record)
-        return Fail(ERROR_INVALID_WINDOW_HANDLE);
-    if (!rect)
-        return Fail(ERROR_INVALID_PARAMETER);
-    *rect = record->rect;
-    return TRUE;
+    return portable::Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        auto record = portable::LookUpWindow(window);
+        if (!record)
+            return Fail(ERROR_INVALID_WINDOW_HANDLE);
+        if (!rect)
+            return Fail(ERROR_INVALID_PARAMETER);
+        *rect = record->rect;
+        return TRUE;
+    });
 }
 
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
-    auto record = portable::LookUpWindow(window);
-    if (!record)
-        return Fail(ERROR_INVALID_WINDOW_HANDLE);
-    if (!record->ownWindow)
-        return TRUE; // other programs' windows keep their place
-    RECT rect = record->rect;
-    if (!(flags & SWP_NOMOVE)) {
-        rect.right += x - rect.left;
-        rect.bottom += y - rect.top;
-        rect.left = x;
-        rect.top = y;
-    }
-    if (!(flags & SWP_NOSIZE)) {
-        rect.right = rect.left + cx;
-        rect.bottom = rect.top + cy;
-    }
-    portable::SetProgramWindowRect(window, rect);
-    if (!(flags & SWP_NOZORDER))
-        portable::OrderProgramWindow(window, insertAfter);
-    return TRUE;
+    return portable::Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        auto record = portable::LookUpWindow(window);
+        if (!record)
+            return Fail(ERROR_INVALID_WINDOW_HANDLE);
+        if (!record->ownWindow)
+            return TRUE; // other programs' windows keep their place
+        RECT rect = record->rect;
+        if (!(flags & SWP_NOMOVE)) {
+            rect.right += x - rect.left;
+            rect.bottom += y - rect.top;
+            rect.left = x;
+            rect.top = y;
+        }
+        if (!(flags & SWP_NOSIZE)) {
+            rect.right = rect.left + cx;
+            rect.bottom = rect.top + cy;
+        }
+        portable::SetProgramWindowRect(window, rect);
+        if (!(flags & SWP_NOZORDER))
+            portable::OrderProgramWindow(window, insertAfter);
+        return TRUE;
+    });
 }
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -123,30 +152,37 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         return Broadcast(message, wParam, lParam);
     if (auto result = portable::CallProgramWindow(window, message, wParam, lParam))
         return *result;
-    if (!portable::LookUpWindow(window)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return portable::Guarded<LRESULT>(0, [&]() -> LRESULT {
+        if (!portable::LookUpWindow(window)) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return 0;
+        }
+        if (message == WM_CLOSE)
+            portable::CloseOtherWindow(portable::CurrentMachine(), window);
         return 0;
-    }
-    if (message == WM_CLOSE)
-        portable::CloseOtherWindow(portable::CurrentMachine(), window);
-    return 0;
+    });
 }
 
 HDC GetDC(HWND window) {
-    if (window && !portable::LookUpWindow(window)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return nullptr;
-    }
-    return portable::NewDeviceContext(window);
+    return portable::Guarded<HDC>(nullptr, [&]() -> HDC {
+        if (window && !portable::LookUpWindow(window)) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return nullptr;
+        }
+        return portable::NewDeviceContext(window);
+    });
 }
 
 int ReleaseDC(HWND, HDC dc) {
-    return portable::FreeDeviceContext(dc) ? 1 : 0;
+    return portable::Guarded<int>(0,
+                                  [&]() -> int { return portable::FreeDeviceContext(dc) ? 1 : 0; });
 }
 
 BOOL ExitWindowsEx(UINT flags, DWORD) {
-    portable::MarkRestartPending(portable::CurrentMachine(), flags);
-    return TRUE;
+    return portable::Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        portable::MarkRestartPending(portable::CurrentMachine(), flags);
+        return TRUE;
+    });
 }
 
 } // namespace win

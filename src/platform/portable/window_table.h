@@ -4,6 +4,7 @@
 // so that a search by title and WM_CLOSE have something real to act on.
 #pragma once
 
+#include "platform/program_windows.h"
 #include "platform/win_types.h"
 
 #include <functional>
@@ -16,7 +17,7 @@ namespace portable {
 
 class Machine;
 
-using WindowProcedure = std::function<LRESULT(UINT message, WPARAM wParam, LPARAM lParam)>;
+using win::WindowProcedure;
 
 struct WindowRecord {
     HWND handle = nullptr;

@@ -1,0 +1,48 @@
+// The running program's own windows on a machine that has no window system to show them
+// (the portable machine): a user interface backend registers each form here, so that the
+// machine's window searches, SendMessageA, SetWindowPos and drawing see it, and reads back
+// what was drawn to show it its own way. A build on Windows has real windows instead.
+#pragma once
+
+#include "platform/win_types.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace win {
+
+using WindowProcedure = std::function<LRESULT(UINT message, WPARAM wParam, LPARAM lParam)>;
+
+struct FontSpec {
+    std::string name = "MS Sans Serif";
+    double points = 8.25;
+    bool bold = false;
+    bool italic = false;
+};
+
+struct DrawnRectangle {
+    HWND window = nullptr; // null: drawn straight onto the screen
+    RECT rect{};
+    COLORREF fill = 0;
+};
+
+// A new window is hidden, at the front, and untitled until given a title; procedure
+// handles the messages sent to it.
+HWND CreateProgramWindow(std::string_view title, WindowProcedure procedure);
+void DestroyProgramWindow(HWND window);
+void SetProgramWindowTitle(HWND window, std::string_view title);
+void SetProgramWindowVisible(HWND window, bool visible);
+void SetProgramWindowRect(HWND window, const RECT& rect);
+// Whether SetWindowPos made the window topmost.
+bool IsProgramWindowTopmost(HWND window);
+
+// A context for a control's drawing surface (a picture box) with the control's font.
+HDC NewControlContext(const FontSpec& font);
+void SetContextFont(HDC dc, const FontSpec& font);
+bool FreeControlContext(HDC dc);
+// Every rectangle drawn so far, in order.
+const std::vector<DrawnRectangle>& DrawnRectangles();
+
+} // namespace win
