@@ -40,7 +40,73 @@ std::string Environment(const char* name) {
     return value ? value : "";
 }
 
-// A 24-bit BMP of a part of the screen.
+// How long a screenshot lets the windows reach the screen: Wine's X11 driver paints into a
+// surface of its own and puts it on the X screen only once the program waits for messages.
+constexpr DWORD kSettleMs = 120;
+// How long a screenshot taker on the host side gets for one picture.
+constexpr DWORD kTakerMs = 10000;
+
+// Waits for milliseconds without taking any message off the queue, so the run goes on
+// exactly as without a screenshot, while the window system brings the screen up to date.
+void WaitLeavingMessages(DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    for (DWORD waited = 0; waited < milliseconds; waited = GetTickCount() - start) {
+        if (MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds - waited, QS_ALLINPUT, 0) ==
+            WAIT_OBJECT_0)
+            Sleep(10); // messages wait: they stay for the program's own loop
+    }
+}
+
+void LetTheScreenSettle(HWND window) {
+    if (window)
+        RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    GdiFlush();
+    WaitLeavingMessages(kSettleMs);
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Asks the screenshot taker on the host side (scripts/wine-screenshot-taker, announced by a
+// file "taker" in the folder) to save the screen's rect as base.png: base.rect names the
+// rect, and the taker removes it once the picture is saved. Under Wine the program's own
+// capture of the screen comes out black; the X server's picture is what was drawn.
+bool AskTheTaker(const std::string& base, const RECT& rect) {
+    std::string request = base + ".rect", partial = base + ".part";
+    {
+        std::ofstream out(partial, std::ios::binary);
+        out << rect.left << ' ' << rect.top << ' ' << rect.right << ' ' << rect.bottom << '\n';
+        out.close();
+        if (!out)
+            return false;
+    }
+    if (!MoveFileA(partial.c_str(), request.c_str()))
+        return false; // the taker never sees half a request
+    DWORD start = GetTickCount();
+    while (Exists(request) && GetTickCount() - start < kTakerMs)
+        WaitLeavingMessages(20);
+    return !Exists(request) && Exists(base + ".png");
+}
+
+// What of rect lies off the screen, in memory's coordinates (rect's top left at 0, 0), is
+// painted magenta: it was never drawn, and black would look like a failed capture.
+void MarkOffScreen(HDC memory, const RECT& rect) {
+    RECT screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
+    screen.right = screen.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    screen.bottom = screen.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    HRGN off = CreateRectRgn(0, 0, rect.right - rect.left, rect.bottom - rect.top);
+    HRGN on = CreateRectRgn(screen.left - rect.left, screen.top - rect.top,
+                            screen.right - rect.left, screen.bottom - rect.top);
+    CombineRgn(off, off, on, RGN_DIFF);
+    HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));
+    FillRgn(memory, off, magenta);
+    DeleteObject(magenta);
+    DeleteObject(on);
+    DeleteObject(off);
+}
+
+// A 24-bit BMP of a part of the screen; false when it could not be taken or written.
 bool SaveScreen(const std::string& path, const RECT& rect) {
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0)
@@ -49,7 +115,8 @@ bool SaveScreen(const std::string& path, const RECT& rect) {
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    bool taken = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    MarkOffScreen(memory, rect);
     SelectObject(memory, old);
     BITMAPINFOHEADER info{};
     info.biSize = sizeof info;
@@ -60,11 +127,13 @@ bool SaveScreen(const std::string& path, const RECT& rect) {
     info.biCompression = BI_RGB;
     DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
     std::string pixels(static_cast<size_t>(rowBytes) * static_cast<size_t>(height), '\0');
-    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
-              reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    taken = taken && GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
+                               reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == height;
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    if (!taken)
+        return false;
     BITMAPFILEHEADER file{};
     file.bfType = 0x4D42;
     file.bfOffBits = sizeof file + sizeof info;
@@ -73,6 +142,7 @@ bool SaveScreen(const std::string& path, const RECT& rect) {
     out.write(reinterpret_cast<const char*>(&file), sizeof file);
     out.write(reinterpret_cast<const char*>(&info), sizeof info);
     out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+    out.close();
     return static_cast<bool>(out);
 }
 
@@ -103,6 +173,7 @@ void Win32Backend::FormLoaded(Form& form) {
 void Win32Backend::FormShown(Form& form, bool modal) {
     Write("show " + form.Name() + (modal ? " modal" : ""));
     windows_.Show(form);
+    ScreenshotOrFail(form.Name() + "-shown", windows_.WindowOf(form));
 }
 
 void Win32Backend::FormHidden(Form& form) {
@@ -258,17 +329,26 @@ std::string Win32Backend::Shows() const {
     return shown.empty() ? "no window" : shown;
 }
 
-void Win32Backend::Screenshot(const std::string& name, HWND window) {
+bool Win32Backend::Screenshot(const std::string& name, HWND window) {
     if (screenshots_.empty())
-        return;
+        return true;
     RECT rect{};
     if (!window || !GetWindowRect(window, &rect)) {
         rect.right = GetSystemMetrics(SM_CXSCREEN);
         rect.bottom = GetSystemMetrics(SM_CYSCREEN);
     }
+    LetTheScreenSettle(window);
     char number[8];
     std::snprintf(number, sizeof number, "%02d", ++shots_);
-    SaveScreen(screenshots_ + "\\" + number + "-" + name + ".bmp", rect);
+    std::string base = screenshots_ + "\\" + number + "-" + name;
+    if (Exists(screenshots_ + "\\taker"))
+        return AskTheTaker(base, rect);
+    return SaveScreen(base + ".bmp", rect);
+}
+
+void Win32Backend::ScreenshotOrFail(const std::string& name, HWND window) {
+    if (!Screenshot(name, window))
+        throw BackendFailure("cannot save a screenshot of " + name + " into " + screenshots_);
 }
 
 // ---- Choosing the backend.
