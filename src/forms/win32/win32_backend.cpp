@@ -40,53 +40,11 @@ std::string Environment(const char* name) {
     return value ? value : "";
 }
 
-// How long a screenshot lets the windows reach the screen: Wine's X11 driver paints into a
-// surface of its own and puts it on the X screen only once the program waits for messages.
-constexpr DWORD kSettleMs = 120;
-// How long a screenshot taker on the host side gets for one picture.
-constexpr DWORD kTakerMs = 10000;
-
-// Waits for milliseconds without taking any message off the queue, so the run goes on
-// exactly as without a screenshot, while the window system brings the screen up to date.
-void WaitLeavingMessages(DWORD milliseconds) {
-    DWORD start = GetTickCount();
-    for (DWORD waited = 0; waited < milliseconds; waited = GetTickCount() - start) {
-        if (MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds - waited, QS_ALLINPUT, 0) ==
-            WAIT_OBJECT_0)
-            Sleep(10); // messages wait: they stay for the program's own loop
-    }
-}
-
-void LetTheScreenSettle(HWND window) {
+// Paints what the window still has to paint, as it will be when the user looks.
+void FinishPainting(HWND window) {
     if (window)
         RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     GdiFlush();
-    WaitLeavingMessages(kSettleMs);
-}
-
-bool Exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Asks the screenshot taker on the host side (scripts/wine-screenshot-taker, announced by a
-// file "taker" in the folder) to save the screen's rect as base.png: base.rect names the
-// rect, and the taker removes it once the picture is saved. Under Wine the program's own
-// capture of the screen comes out black; the X server's picture is what was drawn.
-bool AskTheTaker(const std::string& base, const RECT& rect) {
-    std::string request = base + ".rect", partial = base + ".part";
-    {
-        std::ofstream out(partial, std::ios::binary);
-        out << rect.left << ' ' << rect.top << ' ' << rect.right << ' ' << rect.bottom << '\n';
-        out.close();
-        if (!out)
-            return false;
-    }
-    if (!MoveFileA(partial.c_str(), request.c_str()))
-        return false; // the taker never sees half a request
-    DWORD start = GetTickCount();
-    while (Exists(request) && GetTickCount() - start < kTakerMs)
-        WaitLeavingMessages(20);
-    return !Exists(request) && Exists(base + ".png");
 }
 
 // What of rect lies off the screen, in memory's coordinates (rect's top left at 0, 0), is
@@ -106,16 +64,21 @@ void MarkOffScreen(HDC memory, const RECT& rect) {
     DeleteObject(off);
 }
 
-// A 24-bit BMP of a part of the screen; false when it could not be taken or written.
-bool SaveScreen(const std::string& path, const RECT& rect) {
+// A 24-bit BMP of window (its frame included; the screen for null) at rect on the screen;
+// false when it could not be taken or written. The window's own device context holds what
+// the program drew there: Wine's X11 driver keeps it in a surface of its own and puts it
+// on the X screen only while the program waits for messages, so a copy of the screen
+// comes out black or holds what lies above the window.
+bool SaveWindowPicture(const std::string& path, const RECT& rect, HWND window) {
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0)
         return false;
-    HDC screen = GetDC(nullptr);
+    HDC screen = window ? GetWindowDC(window) : GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    bool taken = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    bool taken = window ? BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY)
+                        : BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
     MarkOffScreen(memory, rect);
     SelectObject(memory, old);
     BITMAPINFOHEADER info{};
@@ -131,7 +94,7 @@ bool SaveScreen(const std::string& path, const RECT& rect) {
                                reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == height;
     DeleteObject(bitmap);
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    ReleaseDC(window, screen);
     if (!taken)
         return false;
     BITMAPFILEHEADER file{};
@@ -337,13 +300,10 @@ bool Win32Backend::Screenshot(const std::string& name, HWND window) {
         rect.right = GetSystemMetrics(SM_CXSCREEN);
         rect.bottom = GetSystemMetrics(SM_CYSCREEN);
     }
-    LetTheScreenSettle(window);
+    FinishPainting(window);
     char number[8];
     std::snprintf(number, sizeof number, "%02d", ++shots_);
-    std::string base = screenshots_ + "\\" + number + "-" + name;
-    if (Exists(screenshots_ + "\\taker"))
-        return AskTheTaker(base, rect);
-    return SaveScreen(base + ".bmp", rect);
+    return SaveWindowPicture(screenshots_ + "\\" + number + "-" + name + ".bmp", rect, window);
 }
 
 void Win32Backend::ScreenshotOrFail(const std::string& name, HWND window) {
