@@ -37,6 +37,10 @@ add_custom_command(
     COMMENT "Packing the Windows distribution into dist/")
 add_custom_target(dist ALL DEPENDS "${ZP_DIST_DIR}/zepsetup.exe" ${ZP_DIST_PACKED})
 
+# A trivial windowed program: Wine's own start-up, beside which bench/wine-bench reads the
+# setup program's.
+add_executable(wine_probe WIN32 bench/win/wine_probe.cpp)
+
 if(ZEPSETUP_TESTS)
     # GoogleTest from the sources Debian ships (libgtest-dev).
     set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
@@ -45,4 +49,5 @@ if(ZEPSETUP_TESTS)
     add_subdirectory(/usr/src/googletest "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL)
     enable_testing()
     add_subdirectory(tests/conformance)
+    add_subdirectory(tests/win32)
 endif()

@@ -179,7 +179,6 @@ void NativeWindows::Create(Form& form) {
     controls_[window] = &form;
     windows_[&form] = window;
     form.AttachWindow(window);
-    // Containers first, so that what lies on them is above them.
     for (Control* control : form.Controls()) {
         if (IsContainer(*control))
             CreateChild(form, *control);
@@ -187,6 +186,12 @@ void NativeWindows::Create(Form& form) {
     for (Control* control : form.Controls()) {
         if (!IsContainer(*control))
             CreateChild(form, *control);
+    }
+    // A new child window goes to the bottom of its siblings: the containers, made first,
+    // would lie on top of what they hold and hide it.
+    for (Control* control : form.Controls()) {
+        if (HWND child = IsContainer(*control) ? WindowOf(*control) : nullptr)
+            SetWindowPos(child, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     mirroring_ = false;
 }
@@ -777,12 +782,21 @@ void NativeWindows::PaintPicture(PictureBox& box, HDC target) {
     DeleteDC(dc);
 }
 
-LRESULT NativeWindows::ChildMessage(HWND window, UINT message, WPARAM, LPARAM lParam,
+LRESULT NativeWindows::ChildMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                     bool& handled) {
     Control* control = ControlOf(window);
     if (!control)
         return 0;
     switch (message) {
+    case WM_ERASEBKGND: // a group box leaves its inside unpainted; a frame is opaque
+        if (control->Kind() == ControlKind::Frame) {
+            RECT inside{};
+            GetClientRect(window, &inside);
+            FillRect(reinterpret_cast<HDC>(wParam), &inside, Brush(control->BackColor()));
+            handled = true;
+            return TRUE;
+        }
+        return 0;
     case WM_SETCURSOR:
         if (control->MousePointer() == vbCustom && LOWORD(lParam) == HTCLIENT) {
             SetCursor(Cursor(control->MouseIcon()));

@@ -36,13 +36,14 @@ struct Answering {
     HHOOK hook = nullptr;
     Win32Backend* backend = nullptr;
     bool answered = false;
+    bool screenshotFailed = false;
 };
 Answering g_answering;
 
 void CALLBACK AnswerNow(HWND box, UINT, UINT_PTR timer, DWORD) {
     KillTimer(box, timer);
-    if (g_answering.backend)
-        g_answering.backend->Screenshot("msgbox", box);
+    if (g_answering.backend && !g_answering.backend->Screenshot("msgbox", box))
+        g_answering.screenshotFailed = true; // thrown once the box has returned
     g_answering.answered = true;
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(g_answering.button, BN_CLICKED), 0);
 }
@@ -111,7 +112,7 @@ void Win32Backend::Deliver(const Step& step, Control& control) {
         if (!window)
             Fail(step, control.PathName() + " has no window");
     }
-    Screenshot(control.Parent().Name(), windows_.WindowOf(control.Parent()));
+    ScreenshotOrFail(control.Parent().Name(), windows_.WindowOf(control.Parent()));
     delivering_ = &step;
     size_t before = pending_.size();
     Input direct{Input::Kind::Click, windows_.WindowOf(control), {}};
@@ -279,6 +280,8 @@ int Win32Backend::ScriptedMessageBox(std::string_view text, int style, const std
     if (g_answering.hook)
         UnhookWindowsHookEx(g_answering.hook);
     g_answering.hook = nullptr;
+    if (g_answering.screenshotFailed)
+        throw BackendFailure("cannot save a screenshot of the message box into " + screenshots_);
     if (code != g_answering.button)
         Fail(*step, box + " was answered " + std::to_string(code) + " instead");
     return code;

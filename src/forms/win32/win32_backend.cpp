@@ -40,16 +40,46 @@ std::string Environment(const char* name) {
     return value ? value : "";
 }
 
-// A 24-bit BMP of a part of the screen.
-bool SaveScreen(const std::string& path, const RECT& rect) {
+// Paints what the window still has to paint, as it will be when the user looks.
+void FinishPainting(HWND window) {
+    if (window)
+        RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    GdiFlush();
+}
+
+// What of rect lies off the screen, in memory's coordinates (rect's top left at 0, 0), is
+// painted magenta: it was never drawn, and black would look like a failed capture.
+void MarkOffScreen(HDC memory, const RECT& rect) {
+    RECT screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
+    screen.right = screen.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    screen.bottom = screen.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    HRGN off = CreateRectRgn(0, 0, rect.right - rect.left, rect.bottom - rect.top);
+    HRGN on = CreateRectRgn(screen.left - rect.left, screen.top - rect.top,
+                            screen.right - rect.left, screen.bottom - rect.top);
+    CombineRgn(off, off, on, RGN_DIFF);
+    HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));
+    FillRgn(memory, off, magenta);
+    DeleteObject(magenta);
+    DeleteObject(on);
+    DeleteObject(off);
+}
+
+// A 24-bit BMP of window (its frame included; the screen for null) at rect on the screen;
+// false when it could not be taken or written. The window's own device context holds what
+// the program drew there: Wine's X11 driver keeps it in a surface of its own and puts it
+// on the X screen only while the program waits for messages, so a copy of the screen
+// comes out black or holds what lies above the window.
+bool SaveWindowPicture(const std::string& path, const RECT& rect, HWND window) {
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0)
         return false;
-    HDC screen = GetDC(nullptr);
+    HDC screen = window ? GetWindowDC(window) : GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    bool taken = window ? BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY)
+                        : BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    MarkOffScreen(memory, rect);
     SelectObject(memory, old);
     BITMAPINFOHEADER info{};
     info.biSize = sizeof info;
@@ -60,11 +90,13 @@ bool SaveScreen(const std::string& path, const RECT& rect) {
     info.biCompression = BI_RGB;
     DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
     std::string pixels(static_cast<size_t>(rowBytes) * static_cast<size_t>(height), '\0');
-    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
-              reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    taken = taken && GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
+                               reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == height;
     DeleteObject(bitmap);
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    ReleaseDC(window, screen);
+    if (!taken)
+        return false;
     BITMAPFILEHEADER file{};
     file.bfType = 0x4D42;
     file.bfOffBits = sizeof file + sizeof info;
@@ -73,6 +105,7 @@ bool SaveScreen(const std::string& path, const RECT& rect) {
     out.write(reinterpret_cast<const char*>(&file), sizeof file);
     out.write(reinterpret_cast<const char*>(&info), sizeof info);
     out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+    out.close();
     return static_cast<bool>(out);
 }
 
@@ -103,6 +136,7 @@ void Win32Backend::FormLoaded(Form& form) {
 void Win32Backend::FormShown(Form& form, bool modal) {
     Write("show " + form.Name() + (modal ? " modal" : ""));
     windows_.Show(form);
+    ScreenshotOrFail(form.Name() + "-shown", windows_.WindowOf(form));
 }
 
 void Win32Backend::FormHidden(Form& form) {
@@ -258,17 +292,23 @@ std::string Win32Backend::Shows() const {
     return shown.empty() ? "no window" : shown;
 }
 
-void Win32Backend::Screenshot(const std::string& name, HWND window) {
+bool Win32Backend::Screenshot(const std::string& name, HWND window) {
     if (screenshots_.empty())
-        return;
+        return true;
     RECT rect{};
     if (!window || !GetWindowRect(window, &rect)) {
         rect.right = GetSystemMetrics(SM_CXSCREEN);
         rect.bottom = GetSystemMetrics(SM_CYSCREEN);
     }
+    FinishPainting(window);
     char number[8];
     std::snprintf(number, sizeof number, "%02d", ++shots_);
-    SaveScreen(screenshots_ + "\\" + number + "-" + name + ".bmp", rect);
+    return SaveWindowPicture(screenshots_ + "\\" + number + "-" + name + ".bmp", rect, window);
+}
+
+void Win32Backend::ScreenshotOrFail(const std::string& name, HWND window) {
+    if (!Screenshot(name, window))
+        throw BackendFailure("cannot save a screenshot of " + name + " into " + screenshots_);
 }
 
 // ---- Choosing the backend.

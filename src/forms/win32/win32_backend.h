@@ -6,8 +6,8 @@
 // delivered as window messages to the real controls (BM_CLICK, WM_SETTEXT, CBN_SELCHANGE,
 // WM_LBUTTONUP, WM_MOUSEMOVE, WM_CLOSE; a message box is answered by a WM_COMMAND to it),
 // under the same waiting rules, and the same transcript is written. ZEPSETUP_SCREENSHOTS
-// names a folder into which the screen is saved (BMP) before each step and at each message
-// box.
+// names a folder into which each window is saved as drawn (BMP) when its form is shown,
+// before each step on it and at each message box.
 #pragma once
 
 #include "forms/backend.h"
@@ -45,9 +45,12 @@ public:
 
     // What the program shows, as failure messages put it.
     std::string Shows() const;
-    // Saves the screen under window (all of it for null) into the screenshot folder, when
-    // one is set.
-    void Screenshot(const std::string& name, HWND window);
+    // Saves window as drawn, frame included (the screen for null), into the screenshot
+    // folder when one is set, once it has painted what it had to; what lies off the screen
+    // is magenta. False when the picture could not be taken or written.
+    bool Screenshot(const std::string& name, HWND window);
+    // The same, throwing BackendFailure when it fails.
+    void ScreenshotOrFail(const std::string& name, HWND window);
 
 private:
     struct Pending {
