@@ -31,7 +31,10 @@ void CenterForm(forms::Form& window) {
                             forms::Screen::TwipsPerPixelX() * (bar.rc.right - bar.rc.left));
     });
     run([&] {
-        if (width < 0) // a taskbar along the top or bottom spans the whole width
+        // A taskbar along the top or bottom spans the whole width: Windows 95's overhangs
+        // the screen, a later system's (and Wine's) is exactly as wide, which would leave
+        // no free width and the window half off the screen's left edge.
+        if (width <= 0)
             width = forms::CLng(forms::Screen::Width());
     });
     run([&] {
@@ -39,7 +42,7 @@ void CenterForm(forms::Form& window) {
                              forms::Screen::TwipsPerPixelY() * (bar.rc.bottom - bar.rc.top));
     });
     run([&] {
-        if (height < 0) // a taskbar along the left or right edge
+        if (height <= 0) // a taskbar along the left or right edge, overhanging or not
             height = forms::CLng(forms::Screen::Height());
     });
     run([&] {

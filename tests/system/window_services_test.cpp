@@ -54,6 +54,10 @@ TEST_F(WindowServices, CenterFormUsesTheAreaTheTaskbarLeavesFree) {
         {1024, 768, "top", 15360 / 2 - 3000, (11520 - 15 * 30) / 2 - 1500},
         // Left: the free width measured from the screen's left edge.
         {1024, 768, "left", (15360 - 15 * 66) / 2 - 3000, 11520 / 2 - 1500},
+        // A taskbar exactly as wide (or high) as the screen, as later systems and Wine
+        // report it, leaves the window on the screen too.
+        {1024, 768, "0,738,1024,768", 15360 / 2 - 3000, (11520 - 15 * 30) / 2 - 1500},
+        {1024, 768, "0,0,66,768", (15360 - 15 * 66) / 2 - 3000, 11520 / 2 - 1500},
         {1024, 768, "none", 15360 / 2 - 3000, 11520 / 2 - 1500},
         {1024, 768, "0,0,0,0", 15360 / 2 - 3000, 11520 / 2 - 1500},
     };
