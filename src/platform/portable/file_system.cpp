@@ -641,7 +641,9 @@ DWORD FileSystem::CreateDirectory(std::string_view path) {
     Change change;
     if (DWORD rc = BeginChange(path, false, change); rc != ERROR_SUCCESS)
         return rc;
-    auto& [parsed, txn, at] = change;
+    auto& parsed = change.parsed;
+    auto& txn = change.txn;
+    auto& at = change.at;
     if (at.leaf)
         return ERROR_ALREADY_EXISTS;
     std::string host = win::FromAnsi(at.leafName);
@@ -661,7 +663,9 @@ DWORD FileSystem::RemoveDirectory(std::string_view path) {
     Change change;
     if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
-    auto& [parsed, txn, at] = change;
+    auto& parsed = change.parsed;
+    auto& txn = change.txn;
+    auto& at = change.at;
     if (!at.leaf->IsDirectory())
         return ERROR_DIRECTORY;
     if (at.leaf->attributes & FILE_ATTRIBUTE_READONLY)
@@ -687,7 +691,9 @@ DWORD FileSystem::DeleteFile(std::string_view path) {
     Change change;
     if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
-    auto& [parsed, txn, at] = change;
+    auto& parsed = change.parsed;
+    auto& txn = change.txn;
+    auto& at = change.at;
     if (at.leaf->IsDirectory())
         return ERROR_ACCESS_DENIED;
     if (at.leaf->attributes & FILE_ATTRIBUTE_READONLY)
@@ -740,7 +746,9 @@ DWORD FileSystem::SetAttributes(std::string_view path, DWORD attributes) {
     Change change;
     if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
-    auto& [parsed, txn, at] = change;
+    auto& parsed = change.parsed;
+    auto& txn = change.txn;
+    auto& at = change.at;
     DWORD stored = attributes & kStoredAttributes; // NORMAL alone means none of them
     NamesWritten(at.dirKey);
     machine_.store()
@@ -1043,7 +1051,9 @@ DWORD FileSystem::DeleteTree(std::string_view path) {
     Change change;
     if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
-    auto& [parsed, txn, at] = change;
+    auto& parsed = change.parsed;
+    auto& txn = change.txn;
+    auto& at = change.at;
     // A removal cannot be undone: the store's writes come first, so that only a failing
     // commit can leave rows behind (the next listing drops them).
     ForgetName(at.dirKey, at.leaf->hostName, at.leaf->IsDirectory());
