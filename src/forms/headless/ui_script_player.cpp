@@ -26,8 +26,11 @@ bool SameName(std::string_view a, std::string_view b) {
 
 } // namespace
 
-UiScriptPlayer::UiScriptPlayer(UiScript script, Performer perform)
-    : script_(std::move(script)), perform_(std::move(perform)) {
+UiScriptPlayer::UiScriptPlayer(UiScript script, Performer perform, TimerWait waitForTimer)
+    : script_(std::move(script)), perform_(std::move(perform)),
+      waitForTimer_(std::move(waitForTimer)) {
+    if (!waitForTimer_)
+        waitForTimer_ = [] { return Runtime::Get().RunNextTimer(); };
     NextStep(); // when-steps at the start wait from the start
 }
 
@@ -95,7 +98,7 @@ bool UiScriptPlayer::WaitOnTimers() {
     }
     if (now - waitStarted_ > kWaitBound)
         return false;
-    return Runtime::Get().RunNextTimer();
+    return waitForTimer_();
 }
 
 std::string UiScriptPlayer::Waited() const {

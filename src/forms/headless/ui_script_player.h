@@ -34,8 +34,11 @@ public:
     // Makes step (click, mouseup, mousemove, set or close) reach control; returns what
     // is wrong when the control cannot take it, empty when it was taken.
     using Performer = std::function<std::string(const Step& step, Control& control)>;
+    // Lets the next timer tick, true when one ran; an interface whose windows must go on
+    // meanwhile waits in its own way (by default: Runtime::RunNextTimer).
+    using TimerWait = std::function<bool()>;
 
-    UiScriptPlayer(UiScript script, Performer perform);
+    UiScriptPlayer(UiScript script, Performer perform, TimerWait waitForTimer = {});
 
     const UiScript& script() const { return script_; }
 
@@ -53,6 +56,8 @@ public:
 
     // What the program shows, as failure messages put it.
     static std::string Shows();
+    // Stops the run: step cannot run, for the reason why.
+    [[noreturn]] void Fail(const Step& step, const std::string& why) const;
 
 private:
     const Step* NextStep();
@@ -60,10 +65,10 @@ private:
     void Perform(const Step& step, Control& control);
     bool WaitOnTimers();
     std::string Waited() const;
-    [[noreturn]] void Fail(const Step& step, const std::string& why) const;
 
     UiScript script_;
     Performer perform_;
+    TimerWait waitForTimer_;
     size_t next_ = 0;
     std::vector<const Step*> triggers_;
     std::deque<const Step*> queued_;

@@ -19,17 +19,6 @@ namespace {
 
 using headless::Step;
 
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 // The answer a message box gets while the script runs, and the hook that gives it.
 struct Answering {
     int button = IDOK;
@@ -67,50 +56,14 @@ LRESULT CALLBACK WatchForTheBox(int code, WPARAM wParam, LPARAM lParam) {
 
 } // namespace
 
-// The step the program takes next; when-steps on the way start waiting for their caption.
-const Step* Win32Backend::NextStep() {
-    while (next_ < script_->steps.size() && script_->steps[next_].kind == Step::Kind::When)
-        triggers_.push_back(&script_->steps[next_++]);
-    return next_ < script_->steps.size() ? &script_->steps[next_] : nullptr;
-}
-
-Control* Win32Backend::Resolve(const headless::Target& target, std::string& why) const {
-    Form* form = Runtime::Get().FindLoaded(target.form);
-    if (!form) {
-        why = target.form + " is not loaded";
-        return nullptr;
-    }
-    Control* control = form;
-    if (!target.control.empty())
-        control = form->FindControl(target.control, target.index);
-    if (!control) {
-        why = target.form + " has no control " + target.Text().substr(target.form.size() + 1);
-        return nullptr;
-    }
-    why = WhyNoInput(*control);
-    return control;
-}
-
-void Win32Backend::CaptionChanged(Control& control) {
-    Write("caption " + control.PathName() + " " + headless::Quote(control.Caption()));
-    for (auto it = triggers_.begin(); it != triggers_.end(); ++it) {
-        const Step& when = **it;
-        if (!SameName(when.target.Text(), control.PathName()) || when.caption != control.Caption())
-            continue;
-        queued_.push_back(when.then.get());
-        triggers_.erase(it);
-        return;
-    }
-}
-
 // Sends the message a user's action would cause; what a control makes of it comes back as
 // input (OnInput). A message the control ignored is delivered as that input directly.
-void Win32Backend::Deliver(const Step& step, Control& control) {
+std::string Win32Backend::Deliver(const Step& step, Control& control) {
     HWND window = windows_.WindowOf(control);
     if (!window) {
         window = windows_.WindowOf(control.Parent());
         if (!window)
-            Fail(step, control.PathName() + " has no window");
+            return control.PathName() + " has no window";
     }
     ScreenshotOrFail(control.Parent().Name(), windows_.WindowOf(control.Parent()));
     delivering_ = &step;
@@ -176,66 +129,16 @@ void Win32Backend::Deliver(const Step& step, Control& control) {
     if (pending_.size() == before && !quietCheck && direct.window)
         pending_.push_back({direct, &step});
     RunPending();
+    return {};
 }
 
-// Steps their captions released, as soon as their controls can take them.
-bool Win32Backend::DeliverQueuedSteps() {
-    bool delivered = false;
-    while (!queued_.empty()) {
-        const Step* step = queued_.front();
-        std::string why;
-        Control* control = Resolve(step->target, why);
-        if (!control || !why.empty())
-            break;
-        queued_.pop_front();
-        Deliver(*step, *control);
-        delivered = true;
-    }
-    return delivered;
-}
-
-void Win32Backend::ScriptWait() {
-    PumpWaiting();
-    if (RunPending())
-        return;
-    const Step* step = NextStep();
-    if (!step)
-        throw BackendFailure(script_->name +
-                             ": the script ended while the program waits for input; the "
-                             "program shows " +
-                             Shows());
-    if (step->kind == Step::Kind::Answer) {
-        if (!WaitOnTimers())
-            Fail(*step, "no message box is shown" + Waited());
-        return;
-    }
-    std::string why;
-    Control* control = Resolve(step->target, why);
-    if (control && why.empty()) {
-        ++next_;
-        NextStep();
-        Deliver(*step, *control);
-        return;
-    }
-    if (!WaitOnTimers())
-        Fail(*step, why + Waited());
-}
-
-// Lets the next timer tick, the windows going on meanwhile; false when there is none or
-// the wait for this step is over.
-bool Win32Backend::WaitOnTimers() {
-    DWORD now = win::GetTickCount();
-    if (waitingFor_ != next_) {
-        waitingFor_ = next_;
-        waitStarted_ = now;
-    }
-    if (now - waitStarted_ > kWaitBound)
-        return false;
+// Lets the next timer tick, the windows going on meanwhile; false when there is none.
+bool Win32Backend::RunNextTimer() {
     std::optional<DWORD> in = Runtime::Get().NextTimerIn();
     if (!in)
         return false;
     if (*in > 0) {
-        DWORD due = now + *in;
+        DWORD due = win::GetTickCount() + *in;
         if (GetEnvironmentVariableA("ZEPSETUP_FAST_CLOCK", nullptr, 0) > 0)
             win::Sleep(*in);
         while (static_cast<LONG>(due - win::GetTickCount()) > 0) {
@@ -247,32 +150,13 @@ bool Win32Backend::WaitOnTimers() {
     return true;
 }
 
-std::string Win32Backend::Waited() const {
-    if (waitingFor_ != next_)
-        return {};
-    DWORD waited = win::GetTickCount() - waitStarted_;
-    return waited ? " (timers ran for " + std::to_string(waited) + " ms)" : std::string();
-}
-
 int Win32Backend::ScriptedMessageBox(std::string_view text, int style, const std::string& ansiText,
                                      const std::string& ansiTitle, HWND owner) {
-    std::string box = "a message box " + std::to_string(style) + " " + headless::Quote(text);
-    const Step* step = NextStep();
-    if (!step)
-        throw BackendFailure(script_->name + ": the script ended, but the program shows " + box);
-    if (step->kind != Step::Kind::Answer)
-        Fail(*step, "the program shows " + box + " first");
-    if (step->expected && *step->expected != text)
-        Fail(*step, "the program shows " + box);
-    bool yesNo = (style & 0x0F) == vbYesNo;
-    if (yesNo == (step->answer == headless::Answer::Ok))
-        Fail(*step, box + " has no button for this answer");
-    ++next_;
-    NextStep();
+    // The player checks the box against the script's answer; the real box is then
+    // answered with it from its own loop (vbOK, vbYes and vbNo are IDOK, IDYES and IDNO).
+    int answer = player_->TakeAnswer(text, style);
     g_answering = {};
-    g_answering.button = step->answer == headless::Answer::Yes  ? IDYES
-                         : step->answer == headless::Answer::No ? IDNO
-                                                                : IDOK;
+    g_answering.button = answer;
     g_answering.backend = this;
     g_answering.hook = SetWindowsHookExA(WH_CBT, WatchForTheBox, nullptr, GetCurrentThreadId());
     int code = ::MessageBoxA(owner, ansiText.c_str(), ansiTitle.c_str(),
@@ -282,16 +166,11 @@ int Win32Backend::ScriptedMessageBox(std::string_view text, int style, const std
     g_answering.hook = nullptr;
     if (g_answering.screenshotFailed)
         throw BackendFailure("cannot save a screenshot of the message box into " + screenshots_);
-    if (code != g_answering.button)
-        Fail(*step, box + " was answered " + std::to_string(code) + " instead");
+    if (code != answer)
+        throw BackendFailure(player_->script().name + ": a message box " + std::to_string(style) +
+                             " " + headless::Quote(text) + " was answered " + std::to_string(code) +
+                             " instead of " + std::to_string(answer));
     return code;
-}
-
-void Win32Backend::Fail(const Step& step, const std::string& why) const {
-    throw BackendFailure(script_->name + ":" + std::to_string(step.line) + ": step '" +
-                         win::QuotedInput(step.source) +
-                         "' cannot run: " + win::QuotedInput(why, 4 * win::kQuotedInputLimit) +
-                         "; the program shows " + Shows());
 }
 
 } // namespace forms::win32

@@ -114,10 +114,13 @@ bool SaveWindowPicture(const std::string& path, const RECT& rect, HWND window) {
 Win32Backend::Win32Backend(std::optional<headless::UiScript> script,
                            std::shared_ptr<headless::Transcript> transcript,
                            std::string screenshots)
-    : windows_([this](Input input) { OnInput(std::move(input)); }), script_(std::move(script)),
+    : windows_([this](Input input) { OnInput(std::move(input)); }),
       transcript_(std::move(transcript)), screenshots_(std::move(screenshots)) {
-    if (script_)
-        NextStep(); // when-steps at the start wait from the start
+    if (script)
+        player_ = std::make_unique<headless::UiScriptPlayer>(
+            std::move(*script),
+            [this](const headless::Step& step, Control& control) { return Deliver(step, control); },
+            [this] { return RunNextTimer(); });
 }
 
 Win32Backend::~Win32Backend() = default;
@@ -154,8 +157,11 @@ void Win32Backend::FormDropped(Form& form) {
 
 void Win32Backend::ControlChanged(Control& control, Property what) {
     windows_.Changed(control, what);
-    if (what == Property::Caption)
-        CaptionChanged(control);
+    if (what != Property::Caption)
+        return;
+    Write("caption " + control.PathName() + " " + headless::Quote(control.Caption()));
+    if (player_)
+        player_->Captioned(control);
 }
 
 void Win32Backend::Drawn(PictureBox& box, const Drawing& drawing) {
@@ -202,7 +208,7 @@ bool Win32Backend::RunPending() {
             break;
         case Input::Kind::Set:
             if (std::string wrong = UserSet(*control, p.input.value); !wrong.empty() && p.step)
-                Fail(*p.step, wrong);
+                player_->Fail(*p.step, wrong);
             break;
         }
     }
@@ -234,7 +240,7 @@ bool Win32Backend::DeliverWaitingInput() {
     windows_.RefreshInput();
     PumpWaiting();
     bool delivered = RunPending();
-    if (script_ && DeliverQueuedSteps())
+    if (player_ && player_->DeliverQueued())
         delivered = true;
     return delivered;
 }
@@ -243,8 +249,10 @@ void Win32Backend::WaitForInput() {
     windows_.RefreshInput();
     if (RunPending())
         return;
-    if (script_) {
-        ScriptWait();
+    if (player_) {
+        PumpWaiting();
+        if (!RunPending())
+            player_->WaitForInput();
         return;
     }
     std::optional<DWORD> next = Runtime::Get().NextTimerIn();
@@ -260,7 +268,7 @@ int Win32Backend::MessageBox(std::string_view text, int style, std::string_view 
     if (Form* modal = Runtime::Get().ActiveModal())
         owner = windows_.WindowOf(*modal);
     int code = 0;
-    if (script_) {
+    if (player_) {
         code = ScriptedMessageBox(text, style, ansiText, ansiTitle, owner);
     } else {
         code = ::MessageBoxA(owner, ansiText.c_str(), ansiTitle.c_str(),
@@ -273,23 +281,8 @@ int Win32Backend::MessageBox(std::string_view text, int style, std::string_view 
 
 void Win32Backend::ProgramEnded() {
     Write("end");
-    if (!script_)
-        return;
-    if (next_ < script_->steps.size())
-        Fail(script_->steps[next_], "the program has ended");
-    if (!queued_.empty())
-        Fail(*queued_.front(), "the program ended before the step could be delivered");
-}
-
-std::string Win32Backend::Shows() const {
-    std::string shown;
-    Form* modal = Runtime::Get().ActiveModal();
-    for (Form* form : Runtime::Get().LoadedForms()) {
-        if (!form->Visible())
-            continue;
-        shown += (shown.empty() ? "" : ", ") + form->Name() + (form == modal ? " (modal)" : "");
-    }
-    return shown.empty() ? "no window" : shown;
+    if (player_)
+        player_->Ended();
 }
 
 bool Win32Backend::Screenshot(const std::string& name, HWND window) {

@@ -12,7 +12,7 @@
 
 #include "forms/backend.h"
 #include "forms/headless/transcript.h"
-#include "forms/headless/ui_script.h"
+#include "forms/headless/ui_script_player.h"
 #include "forms/win32/native_controls.h"
 
 #include <deque>
@@ -23,8 +23,6 @@ namespace forms::win32 {
 
 class Win32Backend : public Backend {
 public:
-    static constexpr DWORD kWaitBound = 60000;
-
     // Without a script the user drives the windows; transcript may be null.
     Win32Backend(std::optional<headless::UiScript> script,
                  std::shared_ptr<headless::Transcript> transcript, std::string screenshots);
@@ -43,8 +41,6 @@ public:
     void WaitForInput() override;
     void ProgramEnded() override;
 
-    // What the program shows, as failure messages put it.
-    std::string Shows() const;
     // Saves window as drawn, frame included (the screen for null), into the screenshot
     // folder when one is set, once it has painted what it had to; what lies off the screen
     // is magenta. False when the picture could not be taken or written.
@@ -64,30 +60,19 @@ private:
     void PumpWaiting();
     void WaitForMessage(DWORD milliseconds);
 
-    // ---- UI scripts (script_driver.cpp).
-    const headless::Step* NextStep();
-    Control* Resolve(const headless::Target& target, std::string& why) const;
-    void Deliver(const headless::Step& step, Control& control);
-    bool DeliverQueuedSteps();
-    void ScriptWait();
-    bool WaitOnTimers();
-    std::string Waited() const;
-    void CaptionChanged(Control& control);
+    // ---- UI scripts (script_driver.cpp): the shared player decides when a step runs; a
+    // step arrives here as the window message a user's action would send.
+    std::string Deliver(const headless::Step& step, Control& control);
+    bool RunNextTimer();
     int ScriptedMessageBox(std::string_view text, int style, const std::string& ansiText,
                            const std::string& ansiTitle, HWND owner);
-    [[noreturn]] void Fail(const headless::Step& step, const std::string& why) const;
 
     NativeWindows windows_;
     std::deque<Pending> pending_;
-    std::optional<headless::UiScript> script_;
+    std::unique_ptr<headless::UiScriptPlayer> player_;
     std::shared_ptr<headless::Transcript> transcript_;
     std::string screenshots_;
     int shots_ = 0;
-    size_t next_ = 0;
-    std::vector<const headless::Step*> triggers_;
-    std::deque<const headless::Step*> queued_;
-    std::optional<size_t> waitingFor_;
-    DWORD waitStarted_ = 0;
     const headless::Step* delivering_ = nullptr;
 };
 
