@@ -9,9 +9,6 @@
 #endif
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace forms {
 namespace {
@@ -26,34 +23,13 @@ bool HasDisplay() {
     return !Environment("DISPLAY").empty() || !Environment("WAYLAND_DISPLAY").empty();
 }
 
-headless::UiScript ReadScript(const std::string& path) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        throw BackendFailure("cannot read the UI script " + path + ": it is a folder, not a file");
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw BackendFailure("cannot read the UI script " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad())
-        throw BackendFailure("cannot read the UI script " + path);
-    auto parsed = headless::ParseUiScript(text.str(), path);
-    if (!parsed.errors.empty()) {
-        std::string message = "the UI script has errors:";
-        for (const auto& error : parsed.errors)
-            message += "\n  " + error;
-        throw BackendFailure(message);
-    }
-    return std::move(parsed.script);
-}
-
 std::unique_ptr<Backend> Headless() {
     std::string path = Environment("ZEPSETUP_UI_SCRIPT");
     if (path.empty())
         throw BackendFailure("a headless run follows a UI script: set ZEPSETUP_UI_SCRIPT=FILE "
                              "(one step per line: click FORM.CONTROL, set FORM.CONTROL VALUE, "
                              "answer ok|yes|no, ...; see docs/architecture.md)");
-    headless::UiScript script = ReadScript(path);
+    headless::UiScript script = headless::ReadUiScript(path);
     std::shared_ptr<headless::Transcript> transcript =
         headless::Transcript::Open(Environment("ZEPSETUP_TRANSCRIPT"));
     return std::make_unique<headless::HeadlessBackend>(std::move(script), std::move(transcript));
@@ -67,7 +43,7 @@ std::unique_ptr<Backend> Windows() {
                              "ZEPSETUP_UI=headless and a UI script in ZEPSETUP_UI_SCRIPT");
     qt::QtOptions options;
     if (std::string path = Environment("ZEPSETUP_UI_SCRIPT"); !path.empty())
-        options.script = ReadScript(path);
+        options.script = headless::ReadUiScript(path);
     if (std::string path = Environment("ZEPSETUP_TRANSCRIPT"); !path.empty())
         options.transcript = headless::Transcript::Open(path);
     options.recordTo = Environment("ZEPSETUP_RECORD");

@@ -1,10 +1,14 @@
 #include "forms/headless/ui_script.h"
 
+#include "forms/program_end.h"
 #include "platform/quoted_input.h"
 #include "platform/text_lines.h"
 
 #include <cctype>
 #include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace forms::headless {
 namespace {
@@ -233,6 +237,27 @@ std::string Target::Text() const {
     if (index >= 0)
         text += "(" + std::to_string(index) + ")";
     return text;
+}
+
+UiScript ReadUiScript(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        throw BackendFailure("cannot read the UI script " + path + ": it is a folder, not a file");
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw BackendFailure("cannot read the UI script " + path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad())
+        throw BackendFailure("cannot read the UI script " + path);
+    ParsedUiScript parsed = ParseUiScript(text.str(), path);
+    if (!parsed.errors.empty()) {
+        std::string message = "the UI script has errors:";
+        for (const auto& error : parsed.errors)
+            message += "\n  " + error;
+        throw BackendFailure(message);
+    }
+    return std::move(parsed.script);
 }
 
 std::string Quote(std::string_view text) {

@@ -56,6 +56,9 @@ struct ParsedUiScript {
 };
 
 ParsedUiScript ParseUiScript(std::string_view text, std::string name);
+// The script in the file at path, whole; throws BackendFailure naming the file (and each
+// malformed line) when it cannot be read or has errors.
+UiScript ReadUiScript(const std::string& path);
 
 // text in double quotes with the script's escapes.
 std::string Quote(std::string_view text);

@@ -8,11 +8,9 @@
 #include "platform/codepage.h"
 #include "platform/kernel32.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 namespace forms::win32 {
 namespace {
@@ -20,20 +18,6 @@ namespace {
 // Messages handled in one DoEvents pass at most, so that a window that keeps posting to
 // itself cannot hold the program.
 constexpr int kPassLimit = 10000;
-
-std::optional<std::string> Percentage(const std::string& text) {
-    if (text.size() < 2 || text.back() != '%')
-        return std::nullopt;
-    std::string number = text.substr(0, text.size() - 1);
-    size_t start = number[0] == '-' ? 1 : 0;
-    if (start == number.size())
-        return std::nullopt;
-    for (size_t i = start; i < number.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(number[i])))
-            return std::nullopt;
-    }
-    return number;
-}
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
@@ -116,6 +100,8 @@ Win32Backend::Win32Backend(std::optional<headless::UiScript> script,
                            std::string screenshots)
     : windows_([this](Input input) { OnInput(std::move(input)); }),
       transcript_(std::move(transcript)), screenshots_(std::move(screenshots)) {
+    if (!transcript_)
+        transcript_ = std::make_shared<headless::Transcript>(); // kept in memory only
     if (script)
         player_ = std::make_unique<headless::UiScriptPlayer>(
             std::move(*script),
@@ -125,11 +111,6 @@ Win32Backend::Win32Backend(std::optional<headless::UiScript> script,
 
 Win32Backend::~Win32Backend() = default;
 
-void Win32Backend::Write(const std::string& line) {
-    if (transcript_)
-        transcript_->Write(line);
-}
-
 // ---- Mirroring the model.
 
 void Win32Backend::FormLoaded(Form& form) {
@@ -137,7 +118,7 @@ void Win32Backend::FormLoaded(Form& form) {
 }
 
 void Win32Backend::FormShown(Form& form, bool modal) {
-    Write("show " + form.Name() + (modal ? " modal" : ""));
+    transcript_->Shown(form, modal);
     windows_.Show(form);
     ScreenshotOrFail(form.Name() + "-shown", windows_.WindowOf(form));
 }
@@ -147,7 +128,7 @@ void Win32Backend::FormHidden(Form& form) {
 }
 
 void Win32Backend::FormUnloaded(Form& form) {
-    Write("unload " + form.Name());
+    transcript_->Unloaded(form);
     windows_.Destroy(form);
 }
 
@@ -159,17 +140,14 @@ void Win32Backend::ControlChanged(Control& control, Property what) {
     windows_.Changed(control, what);
     if (what != Property::Caption)
         return;
-    Write("caption " + control.PathName() + " " + headless::Quote(control.Caption()));
+    transcript_->Captioned(control);
     if (player_)
         player_->Captioned(control);
 }
 
 void Win32Backend::Drawn(PictureBox& box, const Drawing& drawing) {
     windows_.Redraw(box);
-    if (drawing.kind != Drawing::Kind::Text)
-        return;
-    if (auto percent = Percentage(drawing.text))
-        Write("progress " + box.Parent().Name() + " " + *percent);
+    transcript_->Drawn(box, drawing);
 }
 
 HDC Win32Backend::DeviceContextFor(PictureBox& box) {
@@ -274,13 +252,13 @@ int Win32Backend::MessageBox(std::string_view text, int style, std::string_view 
         code = ::MessageBoxA(owner, ansiText.c_str(), ansiTitle.c_str(),
                              static_cast<UINT>(style) | MB_SETFOREGROUND);
     }
-    Write("msgbox " + std::to_string(style) + " " + headless::Quote(text) + " -> " +
-          std::to_string(code == vbYes || code == vbNo ? code : vbOK));
-    return code == vbYes || code == vbNo ? code : vbOK;
+    int answer = code == vbYes || code == vbNo ? code : vbOK;
+    transcript_->MessageBox(style, text, answer);
+    return answer;
 }
 
 void Win32Backend::ProgramEnded() {
-    Write("end");
+    transcript_->Ended();
     if (player_)
         player_->Ended();
 }
@@ -315,27 +293,8 @@ std::unique_ptr<Backend> ChooseWin32Backend() {
     std::string path = Environment("ZEPSETUP_UI_SCRIPT");
     std::string transcriptPath = Environment("ZEPSETUP_TRANSCRIPT");
     std::optional<headless::UiScript> script;
-    if (!path.empty()) {
-        DWORD attributes = GetFileAttributesA(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            throw BackendFailure("cannot read the UI script " + path +
-                                 ": it is a folder, not a file");
-        std::ifstream in(path, std::ios::binary);
-        if (!in)
-            throw BackendFailure("cannot read the UI script " + path);
-        std::ostringstream text;
-        text << in.rdbuf();
-        if (in.bad())
-            throw BackendFailure("cannot read the UI script " + path);
-        auto parsed = headless::ParseUiScript(text.str(), path);
-        if (!parsed.errors.empty()) {
-            std::string message = "the UI script has errors:";
-            for (const auto& error : parsed.errors)
-                message += "\n  " + error;
-            throw BackendFailure(message);
-        }
-        script = std::move(parsed.script);
-    }
+    if (!path.empty())
+        script = headless::ReadUiScript(path);
     std::shared_ptr<headless::Transcript> transcript;
     if (script || !transcriptPath.empty())
         transcript = headless::Transcript::Open(transcriptPath);

@@ -23,7 +23,8 @@ namespace forms::win32 {
 
 class Win32Backend : public Backend {
 public:
-    // Without a script the user drives the windows; transcript may be null.
+    // Without a script the user drives the windows; without a transcript the lines are
+    // kept in memory only.
     Win32Backend(std::optional<headless::UiScript> script,
                  std::shared_ptr<headless::Transcript> transcript, std::string screenshots);
     ~Win32Backend() override;
@@ -54,7 +55,6 @@ private:
         const headless::Step* step = nullptr; // the script step it came from
     };
 
-    void Write(const std::string& line);
     void OnInput(Input input);
     bool RunPending();
     void PumpWaiting();
