@@ -9,26 +9,8 @@ if(NOT CMAKE_STRIP)
     message(FATAL_ERROR "no strip program found; the distribution ships the setup stripped")
 endif()
 
-set(manifest_source "${PROJECT_SOURCE_DIR}/src/install/manifest.cpp")
-set(manifest_header "${PROJECT_SOURCE_DIR}/src/install/manifest.h")
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-    "${manifest_source}" "${manifest_header}")
-set(row_pattern "^ *\\{\"[^\"]+\", Folder::[A-Za-z]+, \"([^\"]+)\", -?[0-9]+\\},?$")
-file(STRINGS "${manifest_source}" manifest_rows REGEX "${row_pattern}")
-file(READ "${manifest_header}" header_text)
-string(REGEX MATCH "kManifestRows = ([0-9]+)" row_count "${header_text}")
-set(row_count "${CMAKE_MATCH_1}")
-list(LENGTH manifest_rows rows_read)
-if(NOT rows_read EQUAL row_count)
-    message(FATAL_ERROR "read ${rows_read} rows from ${manifest_source}, the manifest has "
-                        "${row_count}: keep each row on one line as {\"NAME\", Folder::X, "
-                        "\"PACKED\", WEIGHT},")
-endif()
-set(ZP_DIST_PACKED "")
-foreach(row IN LISTS manifest_rows)
-    string(REGEX REPLACE "${row_pattern}" "\\1" packed "${row}")
-    list(APPEND ZP_DIST_PACKED "${ZP_DIST_DIR}/${packed}")
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/PackedFiles.cmake)
+zp_packed_files(ZP_DIST_PACKED "${ZP_DIST_DIR}")
 
 add_custom_command(
     OUTPUT "${ZP_DIST_DIR}/zepsetup"

@@ -15,14 +15,8 @@ find_program(ZP_MSCOMPRESS mscompress REQUIRED)
 
 set(ZP_DIST_DIR "${CMAKE_BINARY_DIR}/dist")
 set(ZP_DIST_STAGING "${CMAKE_BINARY_DIR}/staging")
-set(manifest_source "${PROJECT_SOURCE_DIR}/src/install/manifest.cpp")
-set(row_pattern "^ *\\{\"[^\"]+\", Folder::[A-Za-z]+, \"([^\"]+)\", -?[0-9]+\\},?$")
-file(STRINGS "${manifest_source}" manifest_rows REGEX "${row_pattern}")
-set(ZP_DIST_PACKED "")
-foreach(row IN LISTS manifest_rows)
-    string(REGEX REPLACE "${row_pattern}" "\\1" packed "${row}")
-    list(APPEND ZP_DIST_PACKED "${ZP_DIST_DIR}/${packed}")
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/PackedFiles.cmake)
+zp_packed_files(ZP_DIST_PACKED "${ZP_DIST_DIR}")
 add_custom_command(
     OUTPUT "${ZP_DIST_DIR}/zepsetup.exe"
     COMMAND ${CMAKE_COMMAND} -E make_directory "${ZP_DIST_DIR}"
