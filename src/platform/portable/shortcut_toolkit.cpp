@@ -8,12 +8,12 @@
 // drive letter has a fixed serial number and no label.
 #include "platform/shortcut_toolkit.h"
 
-#include "platform/advapi32.h"
 #include "platform/codepage.h"
 #include "platform/portable/api_guard.h"
 #include "platform/portable/file_system.h"
 #include "platform/portable/shell_link.h"
 #include "platform/portable/win_path.h"
+#include "platform/shell_folders.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -27,8 +27,6 @@ namespace {
 using portable::FileSystem;
 using portable::WinPath;
 
-constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
-                                 "Shell Folders";
 constexpr std::uint32_t kSerialBase = 0x1E2D3C00;
 constexpr std::uint64_t kEpochDifference = 116444736000000000ULL; // 1601 to 1970 in 100 ns
 constexpr int kTemporaryNameTries = 16;
@@ -44,26 +42,6 @@ bool IsSeparator(char c) {
 // "X:\..." and nothing else: a relative path would depend on the current folder.
 bool IsFullPath(std::string_view path) {
     return path.size() >= 3 && path[1] == ':' && IsSeparator(path[2]);
-}
-
-// The Programs folder as the registry gives it, when it is a full path.
-std::optional<std::string> ProgramsFolder() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return std::nullopt;
-    char buffer[MAX_PATH];
-    DWORD size = sizeof buffer;
-    DWORD type = REG_NONE;
-    LONG rc =
-        RegQueryValueExA(key, "Programs", nullptr, &type, reinterpret_cast<LPBYTE>(buffer), &size);
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS || type != REG_SZ)
-        return std::nullopt;
-    std::string path(buffer, size);
-    path.resize(path.find('\0') == std::string::npos ? path.size() : path.find('\0'));
-    if (!IsFullPath(path))
-        return std::nullopt;
-    return path;
 }
 
 // The folder a folder argument names: Programs joined with it, normalised.

@@ -2,7 +2,7 @@
 // links written by the shell's own IShellLinkA and saved through IPersistFile.
 #include "platform/shortcut_toolkit.h"
 
-#include "platform/advapi32.h"
+#include "platform/shell_folders.h"
 
 #include <objbase.h>
 #include <objidl.h>
@@ -16,31 +16,8 @@
 namespace win {
 namespace {
 
-constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
-                                 "Shell Folders";
-
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
-}
-
-// The Programs folder as the registry gives it, when it is a full path.
-std::optional<std::string> ProgramsFolder() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return std::nullopt;
-    char buffer[MAX_PATH];
-    DWORD size = sizeof buffer;
-    DWORD type = REG_NONE;
-    LONG rc =
-        RegQueryValueExA(key, "Programs", nullptr, &type, reinterpret_cast<LPBYTE>(buffer), &size);
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
-        return std::nullopt;
-    std::string path(buffer, size);
-    path.resize(path.find('\0') == std::string::npos ? path.size() : path.find('\0'));
-    if (path.size() < 3 || path[1] != ':' || !IsSeparator(path[2]))
-        return std::nullopt;
-    return path;
 }
 
 // Programs joined with folder and normalised as Win32 does it ('..' stops at the root).
