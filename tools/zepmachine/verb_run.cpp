@@ -5,7 +5,9 @@
 #include "platform/portable/file_system.h"
 #include "platform/portable/machine.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,9 +41,29 @@ std::string Joined(std::span<const std::string> args) {
     return text;
 }
 
+// Why exec refused a program, in the words a person at the host understands.
+std::string ExecRefusal(int error) {
+    switch (error) {
+    case ETXTBSY:
+        return "cannot be started: another process has it open for writing";
+    case ENOEXEC:
+        return "cannot be started: not a program this host can run";
+    case ENOENT:
+        return "cannot be started: its interpreter is missing";
+    default:
+        return std::string("cannot be started: ") + std::strerror(error);
+    }
+}
+
 // Runs the program from the descriptor it was checked through, so that what runs is what
-// was checked, whatever happens to its name meanwhile.
+// was checked, whatever happens to its name meanwhile. An exec that fails is reported back
+// through a pipe that the exec closes, so that a refusal is never mistaken for the program's
+// own exit status.
 int Start(const portable::UniqueFd& program, const std::string& shown) {
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        throw CliError("cannot start a process");
+    portable::UniqueFd reading(report[0]), writing(report[1]);
     std::fflush(nullptr);
     pid_t child = ::fork();
     if (child < 0)
@@ -51,12 +73,20 @@ int Start(const portable::UniqueFd& program, const std::string& shown) {
         ::fcntl(program.get(), F_SETFD, 0);
         char* argv[] = {const_cast<char*>(shown.c_str()), nullptr};
         ::fexecve(program.get(), argv, environ);
-        std::perror(shown.c_str());
+        int error = errno;
+        [[maybe_unused]] ssize_t sent = ::write(writing.get(), &error, sizeof error);
         ::_exit(127);
     }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
+    writing = portable::UniqueFd();
+    int error = 0;
+    ssize_t got;
+    while ((got = ::read(reading.get(), &error, sizeof error)) < 0 && errno == EINTR) {
     }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (got == sizeof error)
+        throw CliError(shown + ": " + ExecRefusal(error));
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
     return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
