@@ -27,6 +27,15 @@ protected:
         std::string path = env.Key() + (sub.empty() ? "" : "\\" + sub);
         return win::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, key);
     }
+    // The index-th sub-key's name of key, or the call's error.
+    LONG EnumKey(HKEY key, DWORD index, std::string* name = nullptr) {
+        char buffer[256];
+        DWORD size = sizeof buffer;
+        LONG rc = win::RegEnumKeyExA(key, index, buffer, &size, nullptr, nullptr, nullptr, nullptr);
+        if (name && rc == ERROR_SUCCESS)
+            *name = buffer;
+        return rc;
+    }
     bool KeyExists(const std::string& sub) {
         HKEY key = nullptr;
         if (Open(sub, &key) != ERROR_SUCCESS)
@@ -237,16 +246,12 @@ TEST_F(Advapi32, EnumeratingAKeyDeletedThroughAnotherHandleFails) {
     win::RegCloseKey(Create("Weg\\Kind"));
     ASSERT_EQ(win::RegSetValueExA(key, "Wert", 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2),
               static_cast<LONG>(ERROR_SUCCESS));
-    char name[32];
-    DWORD size = sizeof name;
-    ASSERT_EQ(win::RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr),
-              static_cast<LONG>(ERROR_SUCCESS)); // an enumeration under way
+    ASSERT_EQ(EnumKey(key, 0), static_cast<LONG>(ERROR_SUCCESS)); // an enumeration under way
     ASSERT_EQ(win::RegDeleteKeyA(HKEY_CURRENT_USER, (env.Key() + "\\Weg").c_str()),
               static_cast<LONG>(ERROR_SUCCESS));
-    size = sizeof name;
-    EXPECT_EQ(win::RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr),
-              static_cast<LONG>(ERROR_KEY_DELETED));
-    size = sizeof name;
+    EXPECT_EQ(EnumKey(key, 0), static_cast<LONG>(ERROR_KEY_DELETED));
+    char name[32];
+    DWORD size = sizeof name;
     EXPECT_EQ(win::RegEnumValueA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr),
               static_cast<LONG>(ERROR_KEY_DELETED));
     win::RegCloseKey(key);
@@ -301,14 +306,10 @@ TEST_F(Advapi32, CreateTakesASubKeyEndingInTwoBackslashes) {
     win::RegCloseKey(Create("Zwei\\\\", &disposition));
     EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
     HKEY key = Create("");
-    char name[32];
-    DWORD size = sizeof name;
-    EXPECT_EQ(win::RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr),
-              static_cast<LONG>(ERROR_SUCCESS));
-    EXPECT_STREQ(name, "Zwei");
-    size = sizeof name;
-    EXPECT_EQ(win::RegEnumKeyExA(key, 1, name, &size, nullptr, nullptr, nullptr, nullptr),
-              static_cast<LONG>(ERROR_NO_MORE_ITEMS));
+    std::string name;
+    EXPECT_EQ(EnumKey(key, 0, &name), static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_EQ(name, "Zwei");
+    EXPECT_EQ(EnumKey(key, 1), static_cast<LONG>(ERROR_NO_MORE_ITEMS));
     win::RegCloseKey(key);
 }
 

@@ -435,12 +435,15 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD 
 
 LONG RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD reserved,
                    LPDWORD type, LPBYTE data, LPDWORD dataSize) {
-    if (reserved || (data && !dataSize))
+    if (reserved || (data && !dataSize) || !valueName || !valueNameSize)
         return ERROR_INVALID_PARAMETER;
-    if (!valueName || !valueNameSize)
-        return ERROR_INVALID_PARAMETER;
-    EnumBuffers out{valueName, valueNameSize, *valueNameSize,          type,
-                    data,      dataSize,      dataSize ? *dataSize : 0};
+    EnumBuffers out{.name = valueName,
+                    .nameSize = valueNameSize,
+                    .nameCapacity = *valueNameSize,
+                    .type = type,
+                    .data = data,
+                    .dataSize = dataSize,
+                    .dataCapacity = dataSize ? *dataSize : 0};
     auto load = [](RegistryStore& store, KeyId id) { return store.Values(id); };
     return EnumEntry(key, index, &OpenKey::haveValues, &OpenKey::values, load,
                      [&](const portable::NamedValue& value) { return EnumValueOut(value, out); });
