@@ -63,6 +63,8 @@ TEST_F(Lz32, AMissingSourceCannotBeOpened) {
 }
 
 // OF_DELETE deletes as OpenFile does; a file that cannot go is reported, never passed off.
+// After a failure the real call (seen under Wine) looks for the packed name too (FEST.TX_),
+// and the record tells of that search; the portable machine leaves that lookup out.
 TEST_F(Lz32, TheDeleteStyleDeletesTheFile) {
     env.Write("WEG.TXT", "x");
     env.Write("FEST.TXT", "x");
@@ -71,11 +73,12 @@ TEST_F(Lz32, TheDeleteStyleDeletesTheFile) {
         const char* name;
         bool deleted;
         WORD error;
+        WORD windowsError;
     };
     const Row rows[] = {
-        {"WEG.TXT", true, ERROR_SUCCESS},
-        {"FEHLT.TXT", false, ERROR_FILE_NOT_FOUND},
-        {"FEST.TXT", false, ERROR_ACCESS_DENIED},
+        {"WEG.TXT", true, ERROR_SUCCESS, ERROR_SUCCESS},
+        {"FEHLT.TXT", false, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND},
+        {"FEST.TXT", false, ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -83,7 +86,7 @@ TEST_F(Lz32, TheDeleteStyleDeletesTheFile) {
         OFSTRUCT record{};
         INT rc = win::LZOpenFileA(path.data(), &record, OF_DELETE);
         EXPECT_EQ(rc >= 0, row.deleted) << rc;
-        EXPECT_EQ(record.nErrCode, row.error);
+        EXPECT_EQ(record.nErrCode, conformance::OnWindows() ? row.windowsError : row.error);
         if (row.deleted) {
             EXPECT_STRCASEEQ(record.szPathName, path.c_str());
         }
