@@ -91,6 +91,7 @@ void Forget(Shared& shared, Kind kind, long n) {
     portable::Machine& machine = portable::CurrentMachine();
     std::string key = "C:/" + shared.WinFolder(kind, n).substr(3);
     machine.store().Prepare("DELETE FROM names WHERE dir = ?1").Bind(1, key).Run();
+    machine.store().Prepare("DELETE FROM folders WHERE dir = ?1").Bind(1, key).Run();
     fs::path root = machine.root();
     portable::UseMachine(portable::Machine::Open(root));
 }

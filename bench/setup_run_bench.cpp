@@ -9,24 +9,25 @@
 // Outside reference, in the same run: Debian's `msexpand` expanding the same 56 packed
 // files one process per file into a folder, as a plain script would, and `rm` of those
 // files: the floor of what copying and deleting the suite costs on this machine.
+#include "bench_process.h"
+
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using bench::Measure;
+using bench::Shell;
+using bench::Usage;
 
 constexpr const char* kFullInstall = "click Lizenz.Command1\n"
                                      "mouseup WillkommenSchirm.WeiterLabel\n"
@@ -39,52 +40,6 @@ constexpr const char* kRemoval = "click UnInstall.Command1\nanswer ok\n";
 constexpr double kInstallSeconds = 0.25;
 constexpr double kRemovalSeconds = 0.15;
 constexpr double kPeakMegabytes = 30;
-
-struct Usage {
-    double wall = 0, cpu = 0, peakMb = 0;
-    int status = -1;
-};
-
-// Runs argv with the environment env added (and stdin, stdout from and to files when
-// given); wall time, CPU time and peak resident memory of the process and every
-// descendant it waited for.
-Usage Measure(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-              const std::string& in = {}, const std::string& out = {}) {
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    auto start = Clock::now();
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        for (const auto& e : env)
-            ::putenv(const_cast<char*>(e.c_str()));
-        if (!std::getenv("BENCH_VERBOSE")) {
-            std::freopen("/dev/null", "w", stdout);
-            std::freopen("/dev/null", "w", stderr);
-        }
-        if (!in.empty() && !std::freopen(in.c_str(), "r", stdin))
-            ::_exit(126);
-        if (!out.empty() && !std::freopen(out.c_str(), "w", stdout))
-            ::_exit(126);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(pid, &status, 0, &usage);
-    Usage u;
-    u.wall = std::chrono::duration<double>(Clock::now() - start).count();
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    u.cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    u.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    u.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return u;
-}
-
-int Shell(const std::string& command) {
-    return std::system(command.c_str());
-}
 
 struct Journal {
     int registryChanges = 0, scriptsImported = 0, processesStarted = 0;

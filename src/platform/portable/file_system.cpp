@@ -5,6 +5,7 @@
 #include "platform/portable/host_tree.h"
 #include "platform/portable/short_name.h"
 #include "platform/portable/sqlite_db.h"
+#include "platform/portable/stored_names.h"
 
 #include <algorithm>
 #include <atomic>
@@ -44,7 +45,8 @@ UniqueFd OpenDirAt(int dirFd, const std::string& name) {
     return UniqueFd(::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
-// The visible Windows name of a host entry, or nothing when Windows could not name it.
+} // namespace
+
 std::optional<std::string> WindowsName(const std::string& hostName) {
     if (!win::IsAnsiRepresentable(hostName))
         return std::nullopt;
@@ -56,9 +58,7 @@ std::optional<std::string> WindowsName(const std::string& hostName) {
     return ansi;
 }
 
-std::string UpperKey(std::string_view ansi) {
-    return win::FromAnsi(win::AnsiUpper(ansi));
-}
+namespace {
 
 // DOS wildcard match, case-insensitive: * any run, ? one character.
 bool Glob(std::string_view pattern, std::string_view name) {
@@ -227,15 +227,10 @@ struct FileSystem::Located {
     UniqueFd dirFd;      // folder that holds the leaf; the drive folder for a root
     std::string dirKey;  // key of that folder in the names table
     std::string longDir; // that folder's long path, "C:" for the root
-    std::shared_ptr<const FolderListing> listing; // that folder's entries
+    std::shared_ptr<const FolderListing> listing; // that folder's entries; null: the store's
     std::optional<DirEntry> leaf;                 // the entry the path names, when it exists
     std::string leafName;                         // the last component as written
     bool isRoot = false;
-
-    const std::vector<DirEntry>& entries() const {
-        static const std::vector<DirEntry> none;
-        return listing ? listing->entries : none;
-    }
 };
 
 struct FileSystem::Change {
@@ -287,7 +282,8 @@ private:
 } // namespace
 
 FileSystem::FileSystem(Machine& machine)
-    : machine_(machine), cache_(std::make_unique<FolderCache>()), namesSeen_(namesWritten.load()) {}
+    : machine_(machine), cache_(std::make_unique<FolderCache>()),
+      names_(std::make_unique<StoredNames>(machine.store())), namesSeen_(namesWritten.load()) {}
 
 FileSystem::~FileSystem() = default;
 
@@ -426,21 +422,37 @@ std::vector<DirEntry> ListHostFolder(int dirFd) {
     return unique;
 }
 
+namespace {
+
+// Gives the entries without an alias one, in host name order, as a folder of new names is
+// listed; each pick costs a few hash lookups, so a folder of N new names gets its aliases in
+// O(N). record, when given, stores each.
+void GiveAliases(std::vector<DirEntry>& entries,
+                 const std::function<void(const DirEntry&)>& record = nullptr) {
+    AliasChooser chooser(entries);
+    for (auto& e : entries) {
+        if (!e.shortName.empty())
+            continue;
+        e.shortName = chooser.Choose(e.longName, true);
+        if (record)
+            record(e);
+    }
+}
+
+} // namespace
+
 // Brings the stored aliases of a folder in line with what the host holds: entries made
 // outside the machine get an alias, rows of vanished entries go.
-void FileSystem::SyncNames(const std::string& dirKey, std::vector<DirEntry>& entries, bool locked) {
-    Database& db = machine_.store();
+void FileSystem::SyncNames(const std::string& dirKey, std::vector<DirEntry>& entries,
+                           const struct stat* claim, bool locked) {
     struct Row {
         std::string shortName;
         DWORD attributes;
         bool seen = false;
     };
     std::unordered_map<std::string, Row> rows;
-    auto& select = db.Prepare("SELECT upper, short, attrs FROM names WHERE dir = ?1");
-    select.Bind(1, dirKey);
-    while (select.Step())
-        rows[select.Text(0)] =
-            Row{win::ToAnsi(select.Text(1)), static_cast<DWORD>(select.Int(2)), false};
+    for (auto& row : names_->Rows(dirKey))
+        rows[row.upper] = Row{std::move(row.shortName), row.attributes, false};
 
     bool stale = false;
     for (auto& e : entries) {
@@ -456,107 +468,126 @@ void FileSystem::SyncNames(const std::string& dirKey, std::vector<DirEntry>& ent
     }
     for (auto& [upper, row] : rows)
         stale = stale || !row.seen;
-    if (!stale)
-        return;
     if (machine_.ReadOnly()) { // nothing can be recorded: the aliases they would get now
-        for (auto& e : entries) {
-            if (e.shortName.empty())
-                e.shortName = AssignShortName(entries, e.longName);
-        }
+        GiveAliases(entries);
+        return;
+    }
+    if (!stale) {
+        if (claim)
+            ClaimListed(dirKey, *claim);
         return;
     }
     if (!locked) {
-        Transaction txn(db);
-        SyncNames(dirKey, entries, true); // again, now that no other process can interfere
+        Transaction txn(machine_.store());
+        SyncNames(dirKey, entries, claim, true); // again, now that no other process can interfere
         txn.Commit();
         return;
     }
     NamesWritten(dirKey);
     for (auto& [upper, row] : rows) {
         if (!row.seen)
-            db.Prepare("DELETE FROM names WHERE dir = ?1 AND upper = ?2")
-                .Bind(1, dirKey)
-                .Bind(2, upper)
-                .Run();
+            names_->Drop(dirKey, upper);
     }
-    // In host name order, as a folder of new names is listed; each pick costs a few hash
-    // lookups, so a folder of N new names gets its aliases in O(N).
-    AliasChooser chooser(entries);
-    for (auto& e : entries) {
-        if (!e.shortName.empty())
-            continue;
-        e.shortName = chooser.Choose(e.longName, true);
+    GiveAliases(entries, [&](const DirEntry& e) {
         RecordNew(dirKey, e.hostName, e.shortName, e.attributes & kStoredAttributes);
-    }
+    });
+    if (claim)
+        names_->Claim(dirKey, FolderStamp::Of(*claim));
 }
 
-std::string FileSystem::AssignShortName(const std::vector<DirEntry>& entries,
-                                        std::string_view longName) {
-    return AliasChooser(entries).Choose(longName, false);
+void FileSystem::ClaimListed(const std::string& dirKey, const struct stat& st) {
+    Transaction txn(machine_.store());
+    names_->Claim(dirKey, FolderStamp::Of(st));
+    txn.Commit();
+}
+
+std::string FileSystem::NewAlias(const Located& at, std::string_view longName,
+                                 std::string_view except) {
+    if (!at.listing)
+        return names_->NewAlias(at.dirKey, longName);
+    if (except.empty())
+        return AliasChooser(at.listing->entries).Choose(longName, false);
+    std::vector<DirEntry> others = at.listing->entries;
+    std::erase_if(others, [&](const DirEntry& e) { return e.hostName == except; });
+    return AliasChooser(others).Choose(longName, false);
+}
+
+std::vector<DirEntry> FileSystem::AllEntries(const Located& at) {
+    return at.listing ? at.listing->entries : names_->All(at.dirKey);
+}
+
+void FileSystem::FollowChange(const Located& at, const std::optional<FolderStamp>& before) {
+    if (!before || at.drive.runOnly)
+        return;
+    if (auto after = StampOf(at.dirFd.get()))
+        names_->Advance(at.dirKey, *before, *after);
 }
 
 void FileSystem::RecordNew(const std::string& dirKey, const std::string& hostName,
                            const std::string& shortName, DWORD attributes) {
     NamesWritten(dirKey);
-    std::string ansi = win::ToAnsi(hostName);
-    machine_.store()
-        .Prepare("INSERT OR REPLACE INTO names(dir, name, upper, short, attrs) "
-                 "VALUES(?1, ?2, ?3, ?4, ?5)")
-        .Bind(1, dirKey)
-        .Bind(2, hostName)
-        .Bind(3, UpperKey(ansi))
-        .Bind(4, win::FromAnsi(shortName))
-        .Bind(5, static_cast<std::int64_t>(attributes))
-        .Run();
+    names_->Put(dirKey, hostName, shortName, attributes);
 }
 
 void FileSystem::ForgetName(const std::string& dirKey, const std::string& hostName,
                             bool directory) {
     NamesWritten(dirKey, directory);
-    Database& db = machine_.store();
-    db.Prepare("DELETE FROM names WHERE dir = ?1 AND upper = ?2")
-        .Bind(1, dirKey)
-        .Bind(2, UpperKey(win::ToAnsi(hostName)))
-        .Run();
-    if (directory) {
-        std::string key = dirKey + "/" + hostName;
-        db.Prepare("DELETE FROM names WHERE dir = ?1 OR substr(dir, 1, length(?1) + 1) = ?1 || '/'")
-            .Bind(1, key)
-            .Run();
-    }
+    names_->Drop(dirKey, UpperKey(win::ToAnsi(hostName)));
+    if (directory)
+        names_->DropFolder(dirKey + "/" + hostName);
 }
 
-std::shared_ptr<const FolderListing> FileSystem::Entries(int dirFd, const std::string& dirKey) {
+std::shared_ptr<const FolderListing> FileSystem::Entries(int dirFd, const std::string& dirKey,
+                                                         bool stored) {
     CheckKeptListings();
     struct stat st {};
     bool stated = ::fstat(dirFd, &st) == 0;
     if (stated) {
         if (auto kept = cache_->Get(dirKey, st))
-            return kept;
+            return *kept;
+        if (stored && names_->Current(dirKey, FolderStamp::Of(st))) {
+            Keep(dirKey, st, nullptr);
+            return nullptr;
+        }
     }
     auto listing = std::make_shared<FolderListing>();
     listing->entries = ListHostFolder(dirFd);
-    SyncNames(dirKey, listing->entries, false);
+    if (stored)
+        SyncNames(dirKey, listing->entries, stated && Settled(st) ? &st : nullptr, false);
+    else
+        GiveAliases(listing->entries); // a run's own drive: nothing of it is stored
     listing->Index();
-    // Rows this process wrote and has not committed yet are no listing to keep.
+    if (stated)
+        Keep(dirKey, st, listing);
+    return listing;
+}
+
+void FileSystem::Keep(const std::string& dirKey, const struct stat& st,
+                      std::shared_ptr<const FolderListing> listing) {
+    // Rows this process wrote and has not committed yet are nothing to keep.
     bool uncommitted = machine_.store().InWriteTransaction() &&
                        (uncommitted_.count(dirKey) || uncommitted_.count(std::string()));
-    if (stated && !uncommitted)
-        cache_->Put(dirKey, st, listing);
-    return listing;
+    if (!uncommitted)
+        cache_->Put(dirKey, st, std::move(listing));
 }
 
 namespace {
 
-// A kept listing's sizes and times are those of when it was taken; an entry a path names
-// is looked at again.
-void RefreshEntry(int dirFd, DirEntry& entry) {
+// A kept listing's sizes and times are those of when it was taken, and the store keeps no
+// kind, size or time: an entry a path names is looked at again. False when the host holds
+// no plain file or folder of that name (any more).
+bool RefreshEntry(int dirFd, DirEntry& entry) {
     struct stat st;
-    if (::fstatat(dirFd, entry.hostName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return;
+    if (::fstatat(dirFd, entry.hostName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)))
+        return false;
+    entry.attributes &= ~DWORD{FILE_ATTRIBUTE_DIRECTORY};
+    if (S_ISDIR(st.st_mode))
+        entry.attributes |= FILE_ATTRIBUTE_DIRECTORY;
     entry.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
     entry.modifiedNs =
         static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
 }
 
 } // namespace
@@ -571,21 +602,30 @@ DWORD FileSystem::Locate(const WinPath& path, Need need, Located& out) {
         out.leaf = DotEntry("\\");
         return ERROR_SUCCESS;
     }
+    bool stored = !out.drive.runOnly;
     for (size_t i = 0; i < path.components.size(); ++i) {
         const std::string& name = path.components[i];
-        out.listing = Entries(out.dirFd.get(), out.dirKey);
-        const DirEntry* it = out.listing->Find(name);
+        out.listing = Entries(out.dirFd.get(), out.dirKey, stored);
+        std::optional<DirEntry> fromStore;
+        const DirEntry* it = nullptr;
+        if (out.listing) {
+            it = out.listing->Find(name);
+        } else if ((fromStore = names_->Find(out.dirKey, name))) {
+            it = &*fromStore;
+        }
         bool leaf = i + 1 == path.components.size();
         if (leaf) {
             out.leafName = name;
             if (it) {
                 out.leaf = *it;
-                RefreshEntry(out.dirFd.get(), *out.leaf);
+                if (!RefreshEntry(out.dirFd.get(), *out.leaf))
+                    out.leaf.reset();
             }
             return ERROR_SUCCESS;
         }
-        if (!it || !it->IsDirectory())
+        if (!it)
             return ERROR_PATH_NOT_FOUND;
+        // A file where a folder is named fails here (O_DIRECTORY), whatever the listing says.
         UniqueFd next = OpenDirAt(out.dirFd.get(), it->hostName);
         if (!next.valid())
             return ERROR_PATH_NOT_FOUND;
@@ -647,12 +687,15 @@ DWORD FileSystem::CreateDirectory(std::string_view path) {
     if (at.leaf)
         return ERROR_ALREADY_EXISTS;
     std::string host = win::FromAnsi(at.leafName);
+    std::string alias = NewAlias(at, at.leafName);
+    auto before = StampOf(at.dirFd.get());
     if (::mkdirat(at.dirFd.get(), host.c_str(), 0755) != 0)
         return errno == EEXIST ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED;
     RecordOrUndo(
         *txn,
         [&] {
-            RecordNew(at.dirKey, host, AssignShortName(at.entries(), at.leafName), 0);
+            RecordNew(at.dirKey, host, alias, 0);
+            FollowChange(at, before);
             machine_.Journal("mkdir " + win::FromAnsi(parsed.ToString()));
         },
         [&] { ::unlinkat(at.dirFd.get(), host.c_str(), AT_REMOVEDIR); });
@@ -674,6 +717,7 @@ DWORD FileSystem::RemoveDirectory(std::string_view path) {
     struct stat st;
     if (::fstatat(at.dirFd.get(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return ERROR_ACCESS_DENIED;
+    auto before = StampOf(at.dirFd.get());
     if (::unlinkat(at.dirFd.get(), host.c_str(), AT_REMOVEDIR) != 0)
         return errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ERROR_ACCESS_DENIED;
     // An empty folder comes back as it was but for its times.
@@ -681,6 +725,7 @@ DWORD FileSystem::RemoveDirectory(std::string_view path) {
         *txn,
         [&] {
             ForgetName(at.dirKey, host, true);
+            FollowChange(at, before);
             machine_.Journal("rmdir " + win::FromAnsi(parsed.ToString()));
         },
         [&] { ::mkdirat(at.dirFd.get(), host.c_str(), st.st_mode & 07777); });
@@ -704,6 +749,7 @@ DWORD FileSystem::DeleteFile(std::string_view path) {
         ForgetName(at.dirKey, host, false);
         machine_.Journal("delete " + win::FromAnsi(parsed.ToString()));
     };
+    auto before = StampOf(at.dirFd.get());
     std::string aside;
     if (!SetAside(at.dirFd.get(), host, aside)) {
         // A host file system that cannot spell the private name (FAT): the removal comes
@@ -712,12 +758,20 @@ DWORD FileSystem::DeleteFile(std::string_view path) {
         record();
         if (::unlinkat(at.dirFd.get(), host.c_str(), 0) != 0)
             return ERROR_ACCESS_DENIED;
+        FollowChange(at, before);
         txn->Commit();
         return ERROR_SUCCESS;
     }
-    RecordOrUndo(*txn, record,
-                 [&] { RenameNoReplace(at.dirFd.get(), aside, at.dirFd.get(), host); });
-    ::unlinkat(at.dirFd.get(), aside.c_str(), 0); // no Windows path reaches it if this fails
+    RecordOrUndo(
+        *txn,
+        [&] {
+            record();
+            FollowChange(at, before);
+        },
+        [&] { RenameNoReplace(at.dirFd.get(), aside, at.dirFd.get(), host); });
+    // No Windows path reaches it if this fails. Its removal changes the folder's times once
+    // more, so the folder is listed again when next used.
+    ::unlinkat(at.dirFd.get(), aside.c_str(), 0);
     return ERROR_SUCCESS;
 }
 
@@ -751,12 +805,7 @@ DWORD FileSystem::SetAttributes(std::string_view path, DWORD attributes) {
     auto& at = change.at;
     DWORD stored = attributes & kStoredAttributes; // NORMAL alone means none of them
     NamesWritten(at.dirKey);
-    machine_.store()
-        .Prepare("UPDATE names SET attrs = ?3 WHERE dir = ?1 AND upper = ?2")
-        .Bind(1, at.dirKey)
-        .Bind(2, UpperKey(at.leaf->longName))
-        .Bind(3, static_cast<std::int64_t>(stored))
-        .Run();
+    names_->SetAttributes(at.dirKey, UpperKey(at.leaf->longName), stored);
     char text[16];
     std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(stored));
     machine_.Journal("attrib " + win::FromAnsi(parsed.ToString()) + " " + text);
@@ -864,6 +913,8 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
     if (!exists)
         flags |= O_CREAT | O_EXCL;
     std::string host = exists ? at.leaf->hostName : win::FromAnsi(at.leafName);
+    std::string alias = exists ? std::string() : NewAlias(at, at.leafName);
+    auto before = StampOf(at.dirFd.get());
     fd = UniqueFd(::openat(at.dirFd.get(), host.c_str(), flags, 0644));
     if (!fd.valid())
         return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
@@ -872,8 +923,8 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
         RecordOrUndo(
             txn,
             [&] {
-                RecordNew(at.dirKey, host, AssignShortName(at.entries(), at.leafName),
-                          FILE_ATTRIBUTE_ARCHIVE);
+                RecordNew(at.dirKey, host, alias, FILE_ATTRIBUTE_ARCHIVE);
+                FollowChange(at, before);
                 machine_.Journal(journal);
             },
             [&] {
@@ -976,6 +1027,8 @@ DWORD FileSystem::MoveEntry(std::string_view from, std::string_view to, bool rep
     }
     bool replaces = dst.leaf && !sameEntry;
     std::string newHost = replaces ? dst.leaf->hostName : win::FromAnsi(dst.leafName);
+    auto srcBefore = StampOf(src.dirFd.get());
+    auto dstBefore = dst.dirKey == src.dirKey ? std::nullopt : StampOf(dst.dirFd.get());
     // A replaced file keeps a second name until the store has committed, so that it can come
     // back; the rename over it stays one step for readers. A host without hard links (FAT)
     // cannot keep it.
@@ -1003,6 +1056,8 @@ DWORD FileSystem::MoveEntry(std::string_view from, std::string_view to, bool rep
         txn,
         [&] {
             MoveNames(src, dst, newHost);
+            FollowChange(src, srcBefore);
+            FollowChange(dst, dstBefore);
             if (record)
                 (*record)();
             else
@@ -1025,26 +1080,28 @@ void FileSystem::MoveNames(const Located& src, const Located& dst, const std::st
     bool sameEntry =
         dst.leaf && dst.dirKey == src.dirKey && dst.leaf->hostName == src.leaf->hostName;
     DWORD attributes = src.leaf->attributes & kStoredAttributes;
-    machine_.store()
-        .Prepare("DELETE FROM names WHERE dir = ?1 AND upper = ?2")
-        .Bind(1, src.dirKey)
-        .Bind(2, UpperKey(src.leaf->longName))
-        .Run();
+    NamesWritten(src.dirKey);
+    names_->Drop(src.dirKey, UpperKey(src.leaf->longName));
     if (dst.leaf && !sameEntry)
         ForgetName(dst.dirKey, dst.leaf->hostName, false);
-    // The moved entry gets an alias in its new folder, as a new name does on Windows.
-    std::vector<DirEntry> siblings = Entries(dst.dirFd.get(), dst.dirKey)->entries;
-    std::erase_if(siblings, [&](const DirEntry& e) { return e.hostName == newHost; });
-    RecordNew(dst.dirKey, newHost, AssignShortName(siblings, win::ToAnsi(newHost)), attributes);
+    // The moved entry gets an alias in its new folder, as a new name does on Windows: none
+    // of the folder's other entries, as they were before the move, uses it.
+    std::string alias;
+    if (!dst.listing) {
+        alias = names_->NewAlias(dst.dirKey, win::ToAnsi(newHost));
+    } else {
+        std::vector<DirEntry> others = dst.listing->entries;
+        std::erase_if(others, [&](const DirEntry& e) {
+            return e.hostName == newHost ||
+                   (dst.dirKey == src.dirKey && e.hostName == src.leaf->hostName);
+        });
+        alias = AliasChooser(others).Choose(win::ToAnsi(newHost), false);
+    }
+    RecordNew(dst.dirKey, newHost, alias, attributes);
     if (!src.leaf->IsDirectory())
         return;
     NamesWritten(src.dirKey, true);
-    machine_.store()
-        .Prepare("UPDATE names SET dir = ?2 || substr(dir, length(?1) + 1) "
-                 "WHERE dir = ?1 OR substr(dir, 1, length(?1) + 1) = ?1 || '/'")
-        .Bind(1, src.dirKey + "/" + src.leaf->hostName)
-        .Bind(2, dst.dirKey + "/" + newHost)
-        .Run();
+    names_->MoveFolder(src.dirKey + "/" + src.leaf->hostName, dst.dirKey + "/" + newHost);
 }
 
 DWORD FileSystem::DeleteTree(std::string_view path) {
@@ -1058,11 +1115,13 @@ DWORD FileSystem::DeleteTree(std::string_view path) {
     // commit can leave rows behind (the next listing drops them).
     ForgetName(at.dirKey, at.leaf->hostName, at.leaf->IsDirectory());
     machine_.Journal("delete tree " + win::FromAnsi(parsed.ToString()));
+    auto before = StampOf(at.dirFd.get());
     bool removed = at.leaf->IsDirectory()
                        ? RemoveHostTree(at.dirFd.get(), at.leaf->hostName)
                        : ::unlinkat(at.dirFd.get(), at.leaf->hostName.c_str(), 0) == 0;
     if (!removed)
         return ERROR_ACCESS_DENIED; // rows of what did go are dropped when the folder is read
+    FollowChange(at, before);
     txn->Commit();
     return ERROR_SUCCESS;
 }
@@ -1123,11 +1182,10 @@ DWORD FileSystem::Find(std::string_view pattern, std::vector<DirEntry>& out) {
                 out.push_back(DotEntry(dot));
         }
     }
-    for (const auto& e : at.entries()) {
-        if (WildcardMatch(leaf, e.longName) || WildcardMatch(leaf, e.shortName)) {
-            out.push_back(e);
-            RefreshEntry(at.dirFd.get(), out.back());
-        }
+    for (auto& e : AllEntries(at)) {
+        if ((WildcardMatch(leaf, e.longName) || WildcardMatch(leaf, e.shortName)) &&
+            RefreshEntry(at.dirFd.get(), e))
+            out.push_back(std::move(e));
     }
     return out.empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
 }

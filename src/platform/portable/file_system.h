@@ -24,6 +24,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <unordered_set>
 #include <vector>
 
@@ -81,6 +82,8 @@ struct OpenRequest {
 
 struct FolderListing;
 class FolderCache;
+class StoredNames;
+struct FolderStamp;
 
 class FileSystem {
 public:
@@ -150,14 +153,29 @@ private:
                     const std::function<void()>* record);
     void MoveNames(const Located& src, const Located& dst, const std::string& newHost);
     DWORD OpenDrive(char letter, Need need, Drive& drive, UniqueFd& fd);
-    // The folder's listing, kept from an earlier call while it is still true (see
-    // folder_listing.h), else listed afresh with its names brought in line.
-    std::shared_ptr<const FolderListing> Entries(int dirFd, const std::string& dirKey);
+    // The folder's names: its listing, kept from an earlier call while it is still true (see
+    // folder_listing.h); null when the store's names of the folder are current (see
+    // stored_names.h) and the store answers; else listed afresh with its names brought in
+    // line. A folder of a drive whose names are not stored (stored false: a run's own drive)
+    // gets its aliases in memory.
+    std::shared_ptr<const FolderListing> Entries(int dirFd, const std::string& dirKey,
+                                                 bool stored);
+    void Keep(const std::string& dirKey, const struct stat& st,
+              std::shared_ptr<const FolderListing> listing);
     void CheckKeptListings();
     // Before rows of dirKey's entries (with below: of anything) are written.
     void NamesWritten(const std::string& dirKey, bool below = false);
-    void SyncNames(const std::string& dirKey, std::vector<DirEntry>& entries, bool locked);
-    std::string AssignShortName(const std::vector<DirEntry>& entries, std::string_view longName);
+    // Brings the stored names in line with a listing; claim: the folder's times to record
+    // with them (a listing taken once they had settled).
+    void SyncNames(const std::string& dirKey, std::vector<DirEntry>& entries,
+                   const struct stat* claim, bool locked);
+    void ClaimListed(const std::string& dirKey, const struct stat& st);
+    // The alias for a new name (or a moved entry) in the folder of at.
+    std::string NewAlias(const Located& at, std::string_view longName, std::string_view except = {});
+    // Every entry of the folder of at.
+    std::vector<DirEntry> AllEntries(const Located& at);
+    // The machine changed the folder of at since before: its claim follows.
+    void FollowChange(const Located& at, const std::optional<FolderStamp>& before);
     void RecordNew(const std::string& dirKey, const std::string& hostName,
                    const std::string& shortName, DWORD attributes);
     void ForgetName(const std::string& dirKey, const std::string& hostName, bool directory);
@@ -165,6 +183,7 @@ private:
     Machine& machine_;
     std::string currentDir_ = "C:\\";
     std::unique_ptr<FolderCache> cache_;
+    std::unique_ptr<StoredNames> names_;
     std::uint64_t dataVersion_ = ~std::uint64_t{0};
     std::uint64_t namesSeen_ = 0;
     // Folders whose rows this process wrote in the open transaction ("" for all).
@@ -178,6 +197,10 @@ private:
 // sizes and times (0: read them where an entry is used).
 // Reads only the host folder.
 std::vector<DirEntry> ListHostFolder(int dirFd);
+
+// The visible Windows name (Windows-1252) of a host entry, or nothing when Windows could
+// not name it.
+std::optional<std::string> WindowsName(const std::string& hostName);
 
 // The host folder of a drive, opened. A stored drive's folder is walked from the machine
 // folder one name at a time without following links; one that is a link, not a folder,

@@ -21,6 +21,10 @@ std::int64_t Ns(const timespec& t) {
     return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
+size_t Size(const std::shared_ptr<const FolderListing>& listing) {
+    return listing ? listing->entries.size() : 0;
+}
+
 } // namespace
 
 void FolderListing::Index() {
@@ -39,17 +43,23 @@ const DirEntry* FolderListing::Find(std::string_view ansiName) const {
     return it == index_.end() ? nullptr : &entries[it->second];
 }
 
-std::shared_ptr<const FolderListing> FolderCache::Get(const std::string& dirKey,
-                                                      const struct stat& st) {
+bool Settled(const struct stat& st) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    std::int64_t latest = std::max(Ns(st.st_mtim), Ns(st.st_ctim));
+    return Ns(now) - latest >= kRacyNs;
+}
+
+std::optional<std::shared_ptr<const FolderListing>> FolderCache::Get(const std::string& dirKey,
+                                                                     const struct stat& st) {
     auto it = kept_.find(dirKey);
     if (it == kept_.end())
-        return nullptr;
+        return std::nullopt;
     const Kept& k = it->second;
     if (k.device != st.st_dev || k.inode != st.st_ino || !Same(k.modified, st.st_mtim) ||
         !Same(k.changed, st.st_ctim)) {
-        keptEntries_ -= k.listing->entries.size();
-        kept_.erase(it);
-        return nullptr;
+        Forget(dirKey);
+        return std::nullopt;
     }
     return k.listing;
 }
@@ -58,21 +68,18 @@ void FolderCache::Forget(const std::string& dirKey) {
     auto it = kept_.find(dirKey);
     if (it == kept_.end())
         return;
-    keptEntries_ -= it->second.listing->entries.size();
+    keptEntries_ -= Size(it->second.listing);
     kept_.erase(it);
 }
 
 void FolderCache::Put(const std::string& dirKey, const struct stat& st,
                       std::shared_ptr<const FolderListing> listing) {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    std::int64_t latest = std::max(Ns(st.st_mtim), Ns(st.st_ctim));
-    if (Ns(now) - latest < kRacyNs)
+    if (!Settled(st))
         return;
-    if (keptEntries_ + listing->entries.size() > kMaxKeptEntries)
+    if (keptEntries_ + Size(listing) > kMaxKeptEntries)
         Clear();
     Forget(dirKey);
-    keptEntries_ += listing->entries.size();
+    keptEntries_ += Size(listing);
     kept_[dirKey] = Kept{st.st_dev, st.st_ino, st.st_mtim, st.st_ctim, std::move(listing)};
 }
 

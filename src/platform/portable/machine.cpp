@@ -5,6 +5,7 @@
 #include "platform/portable/recycle_bin.h"
 #include "platform/portable/registry_store.h"
 #include "platform/portable/sqlite_db.h"
+#include "platform/portable/stored_names.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -134,6 +135,7 @@ void Machine::CreateSchema() {
             id INTEGER PRIMARY KEY, time TEXT NOT NULL, pid INTEGER NOT NULL,
             entry TEXT NOT NULL);
     )sql");
+    StoredNames::CreateSchema(*db_);
     RegistryStore::CreateSchema(*db_);
     RecycleBin::CreateSchema(*db_);
 }
@@ -190,8 +192,10 @@ std::unique_ptr<Machine> Machine::Open(const fs::path& dir) {
     if (version != std::to_string(kSchemaVersion))
         throw MachineError(dir.string() + ": unsupported machine version '" + version + "'");
     // Tables of services added since the machine was made.
-    if (!machine->ReadOnly())
+    if (!machine->ReadOnly()) {
+        StoredNames::CreateSchema(machine->store());
         RecycleBin::CreateSchema(machine->store());
+    }
     return machine;
 }
 
