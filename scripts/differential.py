@@ -124,8 +124,9 @@ class Side:
         return text.upper()
 
     def changes(self, phase):
-        after, keys = read_reg(os.path.join(self.folder, phase + ".reg"))
-        base, base_keys = (self.before, self.before_keys) if phase == "installed" else \
+        # "cycle": what the installation and the removal together left changed.
+        after, keys = read_reg(os.path.join(self.folder, ("removed" if phase == "cycle" else phase) + ".reg"))
+        base, base_keys = (self.before, self.before_keys) if phase in ("installed", "cycle") else \
             read_reg(os.path.join(self.folder, "installed.reg"))
         out = {}
         self.base = {self.norm(n): "= " + v[0] + " " + self.norm(v[1]) for n, v in base.items()}
@@ -218,10 +219,13 @@ def main():
                                                      "same" if ok else "DIFFERENT"))
     rows = []
     print("\n| what | phase | same | different |\n|---|---|---|---|")
-    for phase in ("installed", "removed"):
+    for phase in ("installed", "removed", "cycle"):
         pc, wc = p.changes(phase), w.changes(phase)
         s, d = table("registry " + phase, pc, wc, rows, p.base)
         print("| %s | %s | %d | %d |" % ("registry", phase, s, d))
+        if phase == "cycle":
+            cycle = (pc, wc)
+            continue
         for title, left, right in (
                 ("program folder", p.files(phase), w.files(phase)),
                 ("shortcuts", p.links(phase), w.links(phase)),
@@ -229,6 +233,12 @@ def main():
                  {l: "line" for l in w.wininit(phase)})):
             s, d = table(title + " " + phase, left, right, rows)
             print("| %s | %s | %d | %d |" % (title, phase, s, d))
+    # What a whole cycle left changed on each side: nothing of the machine's own, only what
+    # the removal writes whatever the machine held (Windows 95's settings it takes back).
+    print("\nLeft changed by the whole cycle (portable | Wine):")
+    for row in sorted(set(cycle[0]) | set(cycle[1])):
+        if not re.search(EXPLAINED[0][0], row, re.IGNORECASE):
+            print("  %s\n      %s | %s" % (row, cycle[0].get(row, "-"), cycle[1].get(row, "-")))
     unexplained = [r for r in rows if not r[4]]
     print("\nDifferences (portable | Wine | why):")
     for title, row, a, b, why in rows:
