@@ -89,18 +89,6 @@ TEST_F(InstallRecord, WhatTheUserChangedOrAStepLeftUnfinishedIsGivenBackOnlyWhen
     EXPECT_EQ(Now(elsewhere), Sz("C:\\Anderswo\\Laufwerk.ico"));
 }
 
-TEST_F(InstallRecord, TheSuitesOwnValuesKeepOnlyTheKeysMadeForThem) {
-    app::record::Before(Step::TaskBarEx, {{HKCU, "Software\\Quorvel\\Zepanu\\Task-Leisten Symbole",
-                                           "TaskBar Aktiv"}});
-    Record record = Record::Read();
-    EXPECT_FALSE(
-        record.Holds(HKCU, "Software\\Quorvel\\Zepanu\\Task-Leisten Symbole", "TaskBar Aktiv"));
-    WinRegistry::WriteValue(HKCU, "Software\\Quorvel\\Zepanu\\Task-Leisten Symbole", "x", "1");
-    WinRegistry::DeleteKey(HKCU, "Software\\Quorvel\\Zepanu");
-    record.Finish();
-    EXPECT_FALSE(WinRegistry::KeyExists(HKCU, "Software\\Quorvel"));
-}
-
 TEST_F(InstallRecord, DamagedStringsArePassedOver) {
     const Target good{HKCR, "Unknown\\Shell", ""};
     app::record::Before(Step::KnotextExVerscheidenes, {good});

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -268,6 +270,45 @@ TEST_F(UserSettings, TheTimeZoneIsWrittenOnlyWhereItIsWesternEurope) {
     ASSERT_EQ(london.RunUninstall("Zepanu03DE", Confirm()), 0) << london.errors_;
     EXPECT_EQ(Subtree(london.Registry(), active), zone);
     EXPECT_FALSE(london.Value(europe, "Display"));
+}
+
+// A removal killed after the registry cleanup (on the real clock, in the pause before the
+// icons) and started again from the installed copy, as a user would: the record is still
+// there, and the second run gives back the rest.
+TEST_F(UserSettings, ARemovalCutShortAndRunAgainGivesEverythingBack) {
+    Import("mine.reg", kUserSettings);
+    const RegistryDump before = Registry();
+    Install(EveryOption());
+    ASSERT_EQ(Zep("clock real >/dev/null"), 0);
+    WriteHostFile(dir_.path() / "cut.ui", Confirm());
+    const fs::path log = dir_.path() / "cut.log";
+    std::string pid;
+    ASSERT_EQ(testing_support::RunCommand(
+                  "cd " + dir_.path().string() +
+                      " && ZEPSETUP_UI=headless ZEPSETUP_UI_SCRIPT=cut.ui ZEPSETUP_TRANSCRIPT=" +
+                      log.string() + " setsid " + ZEPMACHINE_BIN + " --machine " + Root().string() +
+                      " uninstall Zepanu03DE >/dev/null 2>&1 & echo $!",
+                  &pid),
+              0);
+    // The bar stands at 90 for 300 ms after the registry cleanup.
+    bool cut = false;
+    for (int i = 0; i < 2000 && !cut; ++i) {
+        std::string text = fs::exists(log) ? testing_support::ReadHostFile(log) : "";
+        if (text.find("progress KillPrBar 90\n") != std::string::npos) {
+            testing_support::RunCommand("kill -9 -" + pid.substr(0, pid.find('\n')));
+            cut = text.find("progress KillPrBar 91") == std::string::npos;
+            break;
+        }
+        ::usleep(2000);
+    }
+    if (!cut || !Value("HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvel\\Zepsetup", "SysSymboleschreiben"))
+        GTEST_SKIP() << "the removal could not be stopped between its steps on this machine";
+    EXPECT_EQ(Value(kShellIcons, "15").has_value(), true) << "the icons were not given back yet";
+    ASSERT_EQ(Zep("clock virtual >/dev/null"), 0);
+
+    ASSERT_EQ(RunOnMachine(kFolder + "\\Zepsetup.exe", "UnInst", Confirm()), 0) << errors_;
+    ASSERT_EQ(Zep("boot >/dev/null"), 0);
+    EXPECT_EQ(Registry(), before);
 }
 
 TEST_F(UserSettings, TwoInstallationsSideBySideEachRemovesItsOwn) {
