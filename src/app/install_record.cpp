@@ -306,11 +306,12 @@ Record Record::Read() {
     Book book = ReadBook();
     for (const auto& group : book.groups) {
         for (const Item& item : group) {
-            if (item.isKey)
+            if (item.isKey) {
                 record.createdKeys_.push_back(item.target);
-            else {
+                record.created_.insert(Identity(true, item.target));
+            } else {
+                record.held_[Identity(false, item.target)] = record.values_.size();
                 record.values_.push_back({item.target, item.before, item.afterKnown, item.after});
-                record.held_.insert(Identity(false, item.target));
             }
         }
     }
@@ -328,6 +329,35 @@ std::vector<Entry> Record::Changed(const std::function<bool(const Target&)>& whi
             changed.push_back(e);
     }
     return changed;
+}
+
+bool Record::Untouched(const Target& key) const {
+    for (const std::string& name : WinRegistry::ValueNames(key.root, key.key)) {
+        auto it = held_.find(Identity(false, {key.root, key.key, name}));
+        if (it == held_.end())
+            return false;
+        const Entry& e = values_[it->second];
+        if (e.before || !e.afterKnown ||
+            WinRegistry::ReadStored(key.root, key.key, name) != e.after)
+            return false;
+    }
+    for (const std::string& name : WinRegistry::SubKeyNames(key.root, key.key)) {
+        Target sub{key.root, key.key + "\\" + name, ""};
+        if (!created_.count(Identity(true, sub)) || !Untouched(sub))
+            return false;
+    }
+    return true;
+}
+
+void Record::DeleteUntouchedKeys() const {
+    for (const Target& key : createdKeys_) {
+        // The highest of them: a key whose parent the installation did not create.
+        Target parent{key.root, Parent(key.key), ""};
+        if (!parent.key.empty() && created_.count(Identity(true, parent)))
+            continue;
+        if (WinRegistry::KeyExists(key.root, key.key) && Untouched(key))
+            WinRegistry::DeleteKey(key.root, key.key);
+    }
 }
 
 void Record::Finish() const {

@@ -18,6 +18,7 @@
 #include "system/WinRegistry.h"
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -72,14 +73,21 @@ public:
     bool Holds(WinRegistry::Root root, std::string_view key, std::string_view name) const;
     // The recorded values which selects that the installation changed.
     std::vector<Entry> Changed(const std::function<bool(const Target&)>& which) const;
+    // Deletes at once every key the installation created that holds nothing but what it
+    // left there (values it wrote that nobody changed since, keys it created): what giving
+    // back each value and deleting the emptied keys would do, in one change per key.
+    void DeleteUntouchedKeys() const;
     // Deletes the keys the installation created, deepest first, where they are empty; then
     // the record itself, and the keys that were created to hold it.
     void Finish() const;
 
 private:
+    bool Untouched(const Target& key) const;
+
     std::vector<Entry> values_;
-    std::set<std::string> held_; // the values' identities
+    std::map<std::string, size_t> held_; // the values by identity
     std::vector<Target> createdKeys_;
+    std::set<std::string> created_; // the created keys' identities
 };
 
 // Gives entry back: when the value still holds exactly what the installation left, what

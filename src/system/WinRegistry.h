@@ -127,8 +127,9 @@ bool DeleteStored(Root root, std::string_view subKey, std::string_view valueName
 bool KeyExists(Root root, std::string_view subKey);
 // An existing key without values and subkeys.
 bool KeyIsEmpty(Root root, std::string_view subKey);
-// The names of the key's values; empty for a missing key.
+// The names of the key's values, or of its subkeys; empty for a missing key.
 std::vector<std::string> ValueNames(Root root, std::string_view subKey);
+std::vector<std::string> SubKeyNames(Root root, std::string_view subKey);
 
 // ---- Registry scripts (reg_script.cpp)
 

@@ -277,7 +277,11 @@ bool KeyIsEmpty(Root root, std::string_view subKey) {
            ERROR_NO_MORE_ITEMS;
 }
 
-std::vector<std::string> ValueNames(Root root, std::string_view subKey) {
+namespace {
+
+// The names an enumeration (RegEnumValueA or RegEnumKeyExA) gives, index by index.
+template <typename Enumerate>
+std::vector<std::string> Names(Root root, std::string_view subKey, Enumerate enumerate) {
     OpenedKey key(root, win::ToAnsi(subKey));
     std::vector<std::string> names;
     if (!key.get())
@@ -285,13 +289,27 @@ std::vector<std::string> ValueNames(Root root, std::string_view subKey) {
     char name[kNameBuffer];
     for (DWORD i = 0;; ++i) {
         DWORD size = sizeof name;
-        LONG rc = win::RegEnumValueA(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        LONG rc = enumerate(key.get(), i, name, &size);
         if (rc == ERROR_MORE_DATA)
             continue; // a name no call can address
         if (rc != ERROR_SUCCESS)
             return names;
         names.push_back(win::FromAnsi(std::string_view(name, size)));
     }
+}
+
+} // namespace
+
+std::vector<std::string> ValueNames(Root root, std::string_view subKey) {
+    return Names(root, subKey, [](HKEY key, DWORD i, char* name, DWORD* size) {
+        return win::RegEnumValueA(key, i, name, size, nullptr, nullptr, nullptr, nullptr);
+    });
+}
+
+std::vector<std::string> SubKeyNames(Root root, std::string_view subKey) {
+    return Names(root, subKey, [](HKEY key, DWORD i, char* name, DWORD* size) {
+        return win::RegEnumKeyExA(key, i, name, size, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 } // namespace WinRegistry

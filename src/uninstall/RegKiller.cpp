@@ -74,6 +74,7 @@ std::string WithoutBackslash(const MaybeFolder& p) {
 }
 
 void GiveBackRecorded(forms::OnError& run, const Record& record, const MaybeFolder& p) {
+    run([&] { record.DeleteUntouchedKeys(); });
     for (const app::record::Entry& entry :
          record.Changed([](const auto& target) { return !GivenBackWithTheIcons(target); }))
         run([&] { app::record::GiveBack(entry, p); });

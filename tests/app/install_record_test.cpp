@@ -89,6 +89,26 @@ TEST_F(InstallRecord, WhatTheUserChangedOrAStepLeftUnfinishedIsGivenBackOnlyWhen
     EXPECT_EQ(Now(elsewhere), Sz("C:\\Anderswo\\Laufwerk.ico"));
 }
 
+TEST_F(InstallRecord, AKeyItMadeGoesWholeUnlessSomeoneAddedToIt) {
+    const Target mine{HKCR, "Neu\\shell\\open\\command", ""};
+    const Target theirs{HKCR, "Auch\\shell\\open\\command", ""};
+    app::record::Before(Step::KnotextExVerscheidenes, {mine, theirs});
+    WinRegistry::WriteValue(HKCR, mine.key, "", "x");
+    WinRegistry::WriteValue(HKCR, theirs.key, "", "x");
+    app::record::After(Step::KnotextExVerscheidenes, {mine, theirs});
+    WinRegistry::WriteValue(HKCR, "Auch\\shell", "", "open"); // added since
+
+    Record record = Record::Read();
+    record.DeleteUntouchedKeys();
+    EXPECT_FALSE(WinRegistry::KeyExists(HKCR, "Neu"));
+    ASSERT_TRUE(Now(theirs));
+    for (const Entry& e : record.Changed([](const Target&) { return true; }))
+        app::record::GiveBack(e, folder_);
+    record.Finish();
+    EXPECT_EQ(WinRegistry::ReadStored(HKCR, "Auch\\shell", ""), Sz("open"));
+    EXPECT_FALSE(WinRegistry::KeyExists(HKCR, "Auch\\shell\\open"));
+}
+
 TEST_F(InstallRecord, DamagedStringsArePassedOver) {
     const Target good{HKCR, "Unknown\\Shell", ""};
     app::record::Before(Step::KnotextExVerscheidenes, {good});
