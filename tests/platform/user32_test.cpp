@@ -152,7 +152,10 @@ TEST_F(User32, ARunsHostScreenIsAnsweredButNeverStored) {
         BOOL found = static_cast<BOOL>(win::SHAppBarMessage(ABM_GETTASKBARPOS, &bar));
         return std::vector<LONG>{found, bar.rc.left, bar.rc.top, bar.rc.right, bar.rc.bottom};
     };
-    portable::WriteDisplay(machine_.machine(), portable::Display{.dpi = 120});
+    portable::Display fine;
+    fine.dpi = 120;
+    fine.taskbar = RECT{-2, 740, 1026, 770};
+    portable::WriteDisplay(machine_.machine(), fine);
     win::ShowWindowsOn(win::HostScreen{1920, 1080, 24, RECT{0, 0, 1920, 32}});
     EXPECT_EQ(caps(), (std::vector<int>{1920, 1080, 24, 1, 120})) << "the dpi stays the machine's";
     EXPECT_EQ(taskbar(), (std::vector<LONG>{TRUE, 0, 0, 1920, 32}));

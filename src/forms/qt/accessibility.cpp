@@ -234,6 +234,9 @@ std::string AccessibleName(const Control& control) {
 }
 
 std::string AccessibleDescription(const Control& control) {
+    // Qt names a combo box by its value where screen readers speak AT-SPI.
+    if (control.Kind() == ControlKind::DriveListBox)
+        return AccessibleName(control);
     if (control.Kind() != ControlKind::PictureBox)
         return {};
     const Control* label = LabelAfter(control);

@@ -25,7 +25,8 @@ void InstallAccessibility();
 // label made last before it in its container, else its container's, else its window's.
 std::string AccessibleName(const Control& control);
 // What tells more about a control: for a picture box, the caption of the label made next
-// after it in its container (the copy and removal windows' file name under the bar).
+// after it in its container (the copy and removal windows' file name under the bar); for
+// the drive list its name, since Qt names a combo box by its value on Linux.
 std::string AccessibleDescription(const Control& control);
 
 } // namespace forms::qt
