@@ -2,7 +2,8 @@
 # under /usr) hold:
 #   bin/zepsetup                   the launcher: starts lib/zepsetup/dist/zepsetup
 #   bin/zepmachine                 the machine tool, also the setup's registry editor
-#   lib/zepsetup/zepsetup-qt.so    the windows module
+#   lib/zepsetup/modules/zepsetup-qt.so  the windows module (a folder of its own: one
+#                                  straight under lib/ would have CPack call ldconfig)
 #   lib/zepsetup/dist/             the distribution (the setup program and the packed
 #                                  files): an executable lies there, so not under share/
 #   share/man/man1/, share/bash-completion/, share/applications/, share/icons/, doc
@@ -22,7 +23,7 @@ configure_file("${ZP_PACKAGING}/changelog.in" "${CMAKE_BINARY_DIR}/packaging/cha
 
 install(PROGRAMS "${CMAKE_BINARY_DIR}/packaging/zepsetup" DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS zepmachine RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS zepsetup_qt LIBRARY DESTINATION ${ZP_LIB_DIR})
+install(TARGETS zepsetup_qt LIBRARY DESTINATION ${ZP_LIB_DIR}/modules)
 install(PROGRAMS "${ZP_DIST_DIR}/zepsetup" DESTINATION ${ZP_LIB_DIR}/dist)
 install(FILES ${ZP_DIST_PACKED} DESTINATION ${ZP_LIB_DIR}/dist)
 install(FILES "${ZP_PACKAGING}/zepmachine.bash-completion"
@@ -34,9 +35,10 @@ install(FILES "${ZP_PACKAGING}/zepsetup.svg"
 set(ZP_MAN_DIR "${CMAKE_BINARY_DIR}/man")
 add_custom_command(
     OUTPUT "${ZP_MAN_DIR}/changelog.gz"
-    COMMAND ${CMAKE_COMMAND} -E make_directory "${ZP_MAN_DIR}"
-    COMMAND gzip -9nc "${CMAKE_BINARY_DIR}/packaging/changelog" > "${ZP_MAN_DIR}/changelog.gz"
-    DEPENDS "${ZP_PACKAGING}/changelog.in")
+    COMMAND ${CMAKE_COMMAND} -E copy "${CMAKE_BINARY_DIR}/packaging/changelog" "${ZP_MAN_DIR}"
+    COMMAND gzip -9nf "${ZP_MAN_DIR}/changelog"
+    DEPENDS "${ZP_PACKAGING}/changelog.in"
+    VERBATIM)
 add_custom_target(changelog ALL DEPENDS "${ZP_MAN_DIR}/changelog.gz")
 install(FILES "${ZP_PACKAGING}/copyright" "${ZP_MAN_DIR}/changelog.gz"
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zepsetup)
@@ -53,7 +55,8 @@ if(ZP_HELP2MAN)
                 -DVERSION=${PROJECT_VERSION} -DVERBS=ON -DOUT=${ZP_MAN_DIR}/zepmachine.1.gz
                 -P ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
         DEPENDS zepmachine ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
-        COMMENT "Writing the man page of zepmachine")
+        COMMENT "Writing the man page of zepmachine"
+        VERBATIM)
     add_custom_command(
         OUTPUT "${ZP_MAN_DIR}/zepsetup.1.gz"
         COMMAND ${CMAKE_COMMAND} -E make_directory "${ZP_MAN_DIR}"
@@ -62,7 +65,8 @@ if(ZP_HELP2MAN)
                 -DVERSION=${PROJECT_VERSION} -DOUT=${ZP_MAN_DIR}/zepsetup.1.gz
                 -P ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
         DEPENDS "${ZP_PACKAGING}/zepsetup.in" ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
-        COMMENT "Writing the man page of zepsetup")
+        COMMENT "Writing the man page of zepsetup"
+        VERBATIM)
     add_custom_target(manpages ALL
         DEPENDS "${ZP_MAN_DIR}/zepmachine.1.gz" "${ZP_MAN_DIR}/zepsetup.1.gz")
     install(FILES "${ZP_MAN_DIR}/zepmachine.1.gz" "${ZP_MAN_DIR}/zepsetup.1.gz"
@@ -79,11 +83,12 @@ set(CPACK_PACKAGING_INSTALL_PREFIX "${ZP_PACKAGE_PREFIX}")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "setup of a Windows 95 utility suite, on a portable machine")
 set(CPACK_PACKAGE_DESCRIPTION
-    "The setup and removal program of Dovek's Zepanu's 1.0, a Windows 95 utility suite,
-rebuilt to run on Linux against a portable machine: a folder that plays a
-Windows 95 computer with drives, 8.3 names, a registry and restart processing.
-The wizard opens in windows on a display, or runs headless from a UI script.
-zepmachine makes and inspects machines (files, registry, journal, snapshots).")
+    "The setup and removal program of Dovek's Zepanu's 1.0, a Windows 95
+utility suite, rebuilt to run on Linux against a portable machine: a folder
+that plays a Windows 95 computer with drives, 8.3 names, a registry and
+restart processing. The wizard opens in windows on a display, or runs
+headless from a UI script. zepmachine makes and inspects machines (files,
+registry, journal, snapshots).")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Zepsetup developers <zepsetup@example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
