@@ -4,6 +4,7 @@
 // answers from that screen for the run only; the agreement page stands in its middle;
 // the welcome screen covers it and its lines fly in from its right edge. The whole screen
 // is saved as build/screenshots/xvfb/SCREEN-NAME.png.
+#include "app/DateinCopy.h"
 #include "app/Lizenz.h"
 #include "app/WillkommenSchirm.h"
 #include "app/program_state.h"
@@ -13,6 +14,7 @@
 #include "platform/portable/display.h"
 #include "platform/user32.h"
 #include "qt_fixture.h"
+#include "system/Setup_API.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +28,11 @@
 namespace {
 
 using testing_support::QtUiTest;
+
+// The copy window without its work, with its bar half drawn.
+struct CopyWindow : app::DateinCopyForm {
+    void Form_Load() override { Setup_API::CenterForm(*this); }
+};
 
 class XvfbScreens : public QtUiTest {
 protected:
@@ -95,6 +102,20 @@ TEST_F(XvfbScreens, TheWindowsStandOnTheRealScreen) {
         ASSERT_TRUE(forms::Runtime::Get().RunNextTimer());
     QImage done = ScreenShot("WillkommenSchirm");
     EXPECT_TRUE(Drawn(done, done.rect().adjusted(0, 0, -done.width() / 2, 0)).isValid());
+    forms::Unload(welcome);
+
+    // The bar, drawn in the screen's own pixels: red not-xor the blue box is 73, 105, 1.
+    CopyWindow copy;
+    copy.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Widget(copy)));
+    Setup_API::DrawProgress(copy.Picture1, 50);
+    QImage bar = ScreenShot("DateinCopy");
+    int mixed = 0;
+    for (int y = 0; y < bar.height(); ++y)
+        for (int x = 0; x < bar.width(); ++x)
+            mixed += (bar.pixel(x, y) & 0xFFFFFF) == 0x496901;
+    qreal ratio = screen->devicePixelRatio();
+    EXPECT_GT(mixed, 60 * 25 * ratio * ratio) << "half the bar, in device pixels";
 }
 
 } // namespace

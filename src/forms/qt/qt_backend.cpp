@@ -224,8 +224,10 @@ void QtBackend::Drawn(PictureBox& box, const Drawing& drawing) {
     if (!widget)
         return;
     widget->update();
-    if (auto percent = ShownPercentage(box); percent && drawing.kind == Drawing::Kind::Text) {
-        QAccessibleValueChangeEvent changed(widget, *percent);
+    if (drawing.kind != Drawing::Kind::Text)
+        return;
+    if (auto percent = ShownPercentage(box)) {
+        QAccessibleValueChangeEvent changed(widget, *percent); // a screen reader's news
         QAccessible::updateAccessibility(&changed);
     }
 }
