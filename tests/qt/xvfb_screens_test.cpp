@@ -79,7 +79,8 @@ TEST_F(XvfbScreens, TheWindowsStandOnTheRealScreen) {
     EXPECT_EQ(portable::ReadDisplay(*portable::Machine::Open(machine_.root())).width, 1024)
         << "the stored display stays";
 
-    testing_support::DropWindowsOnExit drop;
+    CopyWindow copy;
+    testing_support::DropWindowsOnExit drop; // before copy goes
     app::LizenzForm& lizenz = *app::Lizenz;
     lizenz.Show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Widget(lizenz)));
@@ -105,7 +106,6 @@ TEST_F(XvfbScreens, TheWindowsStandOnTheRealScreen) {
     forms::Unload(welcome);
 
     // The bar, drawn in the screen's own pixels: red not-xor the blue box is 73, 105, 1.
-    CopyWindow copy;
     copy.Show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Widget(copy)));
     Setup_API::DrawProgress(copy.Picture1, 50);
