@@ -11,6 +11,7 @@ using ::LZClose;
 using ::LZCopy;
 using ::LZOpenFileA;
 #else
+// With OF_DELETE the file is deleted and TRUE returned (no handle), as OpenFile does.
 INT LZOpenFileA(LPSTR fileName, LPOFSTRUCT reOpenBuf, WORD style);
 LONG LZCopy(INT source, INT dest);
 void LZClose(INT handle);

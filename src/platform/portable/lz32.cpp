@@ -2,8 +2,9 @@
 // recognises SZDD sources by their header, and LZCopy expands them with the project's
 // decoder or copies plain sources byte for byte. Results follow lzexpand: handles >= 0,
 // LZERROR_* codes below 0, LZCopy's count of bytes written.
-// Left out: LZRead/LZSeek, OF_EXIST/OF_DELETE/OF_PROMPT styles, and the lookup of the
-// packed name ("FILE.EX_") when the expanded name is missing.
+// OF_DELETE deletes the file as OpenFile does. Left out: LZRead/LZSeek, the OF_EXIST and
+// OF_PROMPT styles, and the lookup of the packed name ("FILE.EX_") when the expanded name
+// is missing.
 #include "platform/lz32.h"
 
 #include "platform/kernel32.h"
@@ -84,12 +85,22 @@ void FillRecord(LPOFSTRUCT record, LPCSTR name, DWORD error) {
     record->szPathName[OFS_MAXPATHNAME - 1] = '\0';
 }
 
+// OF_DELETE: TRUE once the file is gone, as OpenFile answers; no handle is opened.
+INT Delete(LPCSTR fileName, LPOFSTRUCT record) {
+    DWORD rc = DeleteFileA(fileName) ? ERROR_SUCCESS : GetLastError();
+    FillRecord(record, fileName, rc);
+    SetLastError(rc);
+    return rc == ERROR_SUCCESS ? TRUE : LZERROR_BADINHANDLE;
+}
+
 } // namespace
 
 INT LZOpenFileA(LPSTR fileName, LPOFSTRUCT record, WORD style) {
     return portable::Guarded<INT>(LZERROR_BADINHANDLE, [&]() -> INT {
         if (!fileName)
             return LZERROR_BADINHANDLE;
+        if (style & OF_DELETE)
+            return Delete(fileName, record);
         // As OpenFile: OF_CREATE makes or empties the file for reading and writing; otherwise
         // the access bits choose. Only a file opened just for reading is looked at as packed.
         using Disposition = portable::OpenRequest::Disposition;
