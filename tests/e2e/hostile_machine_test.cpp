@@ -287,6 +287,42 @@ TEST_F(HostileMachine, InputsThatAreNotWhatTheySeemGetClearErrors) {
     EXPECT_NE(out.find("\\x1B]0;title\\x07"), std::string::npos) << out;
 }
 
+// What a machine's uninstall entries hold reaches the terminal escaped and cut: no ESC, BEL
+// or OSC sequence passes, and a 2 MB UninstallString is neither listed nor echoed whole.
+TEST_F(HostileMachine, UninstallEntriesReachTheTerminalEscapedAndCut) {
+    const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+                            "Uninstall\\";
+    std::string huge(2 << 20, 'x');
+    WriteHostFile(dir_.path() / "entries.reg",
+                  "REGEDIT4\r\n[" + key +
+                      "Esc\x1b[2J]\r\n"
+                      "\"DisplayName\"=\"\x1b]0;Titel\x07"
+                      "Bell\x07\"\r\n"
+                      "\"UninstallString\"=\"C:\\\\fehlt\x1b[31m.exe UnInst\"\r\n"
+                      "[" +
+                      key + "Lang]\r\n\"DisplayName\"=\"" + huge +
+                      "\"\r\n"
+                      "\"UninstallString\"=\"C:\\\\WINDOWS " +
+                      huge + "\"\r\n");
+    std::string out;
+    ASSERT_EQ(Zep("regedit " + (dir_.path() / "entries.reg").string(), &out), 0) << out;
+
+    ASSERT_EQ(Zep("uninstall --list", &out), 0) << out;
+    EXPECT_EQ(out, "Esc\\x1B[2J\t\\x1B]0;Titel\\x07Bell\\x07\n"
+                   "Lang\t" +
+                       std::string(100, 'x') + "...\n");
+
+    EXPECT_EQ(Zep("uninstall 'Esc\x1b[2J'", &out), 1);
+    EXPECT_EQ(out, "starting C:\\fehlt\\x1B[31m.exe UnInst\n"
+                   "zepmachine uninstall: C:\\fehlt\\x1B[31m.exe: no program file on the "
+                   "machine\n");
+    EXPECT_EQ(Zep("uninstall Lang", &out), 1);
+    EXPECT_EQ(out.find('\x1b'), std::string::npos);
+    EXPECT_LT(out.size(), 1000u) << out.substr(0, 1000);
+    EXPECT_EQ(out.rfind("starting C:\\WINDOWS " + std::string(89, 'x') + "...\n", 0), 0u)
+        << out.substr(0, 300);
+}
+
 // A key line of 30,000 levels is refused with its line number; one at the limit (512 names
 // of 255 characters) imports and exports; all within 256 MB of address space.
 TEST_F(HostileMachine, DeepKeysCostMemoryInProportionToTheScript) {

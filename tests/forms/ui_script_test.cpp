@@ -2,12 +2,17 @@
 // number.
 #include "forms/headless/ui_script.h"
 
+#include "forms/program_end.h"
+#include "support/test_machine.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
 using forms::headless::Answer;
 using forms::headless::ParseUiScript;
+using forms::headless::ReadUiScript;
 using forms::headless::Step;
 
 TEST(UiScript, ReadsEveryKindOfStep) {
@@ -97,6 +102,42 @@ TEST(UiScript, ErrorsQuoteTheScriptSafelyAndStayShort) {
     EXPECT_EQ(parsed.errors[1], "bad.ui:2: '" + std::string(60, 'x') + "...' is no FORM.CONTROL");
     EXPECT_NE(parsed.errors[2].find("'w\\x00rt'"), std::string::npos) << parsed.errors[2];
     EXPECT_EQ(parsed.errors[20], "bad.ui: 13 more lines with errors");
+}
+
+// A script that is no regular file, or larger than 1 MiB, is refused by name before a byte
+// is read: a FIFO without a writer would block the run, /dev/zero would fill memory.
+TEST(UiScript, ReadsOnlyARegularFileOfSaneSize) {
+    testing_support::TempDir dir;
+    auto fifo = dir.path() / "fifo.ui";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto large = dir.path() / "large.ui";
+    testing_support::WriteHostFile(large, std::string((1 << 20) + 1, '#'));
+    auto fits = dir.path() / "fits.ui";
+    testing_support::WriteHostFile(fits, std::string((1 << 20) - 15, '#') + "\nclose Lizenz\n");
+    struct Case {
+        std::string path, message;
+    } cases[] = {
+        {fifo.string(),
+         "cannot read the UI script " + fifo.string() + ": it is not a regular file"},
+        {"/dev/zero", "cannot read the UI script /dev/zero: it is not a regular file"},
+        {large.string(),
+         "cannot read the UI script " + large.string() + ": it is larger than 1024 KiB"},
+        {dir.path().string(),
+         "cannot read the UI script " + dir.path().string() + ": it is a folder, not a file"},
+        {(dir.path() / "none.ui").string(), "cannot read the UI script " +
+                                                (dir.path() / "none.ui").string() +
+                                                ": No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        try {
+            ReadUiScript(c.path);
+            ADD_FAILURE() << "read";
+        } catch (const forms::BackendFailure& e) {
+            EXPECT_EQ(e.message(), c.message);
+        }
+    }
+    EXPECT_EQ(ReadUiScript(fits.string()).steps.size(), 1u);
 }
 
 } // namespace

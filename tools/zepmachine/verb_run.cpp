@@ -4,6 +4,7 @@
 #include "platform/codepage.h"
 #include "platform/portable/file_system.h"
 #include "platform/portable/machine.h"
+#include "platform/quoted_input.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -87,7 +88,7 @@ int Start(const portable::UniqueFd& program, const std::string& shown) {
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     if (got == sizeof error)
-        throw CliError(shown + ": " + ExecRefusal(error));
+        throw CliError(win::QuotedInput(shown, 0) + ": " + ExecRefusal(error));
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
     return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
@@ -114,15 +115,17 @@ int RunMachineProgram(const std::string& program, const std::string& arguments) 
     std::string path = win::ToAnsi(program);
     portable::WinPath parsed;
     portable::UniqueFd fd;
+    // The program may come from the machine's registry: quoted safely and cut.
+    std::string shown = win::QuotedInput(program, 100);
     if (files.Parse(path, parsed) != ERROR_SUCCESS)
-        throw CliError(program + ": no program file on the machine");
+        throw CliError(shown + ": no program file on the machine");
     std::filesystem::path host;
     files.HostPath(path, host); // the name it runs under; it runs from fd
     if (DWORD rc = files.OpenProgram(path, fd); rc != ERROR_SUCCESS)
-        throw CliError(program + (rc == ERROR_FILE_NOT_FOUND || rc == ERROR_PATH_NOT_FOUND
-                                      ? ": no program file on the machine"
-                                      : ": cannot be started (not a plain file, or it cannot be "
-                                        "made executable)"));
+        throw CliError(shown + (rc == ERROR_FILE_NOT_FOUND || rc == ERROR_PATH_NOT_FOUND
+                                    ? ": no program file on the machine"
+                                    : ": cannot be started (not a plain file, or it cannot be "
+                                      "made executable)"));
     std::string module = win::FromAnsi(parsed.ToString());
     // A path with blanks stands in double quotes, as the shell of Windows starts it, so that
     // the program finds where its arguments begin.

@@ -4,9 +4,9 @@
 
 #include "platform/advapi32.h"
 #include "platform/codepage.h"
+#include "platform/quoted_input.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 
 namespace zepmachine {
@@ -23,8 +23,20 @@ constexpr std::string_view kUsage =
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall.\n"
     "  KEY     starts the command line in the key's UninstallString on the machine (its\n"
     "          program is a Windows path, quoted when it holds blanks; the rest is its\n"
-    "          argument text) and waits for it; the exit status is the program's\n"
-    "  --list  one line per entry: KEY, a tab, and its DisplayName\n";
+    "          argument text), printing it first, and waits for it; the exit status is\n"
+    "          the program's\n"
+    "  --list  one line per entry: KEY, a tab, and its DisplayName\n"
+    "\n"
+    "What the registry holds is printed with control characters as \\xNN and cut after\n"
+    "100 characters.\n";
+
+// How much of a registry text a line shows, as diff shows data.
+constexpr size_t kShownWidth = 100;
+
+// A text of the machine's registry on the terminal: control bytes escaped, cut when long.
+std::string Shown(std::string_view utf8) {
+    return win::QuotedInput(utf8, kShownWidth);
+}
 
 constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
@@ -64,6 +76,7 @@ private:
 
 int List() {
     Key list(kUninstallKey);
+    std::string out;
     for (DWORD i = 0; list.get(); ++i) {
         char name[256];
         DWORD size = sizeof name;
@@ -72,12 +85,9 @@ int List() {
             break;
         Key entry(std::string(kUninstallKey) + "\\" + std::string(name, size));
         std::string display = entry.String("DisplayName").value_or("");
-        if (std::printf("%s\t%s\n", win::FromAnsi(std::string_view(name, size)).c_str(),
-                        display.c_str()) < 0)
-            throw CliError("cannot write the list");
+        out += Shown(win::FromAnsi(std::string_view(name, size))) + "\t" + Shown(display) + "\n";
     }
-    if (std::fflush(stdout) != 0)
-        throw CliError("cannot write the list");
+    WriteStdout(out);
     return 0;
 }
 
@@ -108,10 +118,12 @@ int Uninstall(std::span<const std::string> args) {
     TheMachine();
     Key entry(std::string(kUninstallKey) + "\\" + win::ToAnsi(args[0]));
     if (!entry.get())
-        throw CliError(args[0] + ": no such removable program (see zepmachine uninstall --list)");
+        throw CliError(Shown(args[0]) +
+                       ": no such removable program (see zepmachine uninstall --list)");
     std::optional<std::string> command = entry.String("UninstallString");
     if (!command || command->empty())
-        throw CliError(args[0] + ": its entry has no UninstallString");
+        throw CliError(Shown(args[0]) + ": its entry has no UninstallString");
+    WriteStdout("starting " + Shown(*command) + "\n");
     auto [program, arguments] = SplitProgram(*command);
     return RunMachineProgram(program, arguments);
 }

@@ -6,9 +6,17 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#ifndef _WIN32
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace forms::headless {
 namespace {
@@ -239,18 +247,87 @@ std::string Target::Text() const {
     return text;
 }
 
-UiScript ReadUiScript(const std::string& path) {
+namespace {
+
+// A UI script is a short list of steps; anything larger is no script.
+constexpr std::uintmax_t kMaxUiScriptBytes = 1 << 20;
+
+std::string TooLarge() {
+    return "it is larger than " + std::to_string(kMaxUiScriptBytes / 1024) + " KiB";
+}
+
+[[noreturn]] void Refuse(const std::string& path, const std::string& why) {
+    throw BackendFailure("cannot read the UI script " + path + (why.empty() ? "" : ": " + why));
+}
+
+// Adds a block read to text; a file that grew past the limit while it was read is refused.
+void Append(std::string& text, const char* data, size_t size, const std::string& path) {
+    text.append(data, size);
+    if (text.size() > kMaxUiScriptBytes)
+        Refuse(path, TooLarge());
+}
+
+// The script's text, refused by name before anything is read when it is not a regular file
+// (a folder, a FIFO, a device such as /dev/zero) or is larger than the limit.
+#ifdef _WIN32
+std::string ReadScriptText(const std::string& path) {
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        throw BackendFailure("cannot read the UI script " + path + ": it is a folder, not a file");
+    auto status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::directory)
+        Refuse(path, "it is a folder, not a file");
+    if (!ec && status.type() != std::filesystem::file_type::regular)
+        Refuse(path, "it is not a regular file");
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw BackendFailure("cannot read the UI script " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
+        Refuse(path, "");
+    std::string text;
+    char buffer[1 << 14];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+        Append(text, buffer, static_cast<size_t>(in.gcount()), path);
     if (in.bad())
-        throw BackendFailure("cannot read the UI script " + path);
-    ParsedUiScript parsed = ParseUiScript(text.str(), path);
+        Refuse(path, "");
+    return text;
+}
+#else
+std::string ReadScriptText(const std::string& path) {
+    // Opened without blocking (a FIFO without a writer would wait), then looked at, so what
+    // is read is what was checked.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        Refuse(path, std::strerror(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        Refuse(path, std::strerror(errno));
+    if (S_ISDIR(st.st_mode))
+        Refuse(path, "it is a folder, not a file");
+    if (!S_ISREG(st.st_mode))
+        Refuse(path, "it is not a regular file");
+    if (static_cast<std::uintmax_t>(st.st_size) > kMaxUiScriptBytes)
+        Refuse(path, TooLarge());
+    std::string text;
+    char buffer[1 << 14];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            Refuse(path, std::strerror(errno));
+        if (n == 0)
+            return text;
+        Append(text, buffer, static_cast<size_t>(n), path);
+    }
+}
+#endif
+
+} // namespace
+
+UiScript ReadUiScript(const std::string& path) {
+    std::string text = ReadScriptText(path);
+    ParsedUiScript parsed = ParseUiScript(text, path);
     if (!parsed.errors.empty()) {
         std::string message = "the UI script has errors:";
         for (const auto& error : parsed.errors)
