@@ -281,6 +281,8 @@ void Machine::MapRunOnlyDrive(char letter, const fs::path& host) {
 }
 
 std::string Machine::Setting(std::string_view key, std::string_view fallback) {
+    if (auto run = runSettings_.find(key); run != runSettings_.end())
+        return run->second;
     auto& stmt = db_->Prepare("SELECT value FROM settings WHERE key = ?1");
     stmt.Bind(1, key);
     if (!stmt.Step())
@@ -295,6 +297,15 @@ void Machine::SetSetting(std::string_view key, std::string_view value) {
         .Bind(1, key)
         .Bind(2, value)
         .Run();
+}
+
+void Machine::SetRunSetting(std::string_view key, std::string_view value) {
+    runSettings_.insert_or_assign(std::string(key), std::string(value));
+}
+
+void Machine::ForgetRunSetting(std::string_view key) {
+    if (auto it = runSettings_.find(key); it != runSettings_.end())
+        runSettings_.erase(it);
 }
 
 void Machine::Journal(std::string_view entry) {

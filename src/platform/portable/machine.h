@@ -7,6 +7,7 @@
 #include "platform/win_types.h"
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -73,8 +74,14 @@ public:
     // object lives; nothing is stored, so no other process sees it.
     void MapRunOnlyDrive(char letter, const std::filesystem::path& host);
 
+    // A run's own setting comes before the stored one.
     std::string Setting(std::string_view key, std::string_view fallback = {});
     void SetSetting(std::string_view key, std::string_view value);
+    // Answers key with value for as long as this object lives, ahead of the stored
+    // setting; nothing is stored, so no other process sees it (the screen of a run that
+    // shows its windows on a display).
+    void SetRunSetting(std::string_view key, std::string_view value);
+    void ForgetRunSetting(std::string_view key);
 
     // Appends one line to the machine's journal.
     void Journal(std::string_view entry);
@@ -93,6 +100,7 @@ private:
     std::filesystem::path root_;
     std::unique_ptr<Database> db_;
     std::vector<Drive> runDrives_;
+    std::map<std::string, std::string, std::less<>> runSettings_;
     // Declared after the store: they go before it.
     std::shared_ptr<RegistryStore> registry_;
     std::unique_ptr<FileSystem> files_;
