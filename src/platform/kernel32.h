@@ -27,6 +27,7 @@ using ::GetTempPathA;
 using ::GetWindowsDirectoryA;
 using ::MoveFileA;
 using ::MoveFileExA;
+using ::OutputDebugStringA;
 using ::ReadFile;
 using ::RemoveDirectoryA;
 using ::SetCurrentDirectoryA;
@@ -70,6 +71,10 @@ BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
 BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
 BOOL FindClose(HANDLE find);
+
+// The debugger's output: on the portable machine one line of the machine's journal (cut
+// after 1,000 characters), where nothing else would see it.
+void OutputDebugStringA(LPCSTR text);
 #endif
 
 } // namespace win
@@ -117,6 +122,9 @@ void Sleep(DWORD milliseconds);
 DWORD GetTickCount();
 #else
 // Sleeps on the machine's clock: really, or on a virtual clock only adding the time up.
+// A machine whose clock cannot be read (its store damaged, locked or gone) cannot run a
+// program at all: both calls then throw portable::MachineError, the one failure of the
+// machine that ends the program (its main reports it) instead of coming back as a result.
 void Sleep(DWORD milliseconds);
 // Milliseconds on the machine's clock, wrapping at 2^32 as on Windows.
 DWORD GetTickCount();

@@ -228,4 +228,16 @@ BOOL FindClose(HANDLE find) {
     });
 }
 
+void OutputDebugStringA(LPCSTR text) {
+    constexpr size_t kLongest = 1000;
+    portable::Guarded([&] {
+        if (!text)
+            return;
+        std::string_view line(text);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.remove_suffix(1);
+        Files().machine().Journal(FromAnsi(line.substr(0, kLongest)));
+    });
+}
+
 } // namespace win

@@ -1,5 +1,6 @@
 #include "platform/portable/machine.h"
 
+#include "platform/portable/api_guard.h"
 #include "platform/portable/baseline.h"
 #include "platform/portable/file_system.h"
 #include "platform/portable/recycle_bin.h"
@@ -378,6 +379,7 @@ void UseMachine(std::unique_ptr<Machine> machine) {
     Current& current = TheCurrent();
     std::lock_guard guard(current.lock);
     current.machine = std::move(machine);
+    ForgetMachineFailure();
 }
 
 } // namespace portable
