@@ -67,8 +67,14 @@ void DateinCopyForm::Form_Load() {
     ProgEinstellungen->Show(forms::vbModal);
 }
 
+// The files that could not be installed are named once the copy is over, unless Windows
+// closed the window meanwhile (the session is ending).
 void DateinCopyForm::DateienKopieren() {
-    install::DateienKopieren(DateiName, Picture1);
+    std::vector<std::string> notInstalled = install::DateienKopieren(DateiName, Picture1);
+    if (notInstalled.empty() || !IsLoaded())
+        return;
+    forms::OnError run(ReportAndContinue);
+    run([&] { forms::MsgBox(install::NotInstalledMessage(notInstalled), forms::vbCritical); });
 }
 
 std::int32_t DateinCopyForm::MachShellIcons() {

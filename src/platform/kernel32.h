@@ -23,6 +23,7 @@ using ::GetLastError;
 using ::GetLogicalDriveStringsA;
 using ::GetShortPathNameA;
 using ::GetSystemDirectoryA;
+using ::GetTempFileNameA;
 using ::GetTempPathA;
 using ::GetWindowsDirectoryA;
 using ::MoveFileA;
@@ -67,6 +68,10 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD metho
 BOOL CloseHandle(HANDLE object);
 BOOL MoveFileA(LPCSTR from, LPCSTR to);
 BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);
+// With unique 0: makes a new empty file folder\PPPXXXX.TMP (PPP the prefix's first three
+// characters, XXXX hexadecimal) and returns XXXX; 0 on failure. The machine takes it for a
+// temporary file: left behind by a process that died, it is removed.
+UINT GetTempFileNameA(LPCSTR folder, LPCSTR prefix, UINT unique, LPSTR name);
 
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
 BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);

@@ -72,6 +72,7 @@ inline constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x04;
 inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 inline constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
 inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+inline constexpr DWORD FILE_ATTRIBUTE_TEMPORARY = 0x100;
 
 // Drive types.
 inline constexpr UINT DRIVE_UNKNOWN = 0;

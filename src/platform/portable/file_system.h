@@ -77,6 +77,9 @@ struct OpenRequest {
         OpenAlways,       // created when missing, contents kept
         TruncateExisting, // fails when missing, emptied
     } disposition = Disposition::OpenExisting;
+    // A file made (or emptied) to be renamed into place or deleted soon: the machine removes
+    // it when the process dies first (see session.h).
+    bool temporary = false;
 };
 
 struct FolderListing;
