@@ -2,6 +2,7 @@
 
 #include "app/WillkommenSchirm.h"
 #include "app/error_model.h"
+#include "app/install_record.h"
 #include "app/program_state.h"
 #include "forms/msgbox.h"
 #include "forms/runtime.h"
@@ -38,6 +39,15 @@ float CaptionWidth(std::string_view caption) {
 
 std::string Blanks(int n) {
     return std::string(static_cast<size_t>(n), ' ');
+}
+
+// The icon refresh, with the icon size in the installation's record.
+void RefreshShellIcons(forms::OnError& run) {
+    const std::vector<record::Target> targets = {
+        {WinRegistry::HKCU, install::kWindowMetricsKey, "Shell Icon Size"}};
+    run([&] { record::Before(record::Step::RefreshShellIcons, targets); });
+    run([] { Setup_API::RefreshShellIcons(); });
+    run([&] { record::After(record::Step::RefreshShellIcons, targets); });
 }
 
 } // namespace
@@ -139,14 +149,14 @@ void ProgEinstellungenForm::Command1_Click() {
     if (Check3.Value() == forms::vbChecked)
         run([&] { SysSymboleschreiben(); });
     if (IconsWritten)
-        run([&] { Setup_API::RefreshShellIcons(); });
+        RefreshShellIcons(run);
     run([&] { forms::Unload(*this); });
     run([&] {
         if (WillkommenSchirm.Loaded())
             forms::Unload(*WillkommenSchirm);
     });
     if (IconsWritten)
-        run([&] { Setup_API::RefreshShellIcons(); });
+        RefreshShellIcons(run);
     run([&] { Finish(desktopUpdate); });
     forms::End();
 }

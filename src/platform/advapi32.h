@@ -28,7 +28,8 @@ using ::RegSetValueExA;
 // whose key has been deleted fails with ERROR_KEY_DELETED.
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
 // Creates the key and every missing key above it in one change; an existing key is opened.
-// One leading '\' is ignored, as Windows 95 does.
+// One leading '\' is ignored, as Windows 95 does, and so is a second trailing one
+// ("Sub\\\\" in C), as RegOpenKeyExA ignores it.
 LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
                      REGSAM access, void* securityAttributes, PHKEY result, LPDWORD disposition);
 // Predefined keys may be closed and stay usable; a handle closed before closes again
@@ -36,11 +37,14 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DW
 LONG RegCloseKey(HKEY key);
 // A null or empty name is the default value. With data null, only type and size are
 // returned; with a buffer smaller than the value, ERROR_MORE_DATA and the size needed
-// (buffer untouched). Sizes are the stored sizes, terminators included.
+// (buffer untouched). Sizes are the stored sizes, terminators included. Every input is read
+// before any output is written, so type and dataSize may point at one variable.
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD dataSize);
-// Stores exactly dataSize bytes of data with the given type. A REG_SZ without data is
-// ERROR_INVALID_PARAMETER (Windows 95).
+// Stores exactly dataSize bytes of data with the given type, except that a REG_SZ is taken
+// as the string data points at: its text and one NUL are stored whatever dataSize says, as
+// Windows 95 does (the NT family stores dataSize bytes, adding a NUL only where the byte
+// after them is one). A REG_SZ without data is ERROR_INVALID_PARAMETER (Windows 95).
 LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD dataSize);
 // Deletes the key with its whole subtree, as Windows 95 does. A predefined key itself
@@ -49,7 +53,10 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey);
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName);
 // Subkeys and values in the order of their upper-case names; ERROR_NO_MORE_ITEMS past the
 // last. Sizes count characters without the terminator on return; ERROR_MORE_DATA when a
-// buffer is too small. Class and time are not kept: empty and zero.
+// buffer is too small. Class and time are not kept: empty and zero. RegEnumValueA reports
+// type and data size even then; with the data too large it leaves name and length alone,
+// with the name too long it gives what fits of the name and that length (Windows 95; the
+// NT family leaves the length alone).
 LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
                    LPSTR keyClass, LPDWORD classSize, PFILETIME lastWriteTime);
 LONG RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD reserved,

@@ -19,6 +19,7 @@ HFILE OpenFile(LPCSTR fileName, LPOFSTRUCT reOpenBuf, UINT style);
 // A packed (SZDD) file's source gets an LZ handle of its own; a plain file keeps the one
 // given, as Windows documents it.
 INT LZInit(INT source);
+// With OF_DELETE the file is deleted and TRUE returned (no handle), as OpenFile does.
 INT LZOpenFileA(LPSTR fileName, LPOFSTRUCT reOpenBuf, WORD style);
 // Origin 0, 1 or 2 as lseek; of a packed file the end is its expanded length as its header
 // records it.

@@ -136,6 +136,7 @@ using LPOFSTRUCT = OFSTRUCT*;
 inline constexpr WORD OF_READ = 0x0000;
 inline constexpr WORD OF_WRITE = 0x0001;
 inline constexpr WORD OF_READWRITE = 0x0002;
+inline constexpr WORD OF_DELETE = 0x0200;
 inline constexpr WORD OF_CREATE = 0x1000;
 inline constexpr WORD OF_EXIST = 0x4000;
 inline constexpr HFILE HFILE_ERROR = -1;

@@ -5,11 +5,13 @@
 #pragma once
 
 #include "platform/win_types.h"
+#include "system/WinRegistry.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace forms {
 class Form;
@@ -52,6 +54,16 @@ bool ExpandFile(std::string_view source, std::string_view target);
 // name as its description, EditFlags d2 01 00 00, one verb named after the type name with
 // the caption, .<extension> pointing to it) and then writes the icon, the verb's command,
 // the default verb and the image-extraction handler directly.
+// A value WriteFileTypeScript writes under HKEY_CLASSES_ROOT, with its data.
+struct FileTypeValue {
+    std::string key;
+    std::string name; // "" for the default value
+    WinRegistry::Stored data;
+};
+// Every value WriteFileTypeScript writes for these texts, through the script and directly.
+std::vector<FileTypeValue> FileTypeValues(const std::string& extension, const std::string& caption,
+                                          const std::string& typeName, const std::string& command,
+                                          const std::string& icon);
 void WriteFileTypeScript(std::int16_t removeOnly, std::optional<std::string> extension = {},
                          std::optional<std::string> caption = {},
                          std::optional<std::string> typeName = {},
@@ -89,9 +101,13 @@ BOOL CALLBACK FindWindowCallback(HWND window, LPARAM visibleOnly);
 
 // ---- Restart and shell refresh (refresh_shell_icons.cpp).
 
-// Makes the shell rebuild its icons (icon size "10", broadcast, "32", broadcast) and adds
-// "NUL=<Windows folder>\SHELLI~1" and "NUL=C:\~SETUP.T\zepsetup.exe" to the [RENAME]
-// section of WININIT.INI, each once. Every failing step is passed over.
+// Makes the shell rebuild its icons: the icon size is switched to another size ("10",
+// or "32" when it is "10"), announced, set back to exactly what it was (deleted when it
+// was missing), announced again. Every failing step is passed over.
+void ReloadShellIcons();
+// ReloadShellIcons, then "NUL=<Windows folder>\SHELLI~1" and
+// "NUL=C:\~SETUP.T\zepsetup.exe" added to the [RENAME] section of WININIT.INI, each
+// once. Every failing step is passed over.
 void RefreshShellIcons();
 
 } // namespace Setup_API

@@ -1,4 +1,4 @@
-// Setup_API: RefreshShellIcons.
+// Setup_API: RefreshShellIcons and ReloadShellIcons.
 #include "system/Setup_API.h"
 
 #include "forms/on_error.h"
@@ -22,12 +22,28 @@ void AnnounceIconMetrics() {
 
 } // namespace
 
-void RefreshShellIcons() {
+void ReloadShellIcons() {
+    using WinRegistry::HKCU;
     forms::OnError run(forms::ResumeNext);
-    run([] { WinRegistry::WriteValue(WinRegistry::HKCU, kMetricsKey, kIconSize, "10"); });
+    std::optional<WinRegistry::Stored> found;
+    run([&] { found = WinRegistry::ReadStored(HKCU, kMetricsKey, kIconSize); });
+    // Another size than the one found, then that one again (an absent value stays absent:
+    // the shell's own size, as it is the user's setting, large icons included).
+    const bool found10 = found && found->type == REG_SZ && found->bytes == std::string("10", 3);
+    run([&] { WinRegistry::WriteValue(HKCU, kMetricsKey, kIconSize, found10 ? "32" : "10"); });
     run([] { AnnounceIconMetrics(); });
-    run([] { WinRegistry::WriteValue(WinRegistry::HKCU, kMetricsKey, kIconSize, "32"); });
+    run([&] {
+        if (found)
+            WinRegistry::WriteStored(HKCU, kMetricsKey, kIconSize, *found);
+        else
+            WinRegistry::DeleteValue(HKCU, kMetricsKey, kIconSize);
+    });
     run([] { AnnounceIconMetrics(); });
+}
+
+void RefreshShellIcons() {
+    ReloadShellIcons();
+    forms::OnError run(forms::ResumeNext);
     run([] {
         wininit::AddRenameLines(
             {"NUL=" + GetWindowsDir() + "\\SHELLI~1", std::string("NUL=") + kSetupCopy});

@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kMaxSplitPosition = 32767; // positions and the count are 16-bit
 constexpr int kQueryAttempts = 4;
+constexpr DWORD kNameBuffer = 16384; // longer than any key or value name the registry allows
 
 HKEY RootKey(Root root) {
     return reinterpret_cast<HKEY>(static_cast<std::intptr_t>(root));
@@ -279,6 +280,92 @@ void DeleteValue(Root root, std::string_view subKey, std::string_view valueName)
 
 std::vector<std::string> SplitMultiString(std::string_view data) {
     return SplitAnsi(win::ToAnsi(data));
+}
+
+std::optional<Stored> ReadStored(Root root, std::string_view subKey, std::string_view valueName) {
+    OpenedKey key(root, win::ToAnsi(subKey));
+    if (!key.get())
+        return std::nullopt;
+    std::string name = win::ToAnsi(valueName);
+    DWORD type = 0;
+    DWORD size = 0;
+    if (win::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    return Stored{type, size == 0 ? std::string() : QueryData(key.get(), name, size)};
+}
+
+bool WriteStored(Root root, std::string_view subKey, std::string_view valueName,
+                 const Stored& data) {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    if (win::RegCreateKeyExA(RootKey(root), win::ToAnsi(subKey).c_str(), 0, nullptr,
+                             REG_OPTION_NON_VOLATILE, kAccess, nullptr, &key,
+                             &disposition) != ERROR_SUCCESS)
+        return false;
+    LONG rc = win::RegSetValueExA(key, win::ToAnsi(valueName).c_str(), 0, data.type,
+                                  reinterpret_cast<const BYTE*>(data.bytes.data()),
+                                  static_cast<DWORD>(data.bytes.size()));
+    win::RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+bool DeleteStored(Root root, std::string_view subKey, std::string_view valueName) {
+    DeleteValue(root, subKey, valueName);
+    return !ReadStored(root, subKey, valueName);
+}
+
+bool KeyExists(Root root, std::string_view subKey) {
+    return OpenedKey(root, win::ToAnsi(subKey)).get() != nullptr;
+}
+
+bool KeyIsEmpty(Root root, std::string_view subKey) {
+    OpenedKey key(root, win::ToAnsi(subKey));
+    if (!key.get())
+        return false;
+    char name[kNameBuffer];
+    DWORD size = sizeof name;
+    if (win::RegEnumKeyExA(key.get(), 0, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_NO_MORE_ITEMS)
+        return false;
+    size = sizeof name;
+    return win::RegEnumValueA(key.get(), 0, name, &size, nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_NO_MORE_ITEMS;
+}
+
+namespace {
+
+// The names an enumeration (RegEnumValueA or RegEnumKeyExA) gives, index by index.
+template <typename Enumerate>
+std::vector<std::string> Names(Root root, std::string_view subKey, Enumerate enumerate) {
+    OpenedKey key(root, win::ToAnsi(subKey));
+    std::vector<std::string> names;
+    if (!key.get())
+        return names;
+    char name[kNameBuffer];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        LONG rc = enumerate(key.get(), i, name, &size);
+        if (rc == ERROR_MORE_DATA)
+            continue; // a name no call can address
+        if (rc != ERROR_SUCCESS)
+            return names;
+        names.push_back(win::FromAnsi(std::string_view(name, size)));
+    }
+}
+
+} // namespace
+
+std::vector<std::string> ValueNames(Root root, std::string_view subKey) {
+    return Names(root, subKey, [](HKEY key, DWORD i, char* name, DWORD* size) {
+        return win::RegEnumValueA(key, i, name, size, nullptr, nullptr, nullptr, nullptr);
+    });
+}
+
+std::vector<std::string> SubKeyNames(Root root, std::string_view subKey) {
+    return Names(root, subKey, [](HKEY key, DWORD i, char* name, DWORD* size) {
+        return win::RegEnumKeyExA(key, i, name, size, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 } // namespace WinRegistry

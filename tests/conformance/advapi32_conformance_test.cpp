@@ -27,6 +27,15 @@ protected:
         std::string path = env.Key() + (sub.empty() ? "" : "\\" + sub);
         return win::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, key);
     }
+    // The index-th sub-key's name of key, or the call's error.
+    LONG EnumKey(HKEY key, DWORD index, std::string* name = nullptr) {
+        char buffer[256];
+        DWORD size = sizeof buffer;
+        LONG rc = win::RegEnumKeyExA(key, index, buffer, &size, nullptr, nullptr, nullptr, nullptr);
+        if (name && rc == ERROR_SUCCESS)
+            *name = buffer;
+        return rc;
+    }
     bool KeyExists(const std::string& sub) {
         HKEY key = nullptr;
         if (Open(sub, &key) != ERROR_SUCCESS)
@@ -188,6 +197,132 @@ TEST_F(Advapi32, EnumerationListsEveryKeyInNameOrderAndEveryValue) {
     DWORD size = sizeof tiny;
     EXPECT_EQ(win::RegEnumKeyExA(key, 0, tiny, &size, nullptr, nullptr, nullptr, nullptr),
               static_cast<LONG>(ERROR_MORE_DATA));
+    win::RegCloseKey(key);
+}
+
+// The classic slip of a size without the NUL: Windows 95 stores the string and its NUL
+// whatever the size says; the NT family (Wine answers alike) stores the bytes given and adds
+// the NUL only where the byte after them is one.
+TEST_F(Advapi32, AStringIsStoredUpToItsTerminator) {
+    HKEY key = Create("");
+    using conformance::Win95OrNt;
+    const std::string whole("Zepanu\0", 7);
+    struct Row {
+        const char* name;
+        const char* text;
+        DWORD size;
+        std::string stored;
+    };
+    const Row rows[] = {
+        {"Genau", "Zepanu", 7, whole},
+        {"Ohne Null", "Zepanu", 6, whole},
+        {"Zu kurz", "Zepanu", 3, Win95OrNt(whole, std::string("Zep"))},
+        {"Leer", "", 0, Win95OrNt(std::string(1, '\0'), std::string())},
+        {"Zwei", "Ja\0Nein", 8, Win95OrNt(std::string("Ja\0", 3), std::string("Ja\0Nein\0", 8))},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_EQ(win::RegSetValueExA(key, row.name, 0, REG_SZ,
+                                      reinterpret_cast<const BYTE*>(row.text), row.size),
+                  static_cast<LONG>(ERROR_SUCCESS));
+        char buffer[16];
+        DWORD size = sizeof buffer;
+        ASSERT_EQ(win::RegQueryValueExA(key, row.name, nullptr, nullptr,
+                                        reinterpret_cast<LPBYTE>(buffer), &size),
+                  static_cast<LONG>(ERROR_SUCCESS));
+        EXPECT_EQ(std::string(buffer, size), row.stored);
+    }
+    DWORD size = 6; // as long as the text: too small for the NUL
+    char buffer[16];
+    EXPECT_EQ(win::RegQueryValueExA(key, "Ohne Null", nullptr, nullptr,
+                                    reinterpret_cast<LPBYTE>(buffer), &size),
+              static_cast<LONG>(ERROR_MORE_DATA));
+    EXPECT_EQ(size, 7u);
+    win::RegCloseKey(key);
+}
+
+TEST_F(Advapi32, EnumeratingAKeyDeletedThroughAnotherHandleFails) {
+    HKEY key = Create("Weg");
+    win::RegCloseKey(Create("Weg\\Kind"));
+    ASSERT_EQ(win::RegSetValueExA(key, "Wert", 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2),
+              static_cast<LONG>(ERROR_SUCCESS));
+    ASSERT_EQ(EnumKey(key, 0), static_cast<LONG>(ERROR_SUCCESS)); // an enumeration under way
+    ASSERT_EQ(win::RegDeleteKeyA(HKEY_CURRENT_USER, (env.Key() + "\\Weg").c_str()),
+              static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_EQ(EnumKey(key, 0), static_cast<LONG>(ERROR_KEY_DELETED));
+    char name[32];
+    DWORD size = sizeof name;
+    EXPECT_EQ(win::RegEnumValueA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr),
+              static_cast<LONG>(ERROR_KEY_DELETED));
+    win::RegCloseKey(key);
+}
+
+// Type and data size are reported whichever buffer is short. A name too long: Windows 95
+// gives what fits and its length; the NT family (Wine too) leaves the length alone, and
+// Windows XP the name as well.
+TEST_F(Advapi32, EnumValueWithABufferTooSmall) {
+    HKEY key = Create("");
+    ASSERT_EQ(
+        win::RegSetValueExA(key, "Test", 0, REG_SZ, reinterpret_cast<const BYTE*>("foobar"), 7),
+        static_cast<LONG>(ERROR_SUCCESS));
+    const std::string untouched = "xxxxxxxxxx";
+    struct Row {
+        const char* what;
+        DWORD nameSize;
+        DWORD dataSize;
+        DWORD nameSizeAfter;
+        std::string nameAfter;
+    };
+    const Row rows[] = {
+        {"data too small", 20, 2, 20, untouched},
+        {"both too small", 2, 2, 2, untouched},
+        {"name too small", 3, 20, conformance::Win95OrNt<DWORD>(2, 3), "Te"},
+        {"no room for a name", 0, 20, 0, untouched},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        char name[32] = "xxxxxxxxxx";
+        char data[32] = "xxxxxxxxxx";
+        DWORD nameSize = row.nameSize, dataSize = row.dataSize, type = kPoison;
+        EXPECT_EQ(win::RegEnumValueA(key, 0, name, &nameSize, nullptr, &type,
+                                     reinterpret_cast<LPBYTE>(data), &dataSize),
+                  static_cast<LONG>(ERROR_MORE_DATA));
+        EXPECT_EQ(type, REG_SZ);
+        EXPECT_EQ(dataSize, 7u);
+        EXPECT_EQ(nameSize, row.nameSizeAfter);
+        EXPECT_TRUE(name == row.nameAfter || (conformance::OnWindows() && name == untouched))
+            << name;
+        if (row.dataSize < 7) {
+            EXPECT_EQ(data, untouched);
+        }
+    }
+    win::RegCloseKey(key);
+}
+
+TEST_F(Advapi32, CreateTakesASubKeyEndingInTwoBackslashes) {
+    DWORD disposition = kPoison;
+    win::RegCloseKey(Create("Zwei\\\\", &disposition));
+    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+    win::RegCloseKey(Create("Zwei\\\\", &disposition));
+    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+    HKEY key = Create("");
+    std::string name;
+    EXPECT_EQ(EnumKey(key, 0, &name), static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_EQ(name, "Zwei");
+    EXPECT_EQ(EnumKey(key, 1), static_cast<LONG>(ERROR_NO_MORE_ITEMS));
+    win::RegCloseKey(key);
+}
+
+TEST_F(Advapi32, QueryTakesTypeAndSizeInOneVariable) {
+    HKEY key = Create("");
+    const BYTE four[] = {1, 2, 3, 4};
+    ASSERT_EQ(win::RegSetValueExA(key, "Bin", 0, REG_BINARY, four, sizeof four),
+              static_cast<LONG>(ERROR_SUCCESS));
+    BYTE buffer[4] = {};
+    DWORD both = sizeof buffer; // REG_BINARY (3), were it read back as the size, is too small
+    EXPECT_EQ(win::RegQueryValueExA(key, "Bin", nullptr, &both, buffer, &both),
+              static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_EQ(std::memcmp(buffer, four, sizeof four), 0);
     win::RegCloseKey(key);
 }
 

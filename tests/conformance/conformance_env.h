@@ -52,6 +52,12 @@ bool OnWindows();
 // Under Wine run by root, whom the host's file permissions do not stop.
 bool OnWineAsRoot();
 
+// The answer expected where Windows 95 and the NT family differ: the portable machine gives
+// Windows 95's, the Windows build runs on the NT family (or Wine, where it answers alike).
+template <typename T> T Win95OrNt(T windows95, T ntFamily) {
+    return OnWindows() ? ntFamily : windows95;
+}
+
 } // namespace conformance
 
 // As Wine's own tests mark a known difference: the check must fail under Wine (and pass

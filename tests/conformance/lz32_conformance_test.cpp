@@ -47,4 +47,37 @@ TEST_F(Lz32, AMissingSourceCannotBeOpened) {
     EXPECT_LT(win::LZOpenFileA(source.data(), &open, OF_READ), 0);
 }
 
+// OF_DELETE deletes as OpenFile does; a file that cannot go is reported, never passed off.
+// After a failure the real call (seen under Wine) looks for the packed name too (FEST.TX_),
+// and the record tells of that search; the portable machine leaves that lookup out.
+TEST_F(Lz32, TheDeleteStyleDeletesTheFile) {
+    env.Write("WEG.TXT", "x");
+    env.Write("FEST.TXT", "x");
+    ASSERT_TRUE(win::SetFileAttributesA(env.Path("FEST.TXT").c_str(), FILE_ATTRIBUTE_READONLY));
+    struct Row {
+        const char* name;
+        bool deleted;
+        WORD error;
+        WORD windowsError;
+    };
+    const Row rows[] = {
+        {"WEG.TXT", true, ERROR_SUCCESS, ERROR_SUCCESS},
+        {"FEHLT.TXT", false, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND},
+        {"FEST.TXT", false, ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string path = env.Path(row.name);
+        OFSTRUCT record{};
+        INT rc = win::LZOpenFileA(path.data(), &record, OF_DELETE);
+        EXPECT_EQ(rc >= 0, row.deleted) << rc;
+        EXPECT_EQ(record.nErrCode, conformance::OnWindows() ? row.windowsError : row.error);
+        if (row.deleted) {
+            EXPECT_STRCASEEQ(record.szPathName, path.c_str());
+        }
+    }
+    EXPECT_FALSE(env.Exists("WEG.TXT"));
+    EXPECT_TRUE(env.Exists("FEST.TXT"));
+}
+
 } // namespace

@@ -168,7 +168,7 @@ TEST_F(Advapi32, ValuesKeepTypeAndExactBytes) {
     ASSERT_EQ(win::RegSetValueExA(key, "Empty", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
     ASSERT_EQ(win::RegSetValueExA(key, "Odd", 0, 0x12345, bytes, 3), ERROR_SUCCESS);
     const BYTE unterminated[] = {'a', 'b'};
-    ASSERT_EQ(win::RegSetValueExA(key, "Raw", 0, REG_SZ, unterminated, 2), ERROR_SUCCESS);
+    ASSERT_EQ(win::RegSetValueExA(key, "Raw", 0, REG_EXPAND_SZ, unterminated, 2), ERROR_SUCCESS);
     // Windows 95 wants data for a string, even an empty one.
     EXPECT_EQ(win::RegSetValueExA(key, "NoText", 0, REG_SZ, nullptr, 0), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(Query(key, "NoText"), "<missing>");
@@ -179,7 +179,7 @@ TEST_F(Advapi32, ValuesKeepTypeAndExactBytes) {
     EXPECT_EQ(Query(key, "Empty", &type), "");
     EXPECT_EQ(Query(key, "Odd", &type), std::string("\0\xFF\0", 3));
     EXPECT_EQ(type, 0x12345u);
-    EXPECT_EQ(Query(key, "Raw", &type), "ab"); // stored as given, no terminator added
+    EXPECT_EQ(Query(key, "Raw", &type), "ab"); // only REG_SZ is taken as a C string
 
     SetString(key, "bin", "now a string"); // replaces the value, whatever its spelling
     EXPECT_EQ(Query(key, "BIN", &type), std::string("now a string\0", 13));

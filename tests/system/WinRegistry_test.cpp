@@ -5,6 +5,9 @@
 #include "forms/run_time_error.h"
 #include "platform/advapi32.h"
 #include "platform/codepage.h"
+#include "platform/portable/machine.h"
+#include "platform/portable/registry_store.h"
+#include "platform/portable/sqlite_db.h"
 #include "support/error_of.h"
 #include "support/test_machine.h"
 
@@ -47,17 +50,18 @@ Stored Raw(WinRegistry::Root root, const std::string& subKey, const std::string&
     return s;
 }
 
+// Stores the bytes exactly as given, as a registry script or another program may leave them
+// (RegSetValueExA takes a REG_SZ as a C string).
 void SetRaw(WinRegistry::Root root, const std::string& subKey, const std::string& name, DWORD type,
             const std::string& data) {
-    HKEY key = nullptr;
-    ASSERT_EQ(win::RegCreateKeyExA(Root(root), subKey.c_str(), 0, nullptr, 0, 0x3F, nullptr, &key,
-                                   nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(win::RegSetValueExA(key, name.c_str(), 0, type,
-                                  reinterpret_cast<const BYTE*>(data.data()),
-                                  static_cast<DWORD>(data.size())),
-              ERROR_SUCCESS);
-    win::RegCloseKey(key);
+    auto store = portable::RegistryStore::Of(portable::CurrentMachine());
+    portable::Transaction txn(store->db());
+    portable::KeyId start = root == HKCU   ? portable::kCurrentUserKey
+                            : root == HKLM ? portable::kLocalMachineKey
+                                           : store->ClassesRoot();
+    bool created = false;
+    store->SetValue(store->CreateKey(start, subKey, created), name, type, data);
+    txn.Commit();
 }
 
 bool KeyExists(WinRegistry::Root root, const std::string& subKey) {

@@ -3,9 +3,10 @@
 // Reproduced from Windows 95: access masks are not enforced, RegDeleteKeyA takes the whole
 // subtree, HKEY_CLASSES_ROOT shows HKEY_LOCAL_MACHINE\SOFTWARE\Classes, RegCreateKeyExA
 // ignores one leading backslash, a NULL key (RegOpenKeyExA, RegCloseKey) or a NULL sub-key
-// (RegDeleteKeyA) is ERROR_BADKEY, closing a handle twice is harmless, and a REG_SZ
-// without data is ERROR_INVALID_PARAMETER. Left out: classes, security, volatile keys,
-// last-write times, HKEY_USERS and the dynamic roots.
+// (RegDeleteKeyA) is ERROR_BADKEY, closing a handle twice is harmless, a REG_SZ without
+// data is ERROR_INVALID_PARAMETER and one with data is stored as the string data points at,
+// and RegEnumValueA gives what fits of a name too long. Left out: classes, security,
+// volatile keys, last-write times, HKEY_USERS and the dynamic roots.
 #include "platform/advapi32.h"
 
 #include "platform/codepage.h"
@@ -161,17 +162,54 @@ LONG CopyOut(std::string_view text, LPSTR buffer, LPDWORD size) {
     return ERROR_SUCCESS;
 }
 
-LONG CopyData(const std::string& data, LPBYTE buffer, LPDWORD size) {
+// Copies a value's data into a buffer of capacity bytes (the caller's size, read before
+// any output was written: type and size may be one variable).
+LONG CopyData(const std::string& data, LPBYTE buffer, DWORD capacity, LPDWORD size) {
     if (!size)
         return buffer ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
     DWORD needed = static_cast<DWORD>(data.size());
-    if (buffer && *size < needed) {
+    if (buffer && capacity < needed) {
         *size = needed;
         return ERROR_MORE_DATA;
     }
     if (buffer && needed)
         std::memcpy(buffer, data.data(), needed);
     *size = needed;
+    return ERROR_SUCCESS;
+}
+
+// RegEnumValueA's outputs, with the sizes the caller gave (read before anything is written:
+// two of the pointers may name one variable).
+struct EnumBuffers {
+    LPSTR name;
+    LPDWORD nameSize;
+    DWORD nameCapacity;
+    LPDWORD type;
+    LPBYTE data;
+    LPDWORD dataSize;
+    DWORD dataCapacity;
+};
+
+// Type and data size are always reported. Data too large for its buffer leaves name and
+// length alone; a name too long gets what fits of it and that length, as Windows 95 does
+// (the NT family leaves the length as it was).
+LONG EnumValueOut(const portable::NamedValue& value, const EnumBuffers& out) {
+    auto needed = static_cast<DWORD>(value.data.size());
+    if (out.type)
+        *out.type = value.type;
+    if (out.dataSize)
+        *out.dataSize = needed;
+    if ((out.data && out.dataCapacity < needed) || out.nameCapacity == 0)
+        return ERROR_MORE_DATA;
+    bool fits = out.nameCapacity > value.name.size();
+    DWORD length = fits ? static_cast<DWORD>(value.name.size()) : out.nameCapacity - 1;
+    std::memcpy(out.name, value.name.data(), length);
+    out.name[length] = '\0';
+    *out.nameSize = length;
+    if (!fits)
+        return ERROR_MORE_DATA;
+    if (out.data && needed)
+        std::memcpy(out.data, value.data.data(), needed);
     return ERROR_SUCCESS;
 }
 
@@ -205,6 +243,9 @@ LONG EnumEntry(HKEY key, DWORD index, bool OpenKey::*have, std::vector<Item> Ope
             OpenKey& open = at.open ? *at.open : scratch;
             Refresh(*at.store, open);
             if (!(open.*have)) {
+                // A deletion changes the registry, so a snapshot is never of a deleted key.
+                if (at.open && !at.store->KeyExists(at.id))
+                    return ERROR_KEY_DELETED;
                 open.*items = load(*at.store, at.id);
                 open.*have = true;
             }
@@ -247,6 +288,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, void*
         std::string_view sub = subKey ? subKey : "";
         if (sub.starts_with('\\'))
             sub.remove_prefix(1); // Windows 95 ignores one (and only one) leading backslash
+        sub = portable::WithoutTrailingSeparator(sub); // as RegOpenKeyExA does
         std::vector<std::string_view> parts;
         if (!portable::SplitKeyPath(sub, parts))
             return ERROR_BADKEY;
@@ -296,6 +338,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
                       LPDWORD dataSize) {
     if (reserved || (data && !dataSize))
         return ERROR_INVALID_PARAMETER;
+    DWORD capacity = dataSize ? *dataSize : 0;
     return WithKey(key, [&](Resolved& at) {
         return ReadGuarded([&]() -> LONG {
             auto value = at.store->GetValue(at.id, valueName ? valueName : "");
@@ -304,7 +347,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
                                                               : ERROR_FILE_NOT_FOUND;
             if (type)
                 *type = value->type;
-            return CopyData(value->data, data, dataSize);
+            return CopyData(value->data, data, capacity, dataSize);
         });
     });
 }
@@ -315,8 +358,10 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, cons
     if (reserved || (!data && (dataSize || type == REG_SZ)))
         return ERROR_INVALID_PARAMETER;
     std::string_view name = valueName ? valueName : "";
+    std::string_view bytes(reinterpret_cast<const char*>(data), data ? dataSize : 0);
+    if (type == REG_SZ) // Windows 95 stores the string and its NUL, whatever the size says
+        bytes = std::string_view(bytes.data(), std::strlen(bytes.data()) + 1);
     return WithKey(key, [&](Resolved& at) {
-        std::string_view bytes(reinterpret_cast<const char*>(data), data ? dataSize : 0);
         return Write(*at.store, [&]() -> LONG {
             if (!at.store->KeyExists(at.id))
                 return ERROR_KEY_DELETED;
@@ -390,18 +435,18 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD 
 
 LONG RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD reserved,
                    LPDWORD type, LPBYTE data, LPDWORD dataSize) {
-    if (reserved || (data && !dataSize))
+    if (reserved || (data && !dataSize) || !valueName || !valueNameSize)
         return ERROR_INVALID_PARAMETER;
+    EnumBuffers out{.name = valueName,
+                    .nameSize = valueNameSize,
+                    .nameCapacity = *valueNameSize,
+                    .type = type,
+                    .data = data,
+                    .dataSize = dataSize,
+                    .dataCapacity = dataSize ? *dataSize : 0};
     auto load = [](RegistryStore& store, KeyId id) { return store.Values(id); };
     return EnumEntry(key, index, &OpenKey::haveValues, &OpenKey::values, load,
-                     [&](const portable::NamedValue& value) -> LONG {
-                         LONG rc = CopyOut(value.name, valueName, valueNameSize);
-                         if (rc != ERROR_SUCCESS)
-                             return rc;
-                         if (type)
-                             *type = value.type;
-                         return CopyData(value.data, data, dataSize);
-                     });
+                     [&](const portable::NamedValue& value) { return EnumValueOut(value, out); });
 }
 
 } // namespace win

@@ -4,8 +4,8 @@
 // keeps its own handle (below 0x400); LZOpenFileA is the two in one; LZCopy expands with
 // the project's decoder or copies a plain source byte for byte. Results follow lzexpand:
 // handles >= 0, LZERROR_* codes below 0, LZCopy's count of bytes written.
-// Left out: LZRead, seeking a packed file anywhere but its start (LZSeek answers its
-// expanded length), OF_EXIST/OF_DELETE/OF_PROMPT styles, and the lookup of the packed
+// OF_DELETE deletes the file as OpenFile does. Left out: LZRead, seeking a packed file
+// anywhere but its start (LZSeek answers its expanded length), the OF_EXIST/OF_PROMPT styles, and the lookup of the packed
 // name ("FILE.EX_") when the expanded name is missing.
 #include "platform/lz32.h"
 
@@ -101,6 +101,14 @@ void FillRecord(LPOFSTRUCT record, LPCSTR name, DWORD error) {
     record->szPathName[OFS_MAXPATHNAME - 1] = '\0';
 }
 
+// OF_DELETE: TRUE once the file is gone, as OpenFile answers; no handle is opened.
+INT Delete(LPCSTR fileName, LPOFSTRUCT record) {
+    DWORD rc = DeleteFileA(fileName) ? ERROR_SUCCESS : GetLastError();
+    FillRecord(record, fileName, rc);
+    SetLastError(rc);
+    return rc == ERROR_SUCCESS ? TRUE : LZERROR_BADINHANDLE;
+}
+
 } // namespace
 
 namespace {
@@ -109,6 +117,8 @@ namespace {
 INT Open(LPCSTR fileName, LPOFSTRUCT record, WORD style, INT failure) {
     if (!fileName)
         return failure;
+    if (style & OF_DELETE)
+        return Delete(fileName, record) == TRUE ? TRUE : failure;
     // As OpenFile: OF_CREATE makes or empties the file for reading and writing; otherwise
     // the access bits choose.
     using Disposition = portable::OpenRequest::Disposition;
@@ -168,8 +178,10 @@ INT LZInit(INT handle) {
 INT LZOpenFileA(LPSTR fileName, LPOFSTRUCT record, WORD style) {
     return portable::Guarded<INT>(LZERROR_BADINHANDLE, [&]() -> INT {
         INT handle = Open(fileName, record, style, LZERROR_BADINHANDLE);
+        if (handle < 0 || (style & OF_DELETE))
+            return handle;
         // Only a file opened just for reading is looked at as packed.
-        if (handle < 0 || (style & (OF_CREATE | OF_READWRITE | OF_WRITE)))
+        if (style & (OF_CREATE | OF_READWRITE | OF_WRITE))
             return handle;
         INT lz = Init(handle);
         if (lz < 0)

@@ -36,13 +36,13 @@ bool SchemaExists(Database& db) {
     return exists;
 }
 
+} // namespace
+
 std::string_view WithoutTrailingSeparator(std::string_view path) {
     if (!path.empty() && path.back() == '\\')
         path.remove_suffix(1);
     return path;
 }
-
-} // namespace
 
 std::string UpperKeyName(std::string_view ansi) {
     // Names are nearly always ASCII, which is the same in UTF-8: one pass, one allocation.

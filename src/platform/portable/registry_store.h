@@ -70,6 +70,9 @@ struct RegistryDump {
 // A sub-key path split into its components (Windows-1252). Empty components are refused,
 // except that one trailing '\' is ignored. Returns false for an invalid path.
 bool SplitKeyPath(std::string_view path, std::vector<std::string_view>& out);
+// The registry functions take a sub-key ending in two '\' as Windows does ("Sub\\\\" in C
+// names Sub): this drops the first, SplitKeyPath and FindKey ignore the second.
+std::string_view WithoutTrailingSeparator(std::string_view path);
 
 class RegistryStore {
 public:
