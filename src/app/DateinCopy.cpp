@@ -3,6 +3,7 @@
 #include "app/ProgEinstellungen.h"
 #include "app/error_model.h"
 #include "app/program_state.h"
+#include "app/unfinished_installation.h"
 #include "forms/msgbox.h"
 #include "forms/runtime.h"
 #include "install/DateienKopieren.h"
@@ -108,6 +109,8 @@ void DateinCopyForm::UserWantsToClose(int& cancel) {
     run([&] { result = RecycleProgramFolder(); });
     if (result != 0)
         run([&] { forms::MsgBox(kRecycleFailed, forms::vbCritical); });
+    else
+        run([] { ForgetUnfinishedInstallation(); }); // nothing is left to finish
     RunOutcome = Outcome::CancelledDuringCopy;
     forms::End();
 }

@@ -93,6 +93,7 @@ void OutputDebugStringA(LPCSTR text);
 namespace win {
 
 #ifdef _WIN32
+using ::CreateMutexA;
 using ::CreateProcessA;
 using ::GetExitCodeProcess;
 using ::WaitForSingleObject;
@@ -108,6 +109,12 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, void* processAttr
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 // STILL_ACTIVE while the process runs, else its exit status.
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
+// A named mutex of the machine (portable/kernel32_mutex.cpp): it exists while a handle
+// that made it is open, in any process of the machine, and goes with that process however
+// it ends. When it exists already the handle does not hold it and GetLastError says
+// ERROR_ALREADY_EXISTS, also within one process, as on Windows. Left out: waiting for it,
+// ReleaseMutex, unnamed mutexes (null: ERROR_INVALID_PARAMETER).
+HANDLE CreateMutexA(void* securityAttributes, BOOL initialOwner, LPCSTR name);
 #endif
 
 } // namespace win

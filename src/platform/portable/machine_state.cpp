@@ -96,7 +96,9 @@ private:
     void Folder(int dirFd, const std::string& dirKey, const std::string& winPath,
                 bool machineRoot) {
         bool windowsFolder = win::AnsiUpper(winPath) == windowsFolder_;
-        for (const auto& e : ListHostFolder(dirFd)) {
+        // Every file of the drive, also under a name no Windows path reaches (one a process
+        // left half done, or one put there from outside): nothing on a drive is hidden.
+        for (const auto& e : ListHostFolder(dirFd, true)) {
             if (machineRoot && IsStoreFile(e.hostName))
                 continue;
             std::string path = winPath + "\\" + e.longName;

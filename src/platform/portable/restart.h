@@ -5,6 +5,7 @@
 
 #include "platform/win_types.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@ std::string PendingRestart(Machine& machine);
 
 struct BootReport {
     bool hadWininit = false;
+    bool resumed = false;             // an interrupted boot went on, from line resumedAt
+    size_t resumedAt = 0;             // (0 for the first) of WININIT.BAK
     std::vector<std::string> actions; // one line per entry of [rename], UTF-8
     int failedLines = 0;              // entries that could not be carried out
     std::string failure;              // why nothing was run; empty when the boot ran
@@ -27,7 +30,10 @@ struct BootReport {
 // Processes WININIT.INI in the Windows folder. First it becomes WININIT.BAK (replacing an
 // older one, read-only too), so that its lines run at most once whatever fails later; when
 // that cannot be done nothing runs, failure says why and the restart stays pending. Then
-// the [rename] section of WININIT.BAK runs line by line: "NUL=path" deletes the file,
+// the [rename] section of WININIT.BAK runs line by line, each line that changes something
+// marking its progress in the store in the same transaction, so that a boot killed in the
+// middle goes on at the next boot with the next line and no line runs twice: "NUL=path"
+// deletes the file,
 // "dest=src" renames src to dest (replacing a file dest); an entry whose file is missing is
 // skipped, one that fails is counted and the rest still run. Other sections and everything
 // else stay untouched.
