@@ -85,12 +85,6 @@ void RemoveSuiteKeys(forms::OnError& run, const MaybeFolder& p) {
     run([] { DeleteKey(HKCU, "Software\\Quorvel\\Zepanu"); });
     run([] { DeleteKey(HKLM, "SOFTWARE\\Quorvel\\Velkor"); });
     run([] { DeleteKey(HKCU, "Software\\Quorvel\\Velkor"); });
-    // Another installation the entry names still needs it.
-    run([&] {
-        MaybeFolder named = EntryFolder();
-        if (!named || (p && SameFolder(*named, *p)))
-            DeleteKey(HKLM, kUninstallKey);
-    });
     run([] { DeleteKey(HKLM, "SOFTWARE\\Quorvel\\Trimbo"); });
     run([] { DeleteKey(HKCU, "SOFTWARE\\Quorvel\\Trimbo"); });
     run([] { DeleteValue(HKCU, kRunKey, "Dovek's Zepanu 3.0"); });

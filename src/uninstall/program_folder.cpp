@@ -74,6 +74,12 @@ std::optional<std::string> EntryFolder() {
     return ShortFolder(*folder);
 }
 
+void ForgetUninstallEntry(const std::optional<std::string>& folder) {
+    std::optional<std::string> named = EntryFolder();
+    if (!named || (folder && SameFolder(*named, *folder)))
+        WinRegistry::DeleteKey(WinRegistry::HKLM, kUninstallKey);
+}
+
 std::optional<std::string> ProgramFolder() {
     if (std::optional<std::string> start = StartInstallation())
         return start;

@@ -30,6 +30,10 @@ std::optional<std::string> ProgramFolder();
 // UnInst").
 std::optional<std::string> EntryFolder();
 
+// Deletes the uninstall entry when it names folder (or nothing an installation could be
+// found by): another installation the entry names still needs it.
+void ForgetUninstallEntry(const std::optional<std::string>& folder);
+
 // Whether folder (with its trailing backslash) holds the setup program and every program
 // the installation puts beside it.
 bool IsInstallation(std::string_view folder);

@@ -2,6 +2,7 @@
 #include "platform/shell32.h"
 
 #include "platform/portable/machine.h"
+#include "platform/portable/named_lock.h"
 #include "platform/portable/sqlite_db.h"
 #include "support/test_machine.h"
 
@@ -216,4 +217,28 @@ TEST_F(MachineTools, ARecycleRecordPointingOutOfItsDriveIsNotRestored) {
     EXPECT_FALSE(fs::exists(root() / "Notiz.txt"));
     EXPECT_FALSE(fs::exists(dir_.path() / "Notiz.txt"));
     EXPECT_EQ(ReadHostFile(c() / "RECYCLED" / "DC1.TXT"), "notiz");
+}
+
+// Restoring and emptying take turns: while one holds the bin, the other does nothing and
+// says why.
+TEST_F(MachineTools, RestoreAndEmptyTakeTurns) {
+    WriteHostFile(c() / "Notiz.txt", "notiz");
+    Recycle({"C:\\Notiz.txt"});
+    std::string out;
+    {
+        auto machine = portable::Machine::Open(root());
+        auto held = portable::NamedLock::Try(*machine, "recycle bin");
+        ASSERT_TRUE(held);
+        for (const char* verb : {"recycle restore 1", "recycle empty"}) {
+            EXPECT_EQ(Zep(verb, &out), 1) << verb;
+            EXPECT_NE(out.find("another command is restoring or emptying the recycle bin"),
+                      std::string::npos)
+                << out;
+        }
+        EXPECT_FALSE(fs::exists(c() / "Notiz.txt"));
+        ASSERT_EQ(Zep("recycle list", &out), 0);
+        EXPECT_NE(out.find("C:\\Notiz.txt"), std::string::npos) << out;
+    }
+    ASSERT_EQ(Zep("recycle restore 1", &out), 0) << out;
+    EXPECT_EQ(ReadHostFile(c() / "Notiz.txt"), "notiz");
 }

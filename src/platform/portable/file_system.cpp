@@ -906,9 +906,17 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
     if (!exists)
         flags |= O_CREAT | O_EXCL;
     std::string host = exists ? at.leaf->hostName : win::FromAnsi(at.leafName);
+    // A temporary file is listed before it exists, so that no moment leaves it unlisted.
+    bool listed = !exists && request.temporary;
+    if (listed)
+        machine_.session().Begun(at.dirKey, host);
     fd = UniqueFd(::openat(at.dirFd.get(), host.c_str(), flags, 0644));
-    if (!fd.valid())
-        return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+    if (!fd.valid()) {
+        int error = errno;
+        if (listed)
+            machine_.session().Done(at.dirKey, host);
+        return error == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+    }
     std::string journal = "write " + win::FromAnsi(parsed.ToString());
     if (!exists) {
         RecordOrUndo(
@@ -922,8 +930,6 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
                 fd = UniqueFd();
                 ::unlinkat(at.dirFd.get(), host.c_str(), 0);
             });
-        if (request.temporary)
-            machine_.session().Begun(at.dirKey, host);
         return ERROR_SUCCESS;
     }
     PrivateNames names{machine_.session(), at.dirKey};
