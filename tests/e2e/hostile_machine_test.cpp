@@ -388,6 +388,9 @@ TEST_F(HostileMachine, ABootCutOffGoesOnWhereItStopped) {
     const int next = std::stoi(mark); // the index of the next line; the header is line 0
     for (int i = 0; i + 1 < next; ++i)
         WriteHostFile(c() / "ALT" / ("F" + std::to_string(i) + ".TXT"), "neu");
+    // A program scheduled more since: it runs after the interrupted lines.
+    WriteHostFile(c() / "NEU.TXT", "neu");
+    WriteHostFile(c() / "WINDOWS" / "WININIT.INI", "[rename]\r\nNUL=C:\\NEU.TXT\r\n");
 
     ASSERT_EQ(Zep("boot", &out), 0) << out;
     EXPECT_TRUE(out.starts_with("an interrupted boot goes on with line " +
@@ -398,6 +401,9 @@ TEST_F(HostileMachine, ABootCutOffGoesOnWhereItStopped) {
         EXPECT_EQ(fs::exists(file), i + 1 < next) << file;
     }
     EXPECT_EQ(left(), next - 1) << "nothing else is left in the folder";
+    EXPECT_TRUE(out.ends_with("WININIT.INI -> WININIT.BAK\ndeleted C:\\NEU.TXT\n"))
+        << out.substr(out.size() - std::min<size_t>(out.size(), 200));
+    EXPECT_FALSE(fs::exists(c() / "NEU.TXT"));
     ASSERT_EQ(Zep("boot", &out), 0);
     EXPECT_EQ(out, "no WININIT.INI\n");
 }

@@ -34,15 +34,23 @@ int Run(std::span<const std::string> args) {
     if (!report.failure.empty())
         throw CliError(report.failure);
     std::string out = pending.empty() ? "" : "pending " + pending + " done\n";
-    if (!report.hadWininit) {
+    if (!report.resumed && !report.hadWininit) {
         WriteStdout(out + "no WININIT.INI\n");
         return 0;
     }
-    out += report.resumed ? "an interrupted boot goes on with line " +
-                                std::to_string(report.resumedAt + 1) + " of WININIT.BAK\n"
-                          : std::string("WININIT.INI -> WININIT.BAK\n");
-    for (const auto& action : report.actions)
-        out += win::QuotedInput(action, 0) + "\n";
+    auto actions = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i)
+            out += win::QuotedInput(report.actions[i], 0) + "\n";
+    };
+    if (report.resumed) {
+        out += "an interrupted boot goes on with line " + std::to_string(report.resumedAt + 1) +
+               " of WININIT.BAK\n";
+        actions(0, report.resumedActions);
+    }
+    if (report.hadWininit) {
+        out += "WININIT.INI -> WININIT.BAK\n";
+        actions(report.resumedActions, report.actions.size());
+    }
     WriteStdout(out);
     if (report.failedLines > 0)
         throw CliError(std::to_string(report.failedLines) + " line(s) of WININIT.INI failed");

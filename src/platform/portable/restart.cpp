@@ -155,6 +155,23 @@ std::string SetAsideFailure(FileSystem& files, const std::string& backup, DWORD 
            "); none of its lines was run";
 }
 
+// Runs WININIT.BAK's lines from line first on. False when it cannot be read: failure says
+// why, and the mark is cleared (there is nothing to go on with).
+bool RunBackup(FileSystem& files, const std::string& backup, size_t first, bool resumed,
+               BootReport& report) {
+    std::string text;
+    if (DWORD rc = ReadWholeFile(files, backup, text); rc != ERROR_SUCCESS) {
+        Fail(files.machine(), report,
+             "WININIT.BAK cannot be read (error " + std::to_string(rc) + "); " +
+                 (resumed ? "the lines from line " + std::to_string(first + 1) + " on were not run"
+                          : std::string("none of its lines was run")));
+        files.machine().SetSetting(kNextLineSetting, "");
+        return false;
+    }
+    RunRenameSection(files, text, first, report);
+    return true;
+}
+
 } // namespace
 
 BootReport Boot(FileSystem& files) {
@@ -163,29 +180,24 @@ BootReport Boot(FileSystem& files) {
     std::string windows = win::ToAnsi(machine.Setting("windows_dir", "C:\\WINDOWS"));
     std::string wininit = windows + "\\WININIT.INI";
     std::string backup = windows + "\\WININIT.BAK";
-    std::optional<size_t> first = InterruptedAt(machine);
-    report.resumed = first.has_value();
-    report.resumedAt = first.value_or(0);
+    // First what an interrupted boot left, then a WININIT.INI written since.
+    if (std::optional<size_t> first = InterruptedAt(machine)) {
+        report.resumed = true;
+        report.resumedAt = *first;
+        if (!RunBackup(files, backup, *first, true, report))
+            return report;
+        report.resumedActions = report.actions.size();
+        machine.SetSetting(kNextLineSetting, "");
+    }
     DirEntry entry;
-    report.hadWininit =
-        first || (files.Stat(wininit, entry) == ERROR_SUCCESS && !entry.IsDirectory());
-    if (report.hadWininit && !first) {
+    report.hadWininit = files.Stat(wininit, entry) == ERROR_SUCCESS && !entry.IsDirectory();
+    if (report.hadWininit) {
         if (DWORD rc = SetAside(files, wininit, backup); rc != ERROR_SUCCESS) {
             Fail(machine, report, SetAsideFailure(files, backup, rc));
             return report; // the restart stays pending
         }
-    }
-    if (report.hadWininit) {
-        std::string text;
-        if (DWORD rc = ReadWholeFile(files, backup, text); rc != ERROR_SUCCESS) {
-            Fail(machine, report,
-                 "WININIT.BAK cannot be read (error " + std::to_string(rc) + "); " +
-                     (first ? "the lines after line " + std::to_string(*first) + " were not run"
-                            : std::string("none of its lines was run")));
-            machine.SetSetting(kNextLineSetting, ""); // nothing to go on with
+        if (!RunBackup(files, backup, 0, false, report))
             return report;
-        }
-        RunRenameSection(files, text, first.value_or(0), report);
     }
     Transaction done(machine.store());
     machine.SetSetting(kPendingSetting, "");
