@@ -217,3 +217,40 @@ TEST_F(MachineTools, ARecycleRecordPointingOutOfItsDriveIsNotRestored) {
     EXPECT_FALSE(fs::exists(dir_.path() / "Notiz.txt"));
     EXPECT_EQ(ReadHostFile(c() / "RECYCLED" / "DC1.TXT"), "notiz");
 }
+
+// A restore and an emptying of the bin started at the same moment, again and again: each
+// reports what it did, and what they report is what the machine holds afterwards. A restore
+// that succeeded left the file back in its place, one that failed said why and left it
+// gone; the bin ends empty either way, and never are both refused.
+TEST_F(MachineTools, RestoreAndEmptyAtOnceAgreeWithWhatTheyLeave) {
+    for (int round = 1; round <= 12; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        WriteHostFile(c() / "Notiz.txt", "notiz");
+        Recycle({"C:\\Notiz.txt"});
+        std::string out;
+        ASSERT_EQ(Zep("recycle list", &out), 0) << out;
+        std::string id = out.substr(0, out.find(' '));
+        std::string zep = std::string(ZEPMACHINE_BIN) + " --machine " + root().string();
+        fs::path restored = dir_.path() / "restore.txt";
+        fs::path emptied = dir_.path() / "empty.txt";
+        ASSERT_EQ(RunCommand("(" + zep + " recycle restore " + id + " >" + restored.string() +
+                             " 2>&1; echo $? >>" + restored.string() + ") & (" + zep +
+                             " recycle empty >" + emptied.string() + " 2>&1; echo $? >>" +
+                             emptied.string() + ") & wait"),
+                  0);
+        std::string restore = ReadHostFile(restored);
+        std::string empty = ReadHostFile(emptied);
+        bool restoreDone = restore.ends_with("\n0\n") || restore == "0\n";
+        bool emptyDone = empty.ends_with("\n0\n") || empty == "0\n";
+        EXPECT_TRUE(restoreDone || emptyDone) << restore << empty;
+        if (!restoreDone)
+            EXPECT_GT(restore.size(), 2u) << "a refusal says why";
+        if (!emptyDone)
+            EXPECT_GT(empty.size(), 2u) << "a refusal says why";
+        EXPECT_EQ(fs::exists(c() / "Notiz.txt"), restoreDone) << restore << empty;
+        if (restoreDone)
+            EXPECT_EQ(ReadHostFile(c() / "Notiz.txt"), "notiz");
+        ASSERT_EQ(Zep("recycle list", &out), 0) << out;
+        EXPECT_EQ(out, "") << restore << empty;
+    }
+}
