@@ -283,7 +283,7 @@ std::vector<std::string> SplitMultiString(std::string_view data) {
 }
 
 std::optional<Stored> ReadStored(Root root, std::string_view subKey, std::string_view valueName) {
-    OpenedKey key(root, win::ToAnsi(subKey));
+    OpenedKey key(root, subKey, "cannot read");
     if (!key.get())
         return std::nullopt;
     std::string name = win::ToAnsi(valueName);
@@ -316,11 +316,11 @@ bool DeleteStored(Root root, std::string_view subKey, std::string_view valueName
 }
 
 bool KeyExists(Root root, std::string_view subKey) {
-    return OpenedKey(root, win::ToAnsi(subKey)).get() != nullptr;
+    return OpenedKey(root, subKey, "cannot read").get() != nullptr;
 }
 
 bool KeyIsEmpty(Root root, std::string_view subKey) {
-    OpenedKey key(root, win::ToAnsi(subKey));
+    OpenedKey key(root, subKey, "cannot read");
     if (!key.get())
         return false;
     char name[kNameBuffer];
@@ -338,7 +338,7 @@ namespace {
 // The names an enumeration (RegEnumValueA or RegEnumKeyExA) gives, index by index.
 template <typename Enumerate>
 std::vector<std::string> Names(Root root, std::string_view subKey, Enumerate enumerate) {
-    OpenedKey key(root, win::ToAnsi(subKey));
+    OpenedKey key(root, subKey, "cannot read");
     std::vector<std::string> names;
     if (!key.get())
         return names;
