@@ -242,3 +242,37 @@ TEST_F(MachineTools, RestoreAndEmptyTakeTurns) {
     ASSERT_EQ(Zep("recycle restore 1", &out), 0) << out;
     EXPECT_EQ(ReadHostFile(c() / "Notiz.txt"), "notiz");
 }
+
+// A restore and an emptying of the bin started at the same moment, again and again: the
+// item goes to exactly one of them, and what each reports is what the machine holds
+// afterwards. A restore that succeeded left the file back in its place and the emptying
+// did not count it; one that was refused said why and the emptying deleted the item.
+TEST_F(MachineTools, RestoreAndEmptyAtOnceNeverBothClaimAnItem) {
+    for (int round = 1; round <= 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        WriteHostFile(c() / "Notiz.txt", "notiz");
+        Recycle({"C:\\Notiz.txt"});
+        std::string out;
+        ASSERT_EQ(Zep("recycle list", &out), 0) << out;
+        std::string id = out.substr(0, out.find(' '));
+        std::string zep = std::string(ZEPMACHINE_BIN) + " --machine " + root().string();
+        fs::path restored = dir_.path() / "restore.txt";
+        fs::path emptied = dir_.path() / "empty.txt";
+        ASSERT_EQ(RunCommand("(" + zep + " recycle restore " + id + " >" + restored.string() +
+                             " 2>&1; echo $? >>" + restored.string() + ") & (" + zep +
+                             " recycle empty >" + emptied.string() + " 2>&1; echo $? >>" +
+                             emptied.string() + ") & wait"),
+                  0);
+        std::string restore = ReadHostFile(restored);
+        std::string empty = ReadHostFile(emptied);
+        bool restoreDone = restore.ends_with("\n0\n") || restore == "0\n";
+        bool emptied1 = empty.starts_with("deleted 1 item(s)\n");
+        EXPECT_NE(restoreDone, emptied1) << restore << empty;
+        // A refusal says why: more than its status line.
+        EXPECT_TRUE(restoreDone || restore.size() > 2) << restore;
+        EXPECT_EQ(fs::exists(c() / "Notiz.txt"), restoreDone) << restore << empty;
+        EXPECT_TRUE(!restoreDone || ReadHostFile(c() / "Notiz.txt") == "notiz");
+        ASSERT_EQ(Zep("recycle list", &out), 0) << out;
+        EXPECT_EQ(out, "") << restore << empty;
+    }
+}
