@@ -50,7 +50,7 @@ std::vector<Target> Targets(const std::array<bool, kFileTypeRows>& ticked) {
         std::string_view flag = "Trimbo";
         if (i < app::kFileTypes.size()) {
             for (const auto& value : app::FileTypeValues(app::kFileTypes[i], app::ProgDir))
-                targets.push_back({HKCR, value.key, value.name});
+                targets.push_back({HKCR, value.key, value.name, value.data});
             flag = app::kFileTypes[i].flag;
         } else {
             targets.push_back({HKCR, kFolderVerb, ""});

@@ -5,8 +5,8 @@
 // the project's decoder or copies a plain source byte for byte. Results follow lzexpand:
 // handles >= 0, LZERROR_* codes below 0, LZCopy's count of bytes written.
 // OF_DELETE deletes the file as OpenFile does. Left out: LZRead, seeking a packed file
-// anywhere but its start (LZSeek answers its expanded length), the OF_EXIST/OF_PROMPT styles, and the lookup of the packed
-// name ("FILE.EX_") when the expanded name is missing.
+// anywhere but its start (LZSeek answers its expanded length), the OF_EXIST/OF_PROMPT styles, and
+// the lookup of the packed name ("FILE.EX_") when the expanded name is missing.
 #include "platform/lz32.h"
 
 #include "platform/kernel32.h"
@@ -15,6 +15,7 @@
 #include "platform/portable/szdd.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -228,10 +229,16 @@ LONG LZCopy(INT source, INT dest) {
         } else {
             result = CopyPlain(from->fd.get(), to->fd.get());
         }
-        if (result.status == portable::szdd::Status::ReadError)
+        // The caller's message names the host's reason, as GetLastError gives it.
+        if (result.status == portable::szdd::Status::ReadError) {
+            SetLastError(ERROR_READ_FAULT);
             return LZERROR_READ;
-        if (result.status == portable::szdd::Status::WriteError)
+        }
+        if (result.status == portable::szdd::Status::WriteError) {
+            SetLastError(errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT);
             return LZERROR_WRITE;
+        }
+        SetLastError(ERROR_SUCCESS);
         return static_cast<LONG>(
             std::min<std::uint64_t>(result.written, std::numeric_limits<LONG>::max()));
     });
