@@ -27,7 +27,7 @@ struct Item {
     std::optional<Stored> before;
     bool afterKnown = false;
     std::optional<Stored> after;
-    std::optional<Stored> intended; // while afterKnown is false
+    std::vector<Stored> intended; // while afterKnown is false
 };
 
 // The whole record, with an index by identity (step, position).
@@ -119,17 +119,30 @@ bool DecodeState(std::string_view text, bool& known, std::optional<Stored>& stat
 // What the installation left: its state, or "~" and what the unfinished step writes, or
 // "?" when that is not known either.
 std::string EncodeLeft(const Item& item) {
-    if (!item.afterKnown && item.intended)
-        return "~" + EncodeState(true, item.intended);
-    return EncodeState(item.afterKnown, item.after);
+    if (item.afterKnown || item.intended.empty())
+        return EncodeState(item.afterKnown, item.after);
+    std::string text;
+    for (const Stored& state : item.intended)
+        text += "~" + EncodeState(true, state);
+    return text;
 }
 
 bool DecodeLeft(std::string_view text, Item& item) {
     if (!text.starts_with('~'))
         return DecodeState(text, item.afterKnown, item.after);
-    bool known = false;
     item.afterKnown = false;
-    return DecodeState(text.substr(1), known, item.intended) && known;
+    item.intended.clear();
+    while (!text.empty()) {
+        text.remove_prefix(1);
+        size_t next = text.find('~');
+        bool known = false;
+        std::optional<Stored> state;
+        if (!DecodeState(text.substr(0, next), known, state) || !state)
+            return false;
+        item.intended.push_back(std::move(*state));
+        text.remove_prefix(next == std::string_view::npos ? text.size() : next);
+    }
+    return true;
 }
 
 // Strings in the record are ANSI, as the registry stores them.
@@ -339,12 +352,16 @@ void Before(Step step, const std::vector<Target>& targets) {
                      {}});
             item = Find(book, false, target, &at);
         }
-        // Until the step has finished, the value holds either what was left there before
-        // (an earlier step or installation) or what this step writes.
-        if (target.writes || !item->afterKnown)
-            item->intended = target.writes;
-        else
-            item->intended = item->after;
+        // Until the step has finished, the value holds what was left there before (by an
+        // earlier step or installation) or what this step writes.
+        std::vector<Stored> may = item->intended;
+        if (item->afterKnown)
+            may = item->after ? std::vector<Stored>{*item->after} : std::vector<Stored>{};
+        for (const Stored& data : target.writes) {
+            if (std::find(may.begin(), may.end(), data) == may.end())
+                may.push_back(data);
+        }
+        item->intended = std::move(may);
         item->afterKnown = false;
         item->after.reset();
         book.changed[at] = true;
@@ -361,7 +378,7 @@ void After(Step, const std::vector<Target>& targets) {
             continue;
         item->afterKnown = true;
         item->after = WinRegistry::ReadStored(target.root, target.key, target.name);
-        item->intended.reset();
+        item->intended.clear();
         book.changed[s] = true;
     }
     Save(book);
@@ -442,7 +459,9 @@ void Record::Finish() const {
 }
 
 bool Entry::Left(const std::optional<Stored>& now) const {
-    return afterKnown ? now == after : intended && now == intended;
+    if (afterKnown)
+        return now == after;
+    return now && std::find(intended.begin(), intended.end(), *now) != intended.end();
 }
 
 void GiveBack(const Entry& entry, const std::optional<std::string>& programFolder) {

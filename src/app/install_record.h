@@ -42,12 +42,13 @@ enum class Step {
 };
 
 // A value an installation step writes ("" names the default value), with the data it
-// writes there where that is known beforehand.
+// writes there where that is known beforehand (in order: a value can pass through one
+// state to the next).
 struct Target {
     WinRegistry::Root root;
     std::string key;
     std::string name;
-    std::optional<WinRegistry::Stored> writes = std::nullopt;
+    std::vector<WinRegistry::Stored> writes = {};
 };
 
 // Data as WinRegistry::WriteValue stores a string (ANSI) and an integer.
@@ -68,7 +69,7 @@ struct Entry {
     std::optional<WinRegistry::Stored> before;
     bool afterKnown = false;
     std::optional<WinRegistry::Stored> after;
-    std::optional<WinRegistry::Stored> intended;
+    std::vector<WinRegistry::Stored> intended;
     // Whether now is what the installation left, or what its unfinished step wrote.
     bool Left(const std::optional<WinRegistry::Stored>& now) const;
 };

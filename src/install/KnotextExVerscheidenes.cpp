@@ -49,9 +49,10 @@ std::vector<app::record::Target> Targets() {
         targets.push_back({HKCR, key, ""});
     // Windows' own verbs for unknown files, with what the step writes there.
     targets.push_back(
-        {HKCR, "Unknown\\shell\\open", "", app::record::Text("Mit &Notepad öffnen - Zepanu")});
-    targets.push_back({HKCR, "Unknown\\shell\\open\\command", "", app::record::Text("notepad %1")});
-    targets.push_back({HKCR, "Unknown\\Shell", "", app::record::Text("open")});
+        {HKCR, "Unknown\\shell\\open", "", {app::record::Text("Mit &Notepad öffnen - Zepanu")}});
+    targets.push_back(
+        {HKCR, "Unknown\\shell\\open\\command", "", {app::record::Text("notepad %1")}});
+    targets.push_back({HKCR, "Unknown\\Shell", "", {app::record::Text("open")}});
     for (const char* flag : {"Prompt im Kontextmenü", "Erweiterter Explorer",
                              "Pfad im Kontextmenü von Ordnern und Dateien"})
         targets.push_back({HKLM, kFlagKey, flag});

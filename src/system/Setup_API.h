@@ -59,6 +59,8 @@ struct FileTypeValue {
     std::string key;
     std::string name; // "" for the default value
     WinRegistry::Stored data;
+    // What the script writes there first, where that is other data.
+    std::optional<WinRegistry::Stored> passing = std::nullopt;
 };
 // Every value WriteFileTypeScript writes for these texts, through the script and directly.
 std::vector<FileTypeValue> FileTypeValues(const std::string& extension, const std::string& caption,

@@ -93,22 +93,24 @@ TEST_F(InstallRecord, WhatTheUserChangedOrAStepLeftUnfinishedIsGivenBackOnlyWhen
 // the removal takes back what it wrote, in keys it made or not, and what a later step
 // wrote over an earlier one's value; a value someone else set since stays.
 TEST_F(InstallRecord, AStepCutOffIsTakenBackByWhatItWasAboutToWrite) {
-    const Target extension{HKCR, ".cab", "", Sz("cabFile")};
-    const Target command{HKCR, "cabFile\\Shell\\open\\Command", "", Sz("x.exe %1")};
-    const Target depth{HKCU, "Control Panel\\desktop\\WindowMetrics", "Shell Icon BPP",
-                       app::record::Text("16")};
+    const Target extension{HKCR, ".cab", "", {Sz("cabFile")}};
+    const Target command{HKCR, "cabFile\\Shell\\open\\Command", "", {Sz("x.exe %1")}};
+    const Target passing{HKCR, "cabFile\\Shell", "", {Sz(""), Sz("open")}};
+    const Target depth{
+        HKCU, "Control Panel\\desktop\\WindowMetrics", "Shell Icon BPP", {app::record::Text("16")}};
     const Target icon{HKCR, "dllfile\\DefaultIcon", ""};
-    const Target others{HKCR, "Drive\\DefaultIcon", "", Sz("C:\\Z\\d.ico")};
+    const Target others{HKCR, "Drive\\DefaultIcon", "", {Sz("C:\\Z\\d.ico")}};
     WinRegistry::WriteValue(HKCR, icon.key, "", "C:\\WINDOWS\\SYSTEM\\shell32.dll,65");
     WinRegistry::WriteValue(HKCR, others.key, "", "C:\\Alt.ico");
     app::record::Before(Step::DateiTypenSchreiben, {icon});
     WinRegistry::WriteValue(HKCR, icon.key, "", "C:\\Z\\a.icl,1");
     app::record::After(Step::DateiTypenSchreiben, {icon});
     // Cut off: the file type half written, the icons' step over the earlier value.
-    app::record::Before(Step::DateiTypenSchreiben, {extension, command});
+    app::record::Before(Step::DateiTypenSchreiben, {extension, command, passing});
     WinRegistry::WriteValue(HKCR, extension.key, "", "cabFile");
+    WinRegistry::WriteValue(HKCR, passing.key, "", ""); // the first of its two states
     Target iconNow = icon;
-    iconNow.writes = Sz("C:\\Z\\b.ico");
+    iconNow.writes = {Sz("C:\\Z\\b.ico")};
     app::record::Before(Step::SysSymboleschreiben, {depth, iconNow, others});
     WinRegistry::WriteValue(HKCU, depth.key, depth.name, "16");
     WinRegistry::WriteValue(HKCR, icon.key, "", "C:\\Z\\b.ico");
