@@ -4,6 +4,7 @@
 #include "app/error_model.h"
 #include "app/install_record.h"
 #include "app/program_state.h"
+#include "app/unfinished_installation.h"
 #include "forms/msgbox.h"
 #include "forms/runtime.h"
 #include "install/DateiTypenSchreiben.h"
@@ -157,6 +158,7 @@ void ProgEinstellungenForm::Command1_Click() {
     });
     if (IconsWritten)
         RefreshShellIcons(run);
+    run([] { ForgetUnfinishedInstallation(); });
     run([&] { Finish(desktopUpdate); });
     forms::End();
 }
@@ -176,6 +178,8 @@ void ProgEinstellungenForm::Finish(bool desktopUpdateChosen) {
 }
 
 void ProgEinstellungenForm::Command2_Click() {
+    forms::OnError run(ReportAndContinue);
+    run([] { ForgetUnfinishedInstallation(); });
     forms::MsgBox(kCompleted, forms::vbInformation);
     forms::End();
 }

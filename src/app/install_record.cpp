@@ -27,6 +27,7 @@ struct Item {
     std::optional<Stored> before;
     bool afterKnown = false;
     std::optional<Stored> after;
+    std::vector<Stored> intended; // while afterKnown is false
 };
 
 // The whole record, with an index by identity (step, position).
@@ -115,13 +116,41 @@ bool DecodeState(std::string_view text, bool& known, std::optional<Stored>& stat
     return true;
 }
 
+// What the installation left: its state, or "~" and what the unfinished step writes, or
+// "?" when that is not known either.
+std::string EncodeLeft(const Item& item) {
+    if (item.afterKnown || item.intended.empty())
+        return EncodeState(item.afterKnown, item.after);
+    std::string text;
+    for (const Stored& state : item.intended)
+        text += "~" + EncodeState(true, state);
+    return text;
+}
+
+bool DecodeLeft(std::string_view text, Item& item) {
+    if (!text.starts_with('~'))
+        return DecodeState(text, item.afterKnown, item.after);
+    item.afterKnown = false;
+    item.intended.clear();
+    while (!text.empty()) {
+        text.remove_prefix(1);
+        size_t next = text.find('~');
+        bool known = false;
+        std::optional<Stored> state;
+        if (!DecodeState(text.substr(0, next), known, state) || !state)
+            return false;
+        item.intended.push_back(std::move(*state));
+        text.remove_prefix(next == std::string_view::npos ? text.size() : next);
+    }
+    return true;
+}
+
 // Strings in the record are ANSI, as the registry stores them.
 std::string Encode(const Item& item) {
     std::string root(RootName(item.target.root));
     if (item.isKey)
         return "K\t" + root + "\t" + win::ToAnsi(item.target.key);
-    return "V\t" + EncodeState(true, item.before) + "\t" +
-           EncodeState(item.afterKnown, item.after) + "\t" + root + "\t" +
+    return "V\t" + EncodeState(true, item.before) + "\t" + EncodeLeft(item) + "\t" + root + "\t" +
            win::ToAnsi(item.target.key) + "\t" + win::ToAnsi(item.target.name);
 }
 
@@ -156,7 +185,7 @@ std::optional<Item> Decode(std::string_view s) {
     std::optional<Root> root = RootOf(f[3]);
     bool beforeKnown = false;
     if (!root || f[4].empty() || !DecodeState(f[1], beforeKnown, item.before) || !beforeKnown ||
-        !DecodeState(f[2], item.afterKnown, item.after))
+        !DecodeLeft(f[2], item))
         return std::nullopt;
     item.target = {*root, win::FromAnsi(f[4]), win::FromAnsi(f[5])};
     return item;
@@ -244,7 +273,30 @@ std::string Parent(std::string_view key) {
 void AddMissingKeys(Book& book, size_t step, Root root, const std::string& key) {
     for (std::string path = key; !path.empty() && !WinRegistry::KeyExists(root, path);
          path = Parent(path)) {
-        Add(book, step, Item{true, Target{root, path, ""}, {}, false, {}});
+        Add(book, step, Item{true, Target{root, path, ""}, {}, false, {}, {}});
+    }
+}
+
+// The keys of the record's path. Before the record holds anything, a record key that holds
+// nothing was made by an installation cut off before it could write the record's first
+// value: it counts as created, and so does each key above it that holds nothing but it.
+void AddRecordKeys(Book& book, size_t step) {
+    const Root root = WinRegistry::HKLM;
+    if (!book.index.empty() || !WinRegistry::KeyIsEmpty(root, kRecordKey)) {
+        AddMissingKeys(book, step, root, kRecordKey);
+        return;
+    }
+    std::string below;
+    for (std::string path = kRecordKey; !path.empty(); path = Parent(path)) {
+        if (!below.empty()) {
+            std::vector<std::string> subKeys = WinRegistry::SubKeyNames(root, path);
+            std::string child = below.substr(path.size() + 1);
+            if (!WinRegistry::ValueNames(root, path).empty() || subKeys.size() != 1 ||
+                Upper(subKeys[0]) != Upper(child))
+                break;
+        }
+        Add(book, step, Item{true, Target{root, path, ""}, {}, false, {}, {}});
+        below = path;
     }
 }
 
@@ -269,20 +321,50 @@ size_t Depth(const std::string& key) {
 
 } // namespace
 
+Stored Text(std::string_view utf8) {
+    return {REG_SZ, win::ToAnsi(utf8) + '\0'};
+}
+
+Stored Number(std::uint32_t number) {
+    std::string bytes;
+    for (int i = 0; i < 4; ++i)
+        bytes += static_cast<char>((number >> (8 * i)) & 0xff);
+    return {REG_DWORD, bytes};
+}
+
 void Before(Step step, const std::vector<Target>& targets) {
     auto s = static_cast<size_t>(step);
     Book book = ReadBook();
-    AddMissingKeys(book, s, WinRegistry::HKLM, kRecordKey);
+    AddRecordKeys(book, s);
     for (const Target& target : targets) {
         AddMissingKeys(book, s, target.root, target.key);
-        if (SuitesOwn(target) || Find(book, false, target))
+        if (SuitesOwn(target))
             continue;
-        Add(book, s,
-            Item{false,
-                 target,
-                 WinRegistry::ReadStored(target.root, target.key, target.name),
-                 false,
-                 {}});
+        size_t at = s;
+        Item* item = Find(book, false, target, &at);
+        if (!item) {
+            Add(book, s,
+                Item{false,
+                     target,
+                     WinRegistry::ReadStored(target.root, target.key, target.name),
+                     false,
+                     {},
+                     {}});
+            item = Find(book, false, target, &at);
+        }
+        // Until the step has finished, the value holds what was left there before (by an
+        // earlier step or installation) or what this step writes.
+        std::vector<Stored> may = item->intended;
+        if (item->afterKnown)
+            may = item->after ? std::vector<Stored>{*item->after} : std::vector<Stored>{};
+        for (const Stored& data : target.writes) {
+            if (std::find(may.begin(), may.end(), data) == may.end())
+                may.push_back(data);
+        }
+        item->intended = std::move(may);
+        item->afterKnown = false;
+        item->after.reset();
+        book.changed[at] = true;
     }
     Save(book);
 }
@@ -296,6 +378,7 @@ void After(Step, const std::vector<Target>& targets) {
             continue;
         item->afterKnown = true;
         item->after = WinRegistry::ReadStored(target.root, target.key, target.name);
+        item->intended.clear();
         book.changed[s] = true;
     }
     Save(book);
@@ -311,7 +394,8 @@ Record Record::Read() {
                 record.created_.insert(Identity(true, item.target));
             } else {
                 record.held_[Identity(false, item.target)] = record.values_.size();
-                record.values_.push_back({item.target, item.before, item.afterKnown, item.after});
+                record.values_.push_back(
+                    {item.target, item.before, item.afterKnown, item.after, item.intended});
             }
         }
     }
@@ -337,8 +421,7 @@ bool Record::Untouched(const Target& key) const {
         if (it == held_.end())
             return false;
         const Entry& e = values_[it->second];
-        if (e.before || !e.afterKnown ||
-            WinRegistry::ReadStored(key.root, key.key, name) != e.after)
+        if (e.before || !e.Left(WinRegistry::ReadStored(key.root, key.key, name)))
             return false;
     }
     for (const std::string& name : WinRegistry::SubKeyNames(key.root, key.key)) {
@@ -375,10 +458,16 @@ void Record::Finish() const {
     deleteEmpty();
 }
 
+bool Entry::Left(const std::optional<Stored>& now) const {
+    if (afterKnown)
+        return now == after;
+    return now && std::find(intended.begin(), intended.end(), *now) != intended.end();
+}
+
 void GiveBack(const Entry& entry, const std::optional<std::string>& programFolder) {
     const Target& t = entry.target;
     std::optional<Stored> now = WinRegistry::ReadStored(t.root, t.key, t.name);
-    if (entry.afterKnown ? now != entry.after : !PointsInto(now, programFolder))
+    if (!entry.Left(now) && (entry.afterKnown || !PointsInto(now, programFolder)))
         return;
     bool given = entry.before ? WinRegistry::WriteStored(t.root, t.key, t.name, *entry.before)
                               : WinRegistry::DeleteStored(t.root, t.key, t.name);

@@ -1,10 +1,11 @@
 // The installation's record of what it replaced, so that the removal can give it back.
 //
 // Before an installation step's first write, the state of every value it is about to
-// write (missing, or its type and exact bytes) is kept, and every key on the way to it that
-// does not exist yet; after the step, what it left there. The first installation's state
-// wins: a second installation over the first adds only what is new to the record and
-// moves its "left" state on. The suite's own values (below its keys, its verbs named
+// write (missing, or its type and exact bytes) is kept, with what the step writes there,
+// and every key on the way to it that does not exist yet; after the step, what it left
+// there. A step cut off in the middle thus leaves a record of every value it touched. The first
+// installation's state wins: a second installation over the first adds only what is new to the
+// record and moves its "left" state on. The suite's own values (below its keys, its verbs named
 // Zepanu..., the uninstall entry), which the removal deletes whole, keep only the keys
 // created for them.
 //
@@ -40,12 +41,19 @@ enum class Step {
     RefreshShellIcons,
 };
 
-// A value an installation step writes ("" names the default value).
+// A value an installation step writes ("" names the default value), with the data it
+// writes there where that is known beforehand (in order: a value can pass through one
+// state to the next).
 struct Target {
     WinRegistry::Root root;
     std::string key;
     std::string name;
+    std::vector<WinRegistry::Stored> writes = {};
 };
+
+// Data as WinRegistry::WriteValue stores a string (ANSI) and an integer.
+WinRegistry::Stored Text(std::string_view utf8);
+WinRegistry::Stored Number(std::uint32_t number);
 
 // Keeps the state of targets before the step writes them. Run-time error 75 when the
 // record cannot be written.
@@ -54,12 +62,16 @@ void Before(Step step, const std::vector<Target>& targets);
 void After(Step step, const std::vector<Target>& targets);
 
 // A recorded value: what it held before the installation, and what the installation left
-// in it (unknown when the step did not finish).
+// in it (unknown when the step did not finish: then what the step was about to write, where
+// known).
 struct Entry {
     Target target;
     std::optional<WinRegistry::Stored> before;
     bool afterKnown = false;
     std::optional<WinRegistry::Stored> after;
+    std::vector<WinRegistry::Stored> intended;
+    // Whether now is what the installation left, or what its unfinished step wrote.
+    bool Left(const std::optional<WinRegistry::Stored>& now) const;
 };
 
 // The record as the removal reads it; empty when there is none. Strings that cannot be
@@ -91,9 +103,9 @@ private:
 };
 
 // Gives entry back: when the value still holds exactly what the installation left, what
-// it held before (deleted when it did not exist). When that is unknown, only a value that
-// points into programFolder is given back. A value changed since is left alone.
-// Run-time error 75 when the registry refuses.
+// it held before (deleted when it did not exist). When that is unknown, a value that holds
+// what the unfinished step wrote, or that points into programFolder, is given back. A value changed
+// since is left alone. Run-time error 75 when the registry refuses.
 void GiveBack(const Entry& entry, const std::optional<std::string>& programFolder);
 
 // Whether a string value (REG_SZ or REG_EXPAND_SZ) names something in folder (its short

@@ -49,8 +49,12 @@ std::vector<Target> Targets(const std::array<bool, kFileTypeRows>& ticked) {
             continue;
         std::string_view flag = "Trimbo";
         if (i < app::kFileTypes.size()) {
-            for (const auto& value : app::FileTypeValues(app::kFileTypes[i], app::ProgDir))
-                targets.push_back({HKCR, value.key, value.name});
+            for (const auto& value : app::FileTypeValues(app::kFileTypes[i], app::ProgDir)) {
+                std::vector<WinRegistry::Stored> writes = {value.data};
+                if (value.passing)
+                    writes.insert(writes.begin(), *value.passing);
+                targets.push_back({HKCR, value.key, value.name, writes});
+            }
             flag = app::kFileTypes[i].flag;
         } else {
             targets.push_back({HKCR, kFolderVerb, ""});

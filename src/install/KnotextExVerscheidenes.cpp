@@ -45,9 +45,14 @@ std::vector<app::record::Target> Targets() {
           "Drive\\shell\\ZepanuDos", "Drive\\shell\\ZepanuDos\\COMMAND",
           "Folder\\shell\\ZepanuExplorer", "Folder\\shell\\ZepanuExplorer\\command",
           "Directory\\shell\\ZepanuDirIn", "*\\shell\\ZepanuDirIn",
-          "Directory\\shell\\ZepanuDirIn\\Command", "*\\shell\\ZepanuDirIn\\Command",
-          "Unknown\\shell\\open", "Unknown\\shell\\open\\command", "Unknown\\Shell"})
+          "Directory\\shell\\ZepanuDirIn\\Command", "*\\shell\\ZepanuDirIn\\Command"})
         targets.push_back({HKCR, key, ""});
+    // Windows' own verbs for unknown files, with what the step writes there.
+    targets.push_back(
+        {HKCR, "Unknown\\shell\\open", "", {app::record::Text("Mit &Notepad öffnen - Zepanu")}});
+    targets.push_back(
+        {HKCR, "Unknown\\shell\\open\\command", "", {app::record::Text("notepad %1")}});
+    targets.push_back({HKCR, "Unknown\\Shell", "", {app::record::Text("open")}});
     for (const char* flag : {"Prompt im Kontextmenü", "Erweiterter Explorer",
                              "Pfad im Kontextmenü von Ordnern und Dateien"})
         targets.push_back({HKLM, kFlagKey, flag});

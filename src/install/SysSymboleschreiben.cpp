@@ -63,11 +63,15 @@ constexpr const char* kExtras = "Software\\Quorvel\\Zepanu\\Extras";
 // Every value the step writes, for the installation's record.
 std::vector<app::record::Target> Targets() {
     std::vector<app::record::Target> targets = {
-        {HKCU, kWindowMetricsKey, "Shell Icon BPP"},
+        {HKCU, kWindowMetricsKey, "Shell Icon BPP", {app::record::Text("16")}},
         {HKCU, kExtras, "Symbole mit höchster Farbtiefe anzeigen"},
     };
     for (const IconWrite& write : kIconWrites)
-        targets.push_back({write.root, std::string(write.key), std::string(write.name)});
+        targets.push_back(
+            {write.root,
+             std::string(write.key),
+             std::string(write.name),
+             {app::record::Text(Setup_API::AddBackslash(app::ProgDir) + std::string(write.icon))}});
     return targets;
 }
 

@@ -21,7 +21,10 @@ void TaskBarEx() {
     // The symbols lie below the suite's own key; the start-up entry is in the shared one.
     const std::vector<app::record::Target> targets = {
         {WinRegistry::HKCU, kSymbolKey, "TaskBar Aktiv"},
-        {WinRegistry::HKCU, kRunKey, kRunValue},
+        {WinRegistry::HKCU,
+         kRunKey,
+         kRunValue,
+         {app::record::Text(app::ProgDir + "\\Tellmo.exe LoadMe")}},
     };
     app::record::Before(app::record::Step::TaskBarEx, targets);
     Symbol("TaskBar Aktiv", 1);

@@ -38,9 +38,12 @@ std::string GetTempDir();
 std::string AddBackslash(std::string_view path);
 // The 8.3 form of an existing path, or empty when it does not exist.
 std::string GetShortPath(std::string_view path);
-// Expands the SZDD-packed source into target (or copies a plain source). The target is
-// created (or emptied) even when the source cannot be read; nothing is reported.
-void ExpandFile(std::string_view source, std::string_view target);
+// Expands the SZDD-packed source into target (or copies a plain source), through a new
+// temporary file in target's folder that replaces target only once it holds every byte the
+// source declares: no truncated, empty or raw file ever lies under target's name. A source
+// named as a packed file (its last character "_") must be packed. False when target was
+// not installed: the reason is noted (RunFailures) and target is as it was.
+bool ExpandFile(std::string_view source, std::string_view target);
 
 // ---- File types through registry scripts (file_type_script.cpp). Failures of the script
 // or of the registry editor are run-time errors for the caller.
@@ -56,6 +59,8 @@ struct FileTypeValue {
     std::string key;
     std::string name; // "" for the default value
     WinRegistry::Stored data;
+    // What the script writes there first, where that is other data.
+    std::optional<WinRegistry::Stored> passing = std::nullopt;
 };
 // Every value WriteFileTypeScript writes for these texts, through the script and directly.
 std::vector<FileTypeValue> FileTypeValues(const std::string& extension, const std::string& caption,

@@ -37,7 +37,7 @@ std::vector<FileTypeValue> FileTypeValues(const std::string& extension, const st
     return {
         {cls, "", Text(typeName)},
         {cls, "EditFlags", {REG_BINARY, std::string("\xd2\x01\x00\x00", 4)}},
-        {cls + "\\Shell", "", Text(typeName)},
+        {cls + "\\Shell", "", Text(typeName), Text("")},
         {cls + "\\Shell\\" + typeName, "", Text(caption)},
         {"." + extension, "", Text(cls)},
         {cls + "\\DefaultIcon", "", Text(icon)},

@@ -1,11 +1,13 @@
 // WinRegistry: registry access by root and sub-key. Every call opens what it needs with the
-// access mask 0x3F and closes it before returning; platform errors are not reported (a
-// missing key leaves a null handle on which every later call fails without effect).
+// access mask 0x3F and closes it before returning. A missing key or value is no failure (it
+// reads as empty, its deletion does nothing); any other failure of the platform is noted
+// (RunFailures) and the call goes on as the contract says.
 #include "system/WinRegistry.h"
 
 #include "forms/run_time_error.h"
 #include "platform/advapi32.h"
 #include "platform/codepage.h"
+#include "system/run_failures.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -23,11 +25,45 @@ HKEY RootKey(Root root) {
     return reinterpret_cast<HKEY>(static_cast<std::intptr_t>(root));
 }
 
+std::string RootName(Root root) {
+    switch (root) {
+    case HKCR:
+        return "HKEY_CLASSES_ROOT";
+    case HKCU:
+        return "HKEY_CURRENT_USER";
+    case HKLM:
+        return "HKEY_LOCAL_MACHINE";
+    default:
+        return "root " + std::to_string(root);
+    }
+}
+
+bool Missing(LONG rc) {
+    return rc == ERROR_FILE_NOT_FOUND || rc == ERROR_PATH_NOT_FOUND;
+}
+
+// Notes a failed call unless it only found nothing to work on (where allowed). True when
+// the call succeeded.
+bool Checked(LONG rc, std::string_view action, Root root, std::string_view subKey,
+             const std::string* valueName = nullptr, bool missingIsFine = false) {
+    if (rc == ERROR_SUCCESS || (missingIsFine && Missing(rc)))
+        return rc == ERROR_SUCCESS;
+    std::string what =
+        std::string(action) + " [" + RootName(root) + "\\" + std::string(subKey) + "]";
+    if (valueName)
+        what += " \"" + *valueName + "\"";
+    RunFailures::Note(what + ": the registry answered error " + std::to_string(rc));
+    return false;
+}
+
 // An opened key, closed when the call ends (also when it is null, as the platform allows).
+// A refusal is noted; a missing key too unless missingIsFine.
 class OpenedKey {
 public:
-    OpenedKey(Root root, const std::string& subKey) {
-        win::RegOpenKeyExA(RootKey(root), subKey.c_str(), 0, kAccess, &key_);
+    OpenedKey(Root root, std::string_view subKey, std::string_view action,
+              bool missingIsFine = true) {
+        LONG rc = win::RegOpenKeyExA(RootKey(root), win::ToAnsi(subKey).c_str(), 0, kAccess, &key_);
+        Checked(rc, action, root, subKey, nullptr, missingIsFine);
     }
     ~OpenedKey() { win::RegCloseKey(key_); }
     OpenedKey(const OpenedKey&) = delete;
@@ -159,14 +195,28 @@ bool Encode(const Value& value, DWORD& type, std::string& data) {
         value.data());
 }
 
+bool MakeKey(Root root, std::string_view subKey) {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    LONG rc = win::RegCreateKeyExA(RootKey(root), win::ToAnsi(subKey).c_str(), 0, nullptr,
+                                   REG_OPTION_NON_VOLATILE, kAccess, nullptr, &key, &disposition);
+    win::RegCloseKey(key);
+    return Checked(rc, "cannot create", root, subKey);
+}
+
 } // namespace
 
 Value ReadValue(Root root, std::string_view subKey, std::string_view valueName) {
-    OpenedKey key(root, win::ToAnsi(subKey));
+    OpenedKey key(root, subKey, "cannot read");
+    if (!key.get())
+        return Value();
     std::string name = win::ToAnsi(valueName);
     DWORD type = 0;
     DWORD size = 0;
-    win::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size);
+    LONG rc = win::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size);
+    std::string shown(valueName);
+    if (!Checked(rc, "cannot read", root, subKey, &shown, true))
+        return Value();
     switch (type) {
     case REG_SZ:
     case REG_EXPAND_SZ:
@@ -193,33 +243,39 @@ Value ReadMachineValue(std::string_view subKey, std::string_view valueName) {
 
 void WriteValue(Root root, std::string_view subKey, std::string_view valueName,
                 const Value& value) {
-    CreateKey(root, subKey);
+    if (!MakeKey(root, subKey))
+        return;
     DWORD type = REG_NONE;
     std::string data;
     if (!Encode(value, type, data))
         return; // a type the registry has no type for: the key stays, nothing is written
-    OpenedKey key(root, win::ToAnsi(subKey));
+    std::string shown(valueName);
+    OpenedKey key(root, subKey, "cannot write", false);
+    if (!key.get())
+        return;
     std::string name = win::ToAnsi(valueName);
-    win::RegSetValueExA(key.get(), name.c_str(), 0, type,
-                        reinterpret_cast<const BYTE*>(data.data()),
-                        static_cast<DWORD>(data.size()));
+    LONG rc = win::RegSetValueExA(key.get(), name.c_str(), 0, type,
+                                  reinterpret_cast<const BYTE*>(data.data()),
+                                  static_cast<DWORD>(data.size()));
+    Checked(rc, "cannot write", root, subKey, &shown);
 }
 
 void CreateKey(Root root, std::string_view subKey) {
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    win::RegCreateKeyExA(RootKey(root), win::ToAnsi(subKey).c_str(), 0, nullptr,
-                         REG_OPTION_NON_VOLATILE, kAccess, nullptr, &key, &disposition);
-    win::RegCloseKey(key);
+    MakeKey(root, subKey);
 }
 
 void DeleteKey(Root root, std::string_view subKey) {
-    win::RegDeleteKeyA(RootKey(root), win::ToAnsi(subKey).c_str());
+    LONG rc = win::RegDeleteKeyA(RootKey(root), win::ToAnsi(subKey).c_str());
+    Checked(rc, "cannot delete", root, subKey, nullptr, true);
 }
 
 void DeleteValue(Root root, std::string_view subKey, std::string_view valueName) {
-    OpenedKey key(root, win::ToAnsi(subKey));
-    win::RegDeleteValueA(key.get(), win::ToAnsi(valueName).c_str());
+    OpenedKey key(root, subKey, "cannot delete");
+    if (!key.get())
+        return;
+    LONG rc = win::RegDeleteValueA(key.get(), win::ToAnsi(valueName).c_str());
+    std::string shown(valueName);
+    Checked(rc, "cannot delete", root, subKey, &shown, true);
 }
 
 std::vector<std::string> SplitMultiString(std::string_view data) {
@@ -227,7 +283,7 @@ std::vector<std::string> SplitMultiString(std::string_view data) {
 }
 
 std::optional<Stored> ReadStored(Root root, std::string_view subKey, std::string_view valueName) {
-    OpenedKey key(root, win::ToAnsi(subKey));
+    OpenedKey key(root, subKey, "cannot read");
     if (!key.get())
         return std::nullopt;
     std::string name = win::ToAnsi(valueName);
@@ -260,11 +316,11 @@ bool DeleteStored(Root root, std::string_view subKey, std::string_view valueName
 }
 
 bool KeyExists(Root root, std::string_view subKey) {
-    return OpenedKey(root, win::ToAnsi(subKey)).get() != nullptr;
+    return OpenedKey(root, subKey, "cannot read").get() != nullptr;
 }
 
 bool KeyIsEmpty(Root root, std::string_view subKey) {
-    OpenedKey key(root, win::ToAnsi(subKey));
+    OpenedKey key(root, subKey, "cannot read");
     if (!key.get())
         return false;
     char name[kNameBuffer];
@@ -282,7 +338,7 @@ namespace {
 // The names an enumeration (RegEnumValueA or RegEnumKeyExA) gives, index by index.
 template <typename Enumerate>
 std::vector<std::string> Names(Root root, std::string_view subKey, Enumerate enumerate) {
-    OpenedKey key(root, win::ToAnsi(subKey));
+    OpenedKey key(root, subKey, "cannot read");
     std::vector<std::string> names;
     if (!key.get())
         return names;

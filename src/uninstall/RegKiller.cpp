@@ -80,17 +80,11 @@ void GiveBackRecorded(forms::OnError& run, const Record& record, const MaybeFold
         run([&] { app::record::GiveBack(entry, p); });
 }
 
-void RemoveSuiteKeys(forms::OnError& run, const MaybeFolder& p) {
+void RemoveSuiteKeys(forms::OnError& run) {
     run([] { DeleteKey(HKLM, "SOFTWARE\\Quorvel\\Zepanu"); });
     run([] { DeleteKey(HKCU, "Software\\Quorvel\\Zepanu"); });
     run([] { DeleteKey(HKLM, "SOFTWARE\\Quorvel\\Velkor"); });
     run([] { DeleteKey(HKCU, "Software\\Quorvel\\Velkor"); });
-    // Another installation the entry names still needs it.
-    run([&] {
-        MaybeFolder named = EntryFolder();
-        if (!named || (p && SameFolder(*named, *p)))
-            DeleteKey(HKLM, kUninstallKey);
-    });
     run([] { DeleteKey(HKLM, "SOFTWARE\\Quorvel\\Trimbo"); });
     run([] { DeleteKey(HKCU, "SOFTWARE\\Quorvel\\Trimbo"); });
     run([] { DeleteValue(HKCU, kRunKey, "Dovek's Zepanu 3.0"); });
@@ -291,7 +285,7 @@ void KillPrBarForm::RegKiller() {
     run([&] { p = Folder(); });
     // First what the installation replaced, while the suite's keys still hold their values.
     GiveBackRecorded(run, record, p);
-    RemoveSuiteKeys(run, p);
+    RemoveSuiteKeys(run);
     RemoveOwnAutostart(run, record, p);
     RestoreSystemSettings(run, p);
     RestoreTimeZone(run);

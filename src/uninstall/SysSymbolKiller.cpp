@@ -12,6 +12,7 @@
 #include "platform/text_lines.h"
 #include "system/Setup_API.h"
 #include "system/WinRegistry.h"
+#include "uninstall/program_folder.h"
 
 #include <string_view>
 
@@ -137,6 +138,9 @@ void KillPrBarForm::SysSymbolKiller() {
     run([] { Setup_API::ReloadShellIcons(); });
     // The record goes last, once everything it holds has been given back.
     run([&] { record.Finish(); });
+    // The entry that starts the removal goes after everything else, so that a removal cut
+    // off before it finished can be started from the list of programs again.
+    run([&] { ForgetUninstallEntry(p); });
     run([&] { Advance(9); });
 }
 

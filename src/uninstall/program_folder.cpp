@@ -1,5 +1,6 @@
 #include "uninstall/program_folder.h"
 
+#include "app/unfinished_installation.h"
 #include "forms/app_object.h"
 #include "forms/on_error.h"
 #include "platform/codepage.h"
@@ -73,10 +74,22 @@ std::optional<std::string> EntryFolder() {
     return ShortFolder(*folder);
 }
 
+void ForgetUninstallEntry(const std::optional<std::string>& folder) {
+    std::optional<std::string> named = EntryFolder();
+    if (!named || (folder && SameFolder(*named, *folder)))
+        WinRegistry::DeleteKey(WinRegistry::HKLM, kUninstallKey);
+}
+
 std::optional<std::string> ProgramFolder() {
     if (std::optional<std::string> start = StartInstallation())
         return start;
-    return EntryFolder();
+    if (std::optional<std::string> named = EntryFolder())
+        return named;
+    // An installation cut off before it wrote its entry.
+    std::optional<std::string> unfinished;
+    forms::OnError run(forms::ResumeNext);
+    run([&] { unfinished = app::UnfinishedInstallationFolder(); });
+    return unfinished;
 }
 
 } // namespace uninstall

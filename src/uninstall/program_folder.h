@@ -6,7 +6,9 @@
 //   side by side, each copy removes its own;
 // - otherwise (the distribution medium, a download folder with a copy of the setup
 //   program) it removes the folder the uninstall entry names;
-// - neither: no program folder is known, and no file is deleted or scheduled.
+// - neither, but an installation was cut off before it wrote its entry
+//   (app/unfinished_installation.h): the folder it recorded;
+// - none of these: no program folder is known, and no file is deleted or scheduled.
 // The removal decides once, when it starts (KillPrBarForm::Folder): its own deletions
 // change what the start folder holds.
 #pragma once
@@ -27,6 +29,10 @@ std::optional<std::string> ProgramFolder();
 // when the entry is missing or does not name an installed copy ("<folder>\Zepsetup.exe
 // UnInst").
 std::optional<std::string> EntryFolder();
+
+// Deletes the uninstall entry when it names folder (or nothing an installation could be
+// found by): another installation the entry names still needs it.
+void ForgetUninstallEntry(const std::optional<std::string>& folder);
 
 // Whether folder (with its trailing backslash) holds the setup program and every program
 // the installation puts beside it.

@@ -89,6 +89,62 @@ TEST_F(InstallRecord, WhatTheUserChangedOrAStepLeftUnfinishedIsGivenBackOnlyWhen
     EXPECT_EQ(Now(elsewhere), Sz("C:\\Anderswo\\Laufwerk.ico"));
 }
 
+// A step cut off in the middle: what it wrote is known from before its first write, so
+// the removal takes back what it wrote, in keys it made or not, and what a later step
+// wrote over an earlier one's value; a value someone else set since stays.
+TEST_F(InstallRecord, AStepCutOffIsTakenBackByWhatItWasAboutToWrite) {
+    const Target extension{HKCR, ".cab", "", {Sz("cabFile")}};
+    const Target command{HKCR, "cabFile\\Shell\\open\\Command", "", {Sz("x.exe %1")}};
+    const Target passing{HKCR, "cabFile\\Shell", "", {Sz(""), Sz("open")}};
+    const Target depth{
+        HKCU, "Control Panel\\desktop\\WindowMetrics", "Shell Icon BPP", {app::record::Text("16")}};
+    const Target icon{HKCR, "dllfile\\DefaultIcon", ""};
+    const Target others{HKCR, "Drive\\DefaultIcon", "", {Sz("C:\\Z\\d.ico")}};
+    WinRegistry::WriteValue(HKCR, icon.key, "", "C:\\WINDOWS\\SYSTEM\\shell32.dll,65");
+    WinRegistry::WriteValue(HKCR, others.key, "", "C:\\Alt.ico");
+    app::record::Before(Step::DateiTypenSchreiben, {icon});
+    WinRegistry::WriteValue(HKCR, icon.key, "", "C:\\Z\\a.icl,1");
+    app::record::After(Step::DateiTypenSchreiben, {icon});
+    // Cut off: the file type half written, the icons' step over the earlier value.
+    app::record::Before(Step::DateiTypenSchreiben, {extension, command, passing});
+    WinRegistry::WriteValue(HKCR, extension.key, "", "cabFile");
+    WinRegistry::WriteValue(HKCR, passing.key, "", ""); // the first of its two states
+    Target iconNow = icon;
+    iconNow.writes = {Sz("C:\\Z\\b.ico")};
+    app::record::Before(Step::SysSymboleschreiben, {depth, iconNow, others});
+    WinRegistry::WriteValue(HKCU, depth.key, depth.name, "16");
+    WinRegistry::WriteValue(HKCR, icon.key, "", "C:\\Z\\b.ico");
+    WinRegistry::WriteValue(HKCR, others.key, "", "C:\\Neu.ico"); // the user's, since
+
+    Record record = Record::Read();
+    record.DeleteUntouchedKeys();
+    for (const Entry& e : record.Changed([](const Target&) { return true; }))
+        app::record::GiveBack(e, std::nullopt);
+    record.Finish();
+    EXPECT_FALSE(WinRegistry::KeyExists(HKCR, ".cab"));
+    EXPECT_FALSE(WinRegistry::KeyExists(HKCR, "cabFile"));
+    EXPECT_FALSE(Now(depth));
+    EXPECT_EQ(Now(icon), Sz("C:\\WINDOWS\\SYSTEM\\shell32.dll,65"));
+    EXPECT_EQ(Now(others), Sz("C:\\Neu.ico"));
+}
+
+// An installation cut off after making the record's key, before writing to it: the next
+// one counts that key, and the empty keys above it, as its own.
+TEST_F(InstallRecord, AnEmptyRecordKeyLeftByARunCutOffIsTheInstallations) {
+    WinRegistry::CreateKey(HKLM, app::record::kRecordKey);
+    const Target accepted{HKCU, "Software\\Quorvel\\Zepanu\\3.0", "Lizenz"};
+    app::record::Before(Step::Lizenz, {accepted});
+    Record::Read().Finish();
+    EXPECT_FALSE(WinRegistry::KeyExists(HKLM, "SOFTWARE\\Quorvel"));
+    // A key that holds more than the record's path is someone else's.
+    WinRegistry::CreateKey(HKLM, app::record::kRecordKey);
+    WinRegistry::WriteValue(HKLM, "SOFTWARE\\Quorvel", "Eigen", "ja");
+    app::record::Before(Step::Lizenz, {accepted});
+    Record::Read().Finish();
+    EXPECT_FALSE(WinRegistry::KeyExists(HKLM, app::record::kRecordKey));
+    EXPECT_TRUE(WinRegistry::KeyExists(HKLM, "SOFTWARE\\Quorvel"));
+}
+
 TEST_F(InstallRecord, AKeyItMadeGoesWholeUnlessSomeoneAddedToIt) {
     const Target mine{HKCR, "Neu\\shell\\open\\command", ""};
     const Target theirs{HKCR, "Auch\\shell\\open\\command", ""};

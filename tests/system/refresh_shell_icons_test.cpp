@@ -78,6 +78,28 @@ TEST_F(RefreshShellIcons, TheIconSizeEndsAsItWasAfterTwoBroadcasts) {
                          "NUL=C:\\~SETUP.T\\zepsetup.exe\r\n\r\n");
 }
 
+// A run cut off while the passing size was in place kept the size it found: the next run
+// gives that back, not the passing one, and forgets it.
+TEST_F(RefreshShellIcons, ARunCutOffInTheSwitchIsFinishedWithTheSizeFound) {
+    using WinRegistry::HKCU;
+    const WinRegistry::Stored passing{REG_SZ, std::string("10", 3)};
+    const WinRegistry::Stored users{REG_SZ, std::string("32", 3)};
+    const std::vector<std::pair<WinRegistry::Stored, std::optional<WinRegistry::Stored>>> rows = {
+        {{REG_BINARY, std::string("\x01\0\0\0"
+                                  "32\0",
+                                  7)},
+         users},
+        {{REG_BINARY, ""}, std::nullopt},
+    };
+    for (const auto& [kept, size] : rows) {
+        ASSERT_TRUE(WinRegistry::WriteStored(HKCU, kMetrics, "Shell Icon Size", passing));
+        ASSERT_TRUE(WinRegistry::WriteStored(HKCU, kMetrics, "Zepsetup Icon Size Found", kept));
+        Setup_API::ReloadShellIcons();
+        EXPECT_EQ(WinRegistry::ReadStored(HKCU, kMetrics, "Shell Icon Size"), size);
+        EXPECT_FALSE(WinRegistry::ReadStored(HKCU, kMetrics, "Zepsetup Icon Size Found"));
+    }
+}
+
 TEST_F(RefreshShellIcons, TwiceLeavesEachLineOnceAndKeepsOtherEntries) {
     WriteHostFile(machine_.DriveC() / "WINDOWS" / "WININIT.INI",
                   "[Rename]\r\nC:\\WINDOWS\\NEU.DLL=C:\\WINDOWS\\TEMP\\NEU.DLL\r\n");

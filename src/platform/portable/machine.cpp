@@ -1,9 +1,11 @@
 #include "platform/portable/machine.h"
 
+#include "platform/portable/api_guard.h"
 #include "platform/portable/baseline.h"
 #include "platform/portable/file_system.h"
 #include "platform/portable/recycle_bin.h"
 #include "platform/portable/registry_store.h"
+#include "platform/portable/session.h"
 #include "platform/portable/sqlite_db.h"
 
 #include <algorithm>
@@ -121,6 +123,12 @@ FileSystem& Machine::Files() {
     return *files_;
 }
 
+Session& Machine::session() {
+    if (!session_)
+        session_ = std::make_unique<Session>(*this);
+    return *session_;
+}
+
 void Machine::CreateSchema() {
     db_->Exec(R"sql(
         CREATE TABLE IF NOT EXISTS settings(key TEXT PRIMARY KEY, value TEXT NOT NULL);
@@ -190,8 +198,10 @@ std::unique_ptr<Machine> Machine::Open(const fs::path& dir) {
     if (version != std::to_string(kSchemaVersion))
         throw MachineError(dir.string() + ": unsupported machine version '" + version + "'");
     // Tables of services added since the machine was made.
-    if (!machine->ReadOnly())
+    if (!machine->ReadOnly()) {
         RecycleBin::CreateSchema(machine->store());
+        RecoverInterruptedChanges(*machine);
+    }
     return machine;
 }
 
@@ -389,6 +399,7 @@ void UseMachine(std::unique_ptr<Machine> machine) {
     Current& current = TheCurrent();
     std::lock_guard guard(current.lock);
     current.machine = std::move(machine);
+    ForgetMachineFailure();
 }
 
 } // namespace portable

@@ -20,6 +20,7 @@ namespace portable {
 class Database;
 class FileSystem;
 class RegistryStore;
+class Session;
 
 class MachineError : public std::runtime_error {
 public:
@@ -49,7 +50,8 @@ public:
     static std::unique_ptr<Machine> Create(const std::filesystem::path& dir);
     // Opens an existing machine; throws MachineError when dir holds none or a damaged one
     // (then nothing is changed). A machine whose folder or store this process cannot write
-    // is opened read-only: it can be read, and every change fails saying so.
+    // is opened read-only: it can be read, and every change fails saying so. What processes
+    // that ended left half done on a writable machine is finished first (session.h).
     static std::unique_ptr<Machine> Open(const std::filesystem::path& dir);
     // Whether dir holds a machine's store (sound or not).
     static bool Exists(const std::filesystem::path& dir);
@@ -63,6 +65,8 @@ public:
     // machine (a handle holding a weak reference to the registry sees when it is gone).
     std::shared_ptr<RegistryStore> Registry();
     FileSystem& Files();
+    // What this process has under way on the machine (session.h), made on first use.
+    Session& session();
 
     // The stored drives and this run's own, by letter; a run's drive hides a stored one.
     std::vector<Drive> Drives();
@@ -104,6 +108,7 @@ private:
     // Declared after the store: they go before it.
     std::shared_ptr<RegistryStore> registry_;
     std::unique_ptr<FileSystem> files_;
+    std::unique_ptr<Session> session_; // goes first: it may still write the journal
 };
 
 // The time now as the store keeps it: UTC, "2024-05-01T12:34:56.789Z".
