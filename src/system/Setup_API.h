@@ -94,8 +94,8 @@ void ExplodeForm(forms::Form& window, std::int16_t steps);
 std::optional<std::int32_t> GetColourCount();
 // The first top-level window (in the platform's order) whose title begins with (mode 0),
 // contains (mode 1) or equals (mode 2) title; case-insensitive when caseSensitive is 0;
-// null when none. visibleOnly is passed on to the callback, which asks the platform but,
-// like the original, does not act on the answer.
+// null when none. visibleOnly is passed on to the callback, which asks the platform but
+// does not act on the answer (a hidden window is found alike).
 HWND FindWindowByTitle(std::string_view title, std::int32_t mode, std::int16_t caseSensitive,
                        std::int16_t visibleOnly);
 // The enumeration callback of FindWindowByTitle: -1 to go on, 0 once a window was found.
