@@ -110,7 +110,7 @@ BENCHMARK(BM_StartUpToTheAgreementPage)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(15);
 
-// The copy window as designed, without its work.
+// The copy window with its layout, without its work.
 struct CopyWindow : app::DateinCopyForm {
     void Form_Load() override { Setup_API::CenterForm(*this); }
 };

@@ -134,7 +134,7 @@ void BM_Ours(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * d.size));
     if (!SameFiles(out, d.plain))
-        state.SkipWithError("our expansion differs from the original");
+        state.SkipWithError("our expansion differs from the unpacked file");
 }
 
 void BM_OursLZCopy(benchmark::State& state) {
@@ -160,7 +160,7 @@ void BM_OursLZCopy(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * d.size));
     if (!SameFiles(machineDir / "drive_c" / "DATA.BIN", d.plain))
-        state.SkipWithError("LZCopy's expansion differs from the original");
+        state.SkipWithError("LZCopy's expansion differs from the unpacked file");
 }
 
 void BM_Libmspack(benchmark::State& state) {
@@ -180,7 +180,7 @@ void BM_Libmspack(benchmark::State& state) {
     mspack_destroy_szdd_decompressor(decoder);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * d.size));
     if (!SameFiles(out, d.plain))
-        state.SkipWithError("libmspack's expansion differs from the original");
+        state.SkipWithError("libmspack's expansion differs from the unpacked file");
 }
 
 BENCHMARK(BM_Ours)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);

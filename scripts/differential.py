@@ -25,6 +25,9 @@ EXPLAINED = [
     (r"TIME ?ZONE|\\SOFTWARE\\CLASSES\\(PAINT\.PICTURE|SOUNDREC)\\",
      "Windows 95's defaults the removal writes back: the fresh portable machine holds them "
      "already (also Wine's 32-bit mirror, Wow6432Node), a fresh Wine has its own"),
+    (r"^HKEY_LOCAL_MACHINE\\SOFTWARE\\QUORVEL\\ZEPSETUP\\",
+     "the installation's record of what it replaced: each side's own earlier values, in its "
+     "own short names"),
     (r"^file Zepsetup\.exe$",
      "the setup program itself: an ELF program on Linux, a PE program on Windows"),
 ]
@@ -115,6 +118,12 @@ class Side:
         self.names["C:\\WINDOWS\\SYSTEM32"] = "<system>"  # the NT family's system folder
         self.names["C:\\WINDOWS\\SYSTEM"] = "<system>"
         self.names["C:\\WINDOWS"] = "<windows>"
+        self.before_norm = {self.norm(n): "= " + v[0] + " " + self.norm(v[1])
+                            for n, v in self.before.items()}
+
+    def given_back(self, row, change):
+        """Whether the removal left the row as this side held it before the installation."""
+        return change == self.before_norm.get(row) or (change == "deleted" and row not in self.before_norm)
 
     def norm(self, text):
         for long, tag in sorted(self.names.items(), key=lambda kv: -len(kv[0])):
@@ -124,8 +133,9 @@ class Side:
         return text.upper()
 
     def changes(self, phase):
-        after, keys = read_reg(os.path.join(self.folder, phase + ".reg"))
-        base, base_keys = (self.before, self.before_keys) if phase == "installed" else \
+        # "cycle": what the installation and the removal together left changed.
+        after, keys = read_reg(os.path.join(self.folder, ("removed" if phase == "cycle" else phase) + ".reg"))
+        base, base_keys = (self.before, self.before_keys) if phase in ("installed", "cycle") else \
             read_reg(os.path.join(self.folder, "installed.reg"))
         out = {}
         self.base = {self.norm(n): "= " + v[0] + " " + self.norm(v[1]) for n, v in base.items()}
@@ -187,7 +197,15 @@ def starting_state(a, b, portable_base):
 row_key = [None]
 
 
-def table(title, left, right, rows_out, portable_base=None):
+def given_back(a, b, sides):
+    """Both sides hold again what each held before the installation: the removal gave back
+    each machine's own value, and the two machines started out different."""
+    if sides and sides[0].given_back(row_key[0], a) and sides[1].given_back(row_key[0], b):
+        return "given back as each machine held it before the installation (the machines differ)"
+    return None
+
+
+def table(title, left, right, rows_out, portable_base=None, sides=None):
     same = diff = 0
     for row in sorted(set(left) | set(right)):
         a, b = left.get(row), right.get(row)
@@ -197,7 +215,7 @@ def table(title, left, right, rows_out, portable_base=None):
         diff += 1
         row_key[0] = row
         why = explain(row) or explain("file " + row.split("\\")[-1]) or \
-            starting_state(a, b, portable_base)
+            given_back(a, b, sides) or starting_state(a, b, portable_base)
         rows_out.append((title, row, a, b, why))
     return same, diff
 
@@ -218,10 +236,14 @@ def main():
                                                      "same" if ok else "DIFFERENT"))
     rows = []
     print("\n| what | phase | same | different |\n|---|---|---|---|")
-    for phase in ("installed", "removed"):
+    for phase in ("installed", "removed", "cycle"):
         pc, wc = p.changes(phase), w.changes(phase)
-        s, d = table("registry " + phase, pc, wc, rows, p.base)
+        s, d = table("registry " + phase, pc, wc, rows, p.base,
+                     (p, w) if phase == "removed" else None)
         print("| %s | %s | %d | %d |" % ("registry", phase, s, d))
+        if phase == "cycle":
+            cycle = (pc, wc)
+            continue
         for title, left, right in (
                 ("program folder", p.files(phase), w.files(phase)),
                 ("shortcuts", p.links(phase), w.links(phase)),
@@ -229,6 +251,12 @@ def main():
                  {l: "line" for l in w.wininit(phase)})):
             s, d = table(title + " " + phase, left, right, rows)
             print("| %s | %s | %d | %d |" % (title, phase, s, d))
+    # What a whole cycle left changed on each side: nothing of the machine's own, only what
+    # the removal writes whatever the machine held (Windows 95's settings it takes back).
+    print("\nLeft changed by the whole cycle (portable | Wine):")
+    for row in sorted(set(cycle[0]) | set(cycle[1])):
+        if not re.search(EXPLAINED[0][0], row, re.IGNORECASE):
+            print("  %s\n      %s | %s" % (row, cycle[0].get(row, "-"), cycle[1].get(row, "-")))
     unexplained = [r for r in rows if not r[4]]
     print("\nDifferences (portable | Wine | why):")
     for title, row, a, b, why in rows:

@@ -3,6 +3,7 @@
 #include "app/ProgEinstellungen.h"
 #include "app/error_model.h"
 #include "app/program_state.h"
+#include "app/unfinished_installation.h"
 #include "forms/msgbox.h"
 #include "forms/runtime.h"
 #include "install/DateienKopieren.h"
@@ -67,8 +68,14 @@ void DateinCopyForm::Form_Load() {
     ProgEinstellungen->Show(forms::vbModal);
 }
 
+// The files that could not be installed are named once the copy is over, unless Windows
+// closed the window meanwhile (the session is ending).
 void DateinCopyForm::DateienKopieren() {
-    install::DateienKopieren(DateiName, Picture1);
+    std::vector<std::string> notInstalled = install::DateienKopieren(DateiName, Picture1);
+    if (notInstalled.empty() || !IsLoaded())
+        return;
+    forms::OnError run(ReportAndContinue);
+    run([&] { forms::MsgBox(install::NotInstalledMessage(notInstalled), forms::vbCritical); });
 }
 
 std::int32_t DateinCopyForm::MachShellIcons() {
@@ -102,6 +109,8 @@ void DateinCopyForm::UserWantsToClose(int& cancel) {
     run([&] { result = RecycleProgramFolder(); });
     if (result != 0)
         run([&] { forms::MsgBox(kRecycleFailed, forms::vbCritical); });
+    else
+        run([] { ForgetUnfinishedInstallation(); }); // nothing is left to finish
     RunOutcome = Outcome::CancelledDuringCopy;
     forms::End();
 }

@@ -1,6 +1,8 @@
 #include "app/Lizenz.h"
 
 #include "app/WillkommenSchirm.h"
+#include "app/error_model.h"
+#include "app/install_record.h"
 #include "forms/msgbox.h"
 #include "forms/runtime.h"
 #include "system/Setup_API.h"
@@ -69,7 +71,13 @@ void LizenzForm::Form_Load() {
 }
 
 void LizenzForm::Command1_Click() {
+    // The record keeps the keys this first write creates.
+    const std::vector<record::Target> targets = {
+        {WinRegistry::HKCU, kAcceptanceKey, kAcceptanceValue}};
+    forms::OnError run(ReportAndContinue);
+    run([&] { record::Before(record::Step::Lizenz, targets); });
     WinRegistry::WriteValue(WinRegistry::HKCU, kAcceptanceKey, kAcceptanceValue, "Ja");
+    run([&] { record::After(record::Step::Lizenz, targets); });
     forms::Unload(*this);
     WillkommenSchirm->Show();
 }

@@ -2,7 +2,9 @@
 
 #include "app/WillkommenSchirm.h"
 #include "app/error_model.h"
+#include "app/install_record.h"
 #include "app/program_state.h"
+#include "app/unfinished_installation.h"
 #include "forms/msgbox.h"
 #include "forms/runtime.h"
 #include "install/DateiTypenSchreiben.h"
@@ -38,6 +40,15 @@ float CaptionWidth(std::string_view caption) {
 
 std::string Blanks(int n) {
     return std::string(static_cast<size_t>(n), ' ');
+}
+
+// The icon refresh, with the icon size in the installation's record.
+void RefreshShellIcons(forms::OnError& run) {
+    const std::vector<record::Target> targets = {
+        {WinRegistry::HKCU, install::kWindowMetricsKey, "Shell Icon Size"}};
+    run([&] { record::Before(record::Step::RefreshShellIcons, targets); });
+    run([] { Setup_API::RefreshShellIcons(); });
+    run([&] { record::After(record::Step::RefreshShellIcons, targets); });
 }
 
 } // namespace
@@ -139,14 +150,15 @@ void ProgEinstellungenForm::Command1_Click() {
     if (Check3.Value() == forms::vbChecked)
         run([&] { SysSymboleschreiben(); });
     if (IconsWritten)
-        run([&] { Setup_API::RefreshShellIcons(); });
+        RefreshShellIcons(run);
     run([&] { forms::Unload(*this); });
     run([&] {
         if (WillkommenSchirm.Loaded())
             forms::Unload(*WillkommenSchirm);
     });
     if (IconsWritten)
-        run([&] { Setup_API::RefreshShellIcons(); });
+        RefreshShellIcons(run);
+    run([] { ForgetUnfinishedInstallation(); });
     run([&] { Finish(desktopUpdate); });
     forms::End();
 }
@@ -166,6 +178,8 @@ void ProgEinstellungenForm::Finish(bool desktopUpdateChosen) {
 }
 
 void ProgEinstellungenForm::Command2_Click() {
+    forms::OnError run(ReportAndContinue);
+    run([] { ForgetUnfinishedInstallation(); });
     forms::MsgBox(kCompleted, forms::vbInformation);
     forms::End();
 }

@@ -4,6 +4,7 @@
 #include "app/WillkommenSchirm.h"
 #include "app/error_model.h"
 #include "app/program_state.h"
+#include "app/unfinished_installation.h"
 #include "forms/file_statements.h"
 #include "forms/msgbox.h"
 #include "forms/runtime.h"
@@ -28,6 +29,11 @@ std::string ProgramFilesDir() {
     return WinRegistry::ReadMachineValue("Software\\Microsoft\\Windows\\CurrentVersion",
                                          "ProgramFilesDir")
         .ToString();
+}
+
+void MkDirUnlessThere(const std::string& folder) {
+    if (win::GetFileAttributesA(win::ToAnsi(folder).c_str()) == INVALID_FILE_ATTRIBUTES)
+        forms::MkDir(folder);
 }
 
 UINT DriveType(const std::string& drive) {
@@ -124,9 +130,23 @@ void SetupForm::WeiterCommand_Click() {
         run([&] { forms::MsgBox(kCdRomMessage, forms::vbInformation); });
         return;
     }
-    run([&] { forms::MkDir(p); });
-    run([&] { forms::MkDir(p + "\\Doc"); });
-    run([&] { forms::MkDir(p + "\\Icons"); });
+    // The folder of an installation cut off before it finished is taken again, so that
+    // it can be finished; any other folder must be new. A new folder is recorded as the
+    // unfinished installation's before it is made.
+    bool unfinished = false;
+    run([&] { unfinished = IsUnfinishedInstallation(p); });
+    if (unfinished) {
+        run([&] { MkDirUnlessThere(p + "\\Doc"); });
+        run([&] { MkDirUnlessThere(p + "\\Icons"); });
+    } else {
+        run([&] {
+            if (win::GetFileAttributesA(win::ToAnsi(p).c_str()) == INVALID_FILE_ATTRIBUTES)
+                RecordUnfinishedInstallation(p);
+        });
+        run([&] { forms::MkDir(p); });
+        run([&] { forms::MkDir(p + "\\Doc"); });
+        run([&] { forms::MkDir(p + "\\Icons"); });
+    }
     run([&] { ProgDir = Setup_API::GetShortPath(p); });
     run([&] { WillkommenSchirm->WeiterLabel.SetEnabled(false); });
     run([&] { forms::Unload(*this); });

@@ -1,6 +1,7 @@
 #include "app/error_model.h"
 
 #include "forms/msgbox.h"
+#include "system/run_failures.h"
 
 namespace app {
 namespace {
@@ -18,6 +19,8 @@ std::string ErrorReportText(std::int32_t number) {
 }
 
 void ReportError() {
+    RunFailures::Note("run-time error " + std::to_string(forms::Err()) +
+                      " reported to the user (the shared error report)");
     forms::MsgBox(ErrorReportText(forms::Err()), forms::vbCritical);
 }
 

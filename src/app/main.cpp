@@ -1,6 +1,6 @@
 // zepsetup: the setup and removal program. The argument text belongs to the program
 // (see start_up.cpp); host settings come from the environment (backend_choice.h). The exit
-// status tells how the run ended (app::Outcome).
+// status tells how the run ended (app::FinalOutcome).
 #include "app/error_model.h"
 #include "app/program_state.h"
 #include "app/start_up.h"
@@ -29,7 +29,7 @@ int Run() {
         throw;
     }
     runtime.SetBackend(nullptr);
-    return static_cast<int>(app::RunOutcome);
+    return static_cast<int>(app::FinalOutcome());
 }
 
 } // namespace

@@ -5,6 +5,10 @@
 #include "platform/codepage.h"
 #include "platform/gdi32.h"
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
 namespace forms {
 
 void PictureBox::Cls() {
@@ -53,6 +57,33 @@ void PictureBox::Record(Drawing drawing) {
     drawings_.push_back(drawing);
     if (Parent().IsLoaded())
         Runtime::Get().backend().Drawn(*this, drawings_.back());
+}
+
+std::optional<std::string> PercentageDigits(std::string_view text) {
+    if (text.size() < 2 || text.back() != '%')
+        return std::nullopt;
+    std::string_view number = text.substr(0, text.size() - 1);
+    std::string_view digits = number[0] == '-' ? number.substr(1) : number;
+    bool allDigits = std::all_of(digits.begin(), digits.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+    });
+    if (digits.empty() || !allDigits)
+        return std::nullopt;
+    return std::string(number);
+}
+
+std::optional<int> ShownPercentage(const PictureBox& box) {
+    const auto& drawings = box.Drawings();
+    auto text = std::find_if(drawings.rbegin(), drawings.rend(),
+                             [](const Drawing& d) { return d.kind == Drawing::Kind::Text; });
+    if (text == drawings.rend())
+        return std::nullopt;
+    auto digits = PercentageDigits(text->text);
+    int value = 0;
+    if (!digits ||
+        std::from_chars(digits->data(), digits->data() + digits->size(), value).ec != std::errc())
+        return std::nullopt;
+    return value;
 }
 
 } // namespace forms

@@ -5,6 +5,9 @@
 
 #include "forms/control.h"
 
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace forms {
@@ -58,5 +61,11 @@ private:
     int drawMode_ = vbCopyPen;
     std::vector<Drawing> drawings_;
 };
+
+// The number of a percentage as DrawProgress prints it ("42%" gives "42", "-5%" "-5");
+// nullopt for any other text.
+std::optional<std::string> PercentageDigits(std::string_view text);
+// The percentage a box shows: the last text drawn into it, when it reads N%.
+std::optional<int> ShownPercentage(const PictureBox& box);
 
 } // namespace forms

@@ -1,101 +1,68 @@
 #include "install/DateiTypenSchreiben.h"
 
 #include "app/error_model.h"
+#include "app/file_types.h"
+#include "app/install_record.h"
 #include "app/program_state.h"
 #include "forms/controls.h"
 #include "system/Setup_API.h"
 #include "system/WinRegistry.h"
 
-#include <functional>
+#include <vector>
 
 namespace install {
 namespace {
 
-using Build = std::function<std::string()>;
+using app::record::Target;
+using WinRegistry::HKCR;
+using WinRegistry::HKLM;
 
-// Paths come in three forms: the program folder P (short), the Windows folder W (long)
-// and its short form SW; W and SW are taken afresh for each row that uses them.
-std::string P() {
-    return app::ProgDir;
-}
-std::string W() {
-    return Setup_API::GetWindowsDir();
-}
-std::string SW() {
-    return Setup_API::GetShortPath(Setup_API::GetWindowsDir());
-}
-
-struct FileType {
-    std::string_view extension;
-    std::string_view type;
-    std::string_view menu;
-    Build command;
-    Build icon;
-    std::string_view flag;
-};
-
-Build In(std::string (*folder)(), std::string rest) {
-    return [folder, rest = std::move(rest)] { return folder() + rest; };
-}
-Build Literal(std::string text) {
-    return [text = std::move(text)] { return text; };
-}
-
-const std::array<FileType, 13>& FileTypes() {
-    static const std::array<FileType, 13> rows = {{
-        {"zip", "Zip-Dateien", "ZIP-Datei entpacken - Zepanu", In(P, "\\Zepanu.exe ZIPIn %1"),
-         In(P, "\\Icons\\Symbols.icl,0"), "DateiTypZip"},
-        {"cab", "Cab-Dateien", "CAB-Datei entpacken - Zepanu", In(P, "\\Zepanu.exe CABIn %1"),
-         In(W, "\\System\\Shell32.dll,20"), "DateiTypCab"},
-        {"icl", "Symbolbibliothek", "Symbolbibliothek anzeigen - Zepanu",
-         In(P, "\\Zepanu.exe IcoIn %1"), In(P, "\\Icons\\Symbols.icl,1"), "DateiTypIcl"},
-        {"dll", "Symbolbibliothek", "Symbolbibliothek anzeigen - Zepanu",
-         In(P, "\\Zepanu.exe IcoIn %1"), In(P, "\\Icons\\Symbols.icl,1"), "DateiTypDll"},
-        {"ico", "Symbolbibliothek", "Symbolbibliothek anzeigen - Zepanu",
-         In(P, "\\Zepanu.exe IcoIn %1"), Literal("%1"), "DateiTypIco"},
-        {"bmp", "Bild", "Bild anzeigen - Zepanu", In(P, "\\Vistrel.exe BmpIn %1"), Literal("%1"),
-         "DateiTypBmp"},
-        {"rle", "Bild", "Bild anzeigen - Zepanu", In(P, "\\Vistrel.exe BmpIn %1"), Literal("%1"),
-         "DateiTypRle"},
-        {"wmf", "Bild", "Bild anzeigen - Zepanu", In(P, "\\Vistrel.exe BmpIn %1"),
-         In(P, "\\Icons\\Symbols.icl,2"), "DateiTypWmf"},
-        {"gif", "Bild", "Bild anzeigen - Zepanu", In(P, "\\Vistrel.exe BmpIn %1"),
-         In(P, "\\Icons\\Symbols.icl,2"), "DateiTypGif"},
-        {"jpg", "Bild", "Bild anzeigen - Zepanu", In(P, "\\Vistrel.exe BmpIn %1"),
-         In(P, "\\Icons\\Symbols.icl,2"), "DateiTypJpg"},
-        {"cur", "Mauszeiger", "Bild anzeigen - Zepanu", In(P, "\\Vistrel.exe BmpIn %1"),
-         Literal("%1"), "DateiTypCur"},
-        {"diz", "Diz-Datei", "Programmbeschreibung öffnen - Zepanu", In(SW, "\\Notepad.exe %1"),
-         In(P, "\\Icons\\Symbols.icl,46"), "DateiTypDiz"},
-        {"log", "Ereignisprotokolle", "Ereignisprotokoll öffnen - Zepanu",
-         In(SW, "\\Notepad.exe %1"), In(P, "\\Icons\\Symbols.icl,55"), "DateiTypLog"},
-    }};
-    return rows;
-}
+constexpr const char* kFolderVerb = "Directory\\shell\\ZepanuTrimbo";
 
 void WriteFlag(std::string_view flag) {
     WinRegistry::WriteValue(WinRegistry::HKLM, kFlagKey, flag, WinRegistry::Value::Integer(1));
 }
 
-void AssociateFileType(forms::OnError& run, const FileType& row) {
+void AssociateFileType(forms::OnError& run, const app::FileType& row) {
     run([&] {
-        Setup_API::WriteFileTypeScript(0, std::string(row.extension), std::string(row.menu),
-                                       std::string(row.type), row.command(), row.icon());
+        Setup_API::WriteFileTypeScript(
+            0, std::string(row.extension), std::string(row.menu), std::string(row.type),
+            app::Resolve(row.command, app::ProgDir), app::Resolve(row.icon, app::ProgDir));
     });
     run([&] { WriteFlag(row.flag); });
 }
 
 void AddFolderAssistantVerb(forms::OnError& run) {
-    using WinRegistry::HKCR;
+    run([] { WinRegistry::WriteValue(HKCR, kFolderVerb, "", "&Ordner anpassen... - Zepanu"); });
     run([] {
-        WinRegistry::WriteValue(HKCR, "Directory\\shell\\ZepanuTrimbo", "",
-                                "&Ordner anpassen... - Zepanu");
-    });
-    run([] {
-        WinRegistry::WriteValue(HKCR, "Directory\\shell\\ZepanuTrimbo\\Command", "",
+        WinRegistry::WriteValue(HKCR, std::string(kFolderVerb) + "\\Command", "",
                                 Setup_API::AddBackslash(app::ProgDir) + "Falmir.exe %1");
     });
     run([] { WriteFlag("Trimbo"); });
+}
+
+// What the ticked rows write, for the installation's record.
+std::vector<Target> Targets(const std::array<bool, kFileTypeRows>& ticked) {
+    std::vector<Target> targets;
+    for (std::size_t i = 0; i < kFileTypeRows; ++i) {
+        if (!ticked[i])
+            continue;
+        std::string_view flag = "Trimbo";
+        if (i < app::kFileTypes.size()) {
+            for (const auto& value : app::FileTypeValues(app::kFileTypes[i], app::ProgDir)) {
+                std::vector<WinRegistry::Stored> writes = {value.data};
+                if (value.passing)
+                    writes.insert(writes.begin(), *value.passing);
+                targets.push_back({HKCR, value.key, value.name, writes});
+            }
+            flag = app::kFileTypes[i].flag;
+        } else {
+            targets.push_back({HKCR, kFolderVerb, ""});
+            targets.push_back({HKCR, std::string(kFolderVerb) + "\\Command", ""});
+        }
+        targets.push_back({HKLM, kFlagKey, std::string(flag)});
+    }
+    return targets;
 }
 
 } // namespace
@@ -119,17 +86,25 @@ const std::array<std::string_view, kFileTypeRows> kFileTypeCaptions = {
 
 void DateiTypenSchreiben(const std::array<forms::CheckBox*, kFileTypeRows>& boxes) {
     forms::OnError run(app::ReportAndContinue);
+    // A box that cannot be read counts as ticked.
+    std::array<bool, kFileTypeRows> ticked{};
     for (std::size_t i = 0; i < kFileTypeRows; ++i) {
-        // A box that cannot be read counts as ticked.
-        bool ticked = true;
-        run([&] { ticked = boxes[i]->Value() != 0; });
-        if (!ticked)
+        ticked[i] = true;
+        run([&] { ticked[i] = boxes[i]->Value() != 0; });
+    }
+    std::vector<Target> targets = Targets(ticked);
+    if (targets.empty())
+        return;
+    run([&] { app::record::Before(app::record::Step::DateiTypenSchreiben, targets); });
+    for (std::size_t i = 0; i < kFileTypeRows; ++i) {
+        if (!ticked[i])
             continue;
-        if (i < FileTypes().size())
-            AssociateFileType(run, FileTypes()[i]);
+        if (i < app::kFileTypes.size())
+            AssociateFileType(run, app::kFileTypes[i]);
         else
             AddFolderAssistantVerb(run);
     }
+    run([&] { app::record::After(app::record::Step::DateiTypenSchreiben, targets); });
 }
 
 } // namespace install

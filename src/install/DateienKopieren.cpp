@@ -16,7 +16,15 @@ constexpr DWORD kPauseAfterRow = 150;
 
 } // namespace
 
-void DateienKopieren(forms::Label& DateiName, forms::PictureBox& Picture1) {
+std::string NotInstalledMessage(const std::vector<std::string>& names) {
+    std::string text = "Die folgenden Dateien konnten nicht installiert werden:\n";
+    for (const auto& name : names)
+        text += "\n" + name;
+    return text + "\n\nVielleicht sind die Installationsdateien beschädigt oder es ist nicht "
+                  "genug Platz auf dem Laufwerk. Bitte führen Sie Setup noch einmal aus!";
+}
+
+std::vector<std::string> DateienKopieren(forms::Label& DateiName, forms::PictureBox& Picture1) {
     using Setup_API::AddBackslash;
     using Setup_API::GetShortPath;
     forms::OnError run(app::ReportAndContinue);
@@ -29,16 +37,21 @@ void DateienKopieren(forms::Label& DateiName, forms::PictureBox& Picture1) {
     auto folderOf = [&](Folder folder) -> const std::string& {
         return folder == Folder::Doc ? doc : folder == Folder::Icons ? icons : program;
     };
+    std::vector<std::string> notInstalled;
     for (const ManifestRow& row : kManifest) {
         run([&] { DateiName.SetCaption(std::string(row.target)); });
+        bool installed = false;
         run([&] {
-            Setup_API::ExpandFile(source + std::string(row.packed),
-                                  folderOf(row.folder) + std::string(row.target));
+            installed = Setup_API::ExpandFile(source + std::string(row.packed),
+                                              folderOf(row.folder) + std::string(row.target));
         });
+        if (!installed)
+            notInstalled.emplace_back(row.target);
         run([&] { progress = static_cast<std::int16_t>(progress + row.weight); });
         run([&] { Setup_API::DrawProgress(Picture1, progress); });
         run([&] { win::Sleep(kPauseAfterRow); });
     }
+    return notInstalled;
 }
 
 } // namespace install

@@ -1,6 +1,7 @@
 #include "install/KnotextExVerscheidenes.h"
 
 #include "app/error_model.h"
+#include "app/install_record.h"
 #include "app/program_state.h"
 #include "install/DateiTypenSchreiben.h"
 #include "system/WinRegistry.h"
@@ -8,6 +9,7 @@
 
 #include <initializer_list>
 #include <string_view>
+#include <vector>
 
 namespace install {
 namespace {
@@ -31,10 +33,40 @@ void Flag(std::string_view name) {
     WinRegistry::WriteValue(HKLM, kFlagKey, name, WinRegistry::Value::Integer(1));
 }
 
+constexpr std::string_view kDoubleClickChoices[] = {
+    "NotePad per Doppelklick",        "WordPad per Doppelklick", "Edit per Doppelklick",
+    "Eigener Editor per Doppelklick", "Paint per Doppelklick",   "Standard (für Doppelklick)"};
+
+// Every value the step writes or deletes, for the installation's record.
+std::vector<app::record::Target> Targets() {
+    std::vector<app::record::Target> targets;
+    for (const char* key :
+         {"Directory\\shell\\ZepanuDos", "Directory\\shell\\ZepanuDos\\command",
+          "Drive\\shell\\ZepanuDos", "Drive\\shell\\ZepanuDos\\COMMAND",
+          "Folder\\shell\\ZepanuExplorer", "Folder\\shell\\ZepanuExplorer\\command",
+          "Directory\\shell\\ZepanuDirIn", "*\\shell\\ZepanuDirIn",
+          "Directory\\shell\\ZepanuDirIn\\Command", "*\\shell\\ZepanuDirIn\\Command"})
+        targets.push_back({HKCR, key, ""});
+    // Windows' own verbs for unknown files, with what the step writes there.
+    targets.push_back(
+        {HKCR, "Unknown\\shell\\open", "", {app::record::Text("Mit &Notepad öffnen - Zepanu")}});
+    targets.push_back(
+        {HKCR, "Unknown\\shell\\open\\command", "", {app::record::Text("notepad %1")}});
+    targets.push_back({HKCR, "Unknown\\Shell", "", {app::record::Text("open")}});
+    for (const char* flag : {"Prompt im Kontextmenü", "Erweiterter Explorer",
+                             "Pfad im Kontextmenü von Ordnern und Dateien"})
+        targets.push_back({HKLM, kFlagKey, flag});
+    for (std::string_view choice : kDoubleClickChoices)
+        targets.push_back({HKLM, kFlagKey, std::string(choice)});
+    return targets;
+}
+
 } // namespace
 
 void KnotextExVerscheidenes() {
     forms::OnError run(app::ReportAndContinue);
+    const std::vector<app::record::Target> targets = Targets();
+    run([&] { app::record::Before(app::record::Step::KnotextExVerscheidenes, targets); });
     Script(run, {
                     "[HKEY_CLASSES_ROOT\\Directory\\shell\\ZepanuDos]",
                     "@=\"DOS &Ebene - Zepanu\"",
@@ -89,11 +121,10 @@ void KnotextExVerscheidenes() {
     run([] { WinRegistry::WriteValue(HKCR, "Unknown\\Shell", "", "open"); });
 
     // The double-click choice is one of six: all cleared, then Notepad's set.
-    for (std::string_view choice :
-         {"NotePad per Doppelklick", "WordPad per Doppelklick", "Edit per Doppelklick",
-          "Eigener Editor per Doppelklick", "Paint per Doppelklick", "Standard (für Doppelklick)"})
+    for (std::string_view choice : kDoubleClickChoices)
         run([&] { WinRegistry::DeleteValue(HKLM, kFlagKey, choice); });
     run([] { WinRegistry::WriteValue(HKLM, kFlagKey, "NotePad per Doppelklick", "True"); });
+    run([&] { app::record::After(app::record::Step::KnotextExVerscheidenes, targets); });
 }
 
 } // namespace install

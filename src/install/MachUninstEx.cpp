@@ -1,6 +1,7 @@
 #include "install/MachUninstEx.h"
 
 #include "app/error_model.h"
+#include "app/install_record.h"
 #include "app/program_state.h"
 #include "system/Setup_API.h"
 #include "system/WinRegistry.h"
@@ -10,6 +11,9 @@ namespace install {
 void MachUninstEx() {
     using WinRegistry::HKLM;
     forms::OnError run(app::ReportAndContinue);
+    const std::vector<app::record::Target> targets = {{HKLM, kUninstallKey, "DisplayName"},
+                                                      {HKLM, kUninstallKey, "UninstallString"}};
+    run([&] { app::record::Before(app::record::Step::MachUninstEx, targets); });
     run([] {
         WinRegistry::WriteValue(HKLM, kUninstallKey, "DisplayName", "Dovek’s Zepanu's 1.0");
     });
@@ -17,6 +21,7 @@ void MachUninstEx() {
         WinRegistry::WriteValue(HKLM, kUninstallKey, "UninstallString",
                                 Setup_API::AddBackslash(app::ProgDir) + "Zepsetup.exe UnInst");
     });
+    run([&] { app::record::After(app::record::Step::MachUninstEx, targets); });
 }
 
 } // namespace install

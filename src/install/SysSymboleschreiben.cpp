@@ -1,12 +1,14 @@
 #include "install/SysSymboleschreiben.h"
 
 #include "app/error_model.h"
+#include "app/install_record.h"
 #include "app/program_state.h"
 #include "system/Setup_API.h"
 #include "system/WinRegistry.h"
 
 #include <array>
 #include <string_view>
+#include <vector>
 
 namespace install {
 namespace {
@@ -56,19 +58,37 @@ constexpr std::array<IconWrite, 24> kIconWrites = {{
     {HKCR, "txtfile\\DefaultIcon", "", "Icons\\Memo1.ico"},
 }};
 
+constexpr const char* kExtras = "Software\\Quorvel\\Zepanu\\Extras";
+
+// Every value the step writes, for the installation's record.
+std::vector<app::record::Target> Targets() {
+    std::vector<app::record::Target> targets = {
+        {HKCU, kWindowMetricsKey, "Shell Icon BPP", {app::record::Text("16")}},
+        {HKCU, kExtras, "Symbole mit höchster Farbtiefe anzeigen"},
+    };
+    for (const IconWrite& write : kIconWrites)
+        targets.push_back(
+            {write.root,
+             std::string(write.key),
+             std::string(write.name),
+             {app::record::Text(Setup_API::AddBackslash(app::ProgDir) + std::string(write.icon))}});
+    return targets;
+}
+
 } // namespace
 
 void SysSymboleschreiben() {
     forms::OnError run(app::ReportAndContinue);
+    const std::vector<app::record::Target> targets = Targets();
     run([] { app::IconsWritten = true; });
+    run([&] { app::record::Before(app::record::Step::SysSymboleschreiben, targets); });
     run([] {
         if (WinRegistry::ReadValue(HKCU, kWindowMetricsKey, "Shell Icon BPP").ToString() == "16")
             app::IconDepthWas16 = true;
     });
     run([] { WinRegistry::WriteValue(HKCU, kWindowMetricsKey, "Shell Icon BPP", "16"); });
     run([] {
-        WinRegistry::WriteValue(HKCU, "Software\\Quorvel\\Zepanu\\Extras",
-                                "Symbole mit höchster Farbtiefe anzeigen",
+        WinRegistry::WriteValue(HKCU, kExtras, "Symbole mit höchster Farbtiefe anzeigen",
                                 WinRegistry::Value::Integer(1));
     });
     for (const IconWrite& write : kIconWrites) {
@@ -78,6 +98,7 @@ void SysSymboleschreiben() {
                                         std::string(write.icon));
         });
     }
+    run([&] { app::record::After(app::record::Step::SysSymboleschreiben, targets); });
 }
 
 } // namespace install

@@ -1,10 +1,12 @@
 #include "install/TaskBarEx.h"
 
+#include "app/install_record.h"
 #include "app/program_state.h"
 #include "system/WinRegistry.h"
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace install {
 namespace {
@@ -16,6 +18,15 @@ void Symbol(std::string_view name, std::int16_t on) {
 } // namespace
 
 void TaskBarEx() {
+    // The symbols lie below the suite's own key; the start-up entry is in the shared one.
+    const std::vector<app::record::Target> targets = {
+        {WinRegistry::HKCU, kSymbolKey, "TaskBar Aktiv"},
+        {WinRegistry::HKCU,
+         kRunKey,
+         kRunValue,
+         {app::record::Text(app::ProgDir + "\\Tellmo.exe LoadMe")}},
+    };
+    app::record::Before(app::record::Step::TaskBarEx, targets);
     Symbol("TaskBar Aktiv", 1);
     WinRegistry::WriteValue(WinRegistry::HKCU, kRunKey, kRunValue,
                             app::ProgDir + "\\Tellmo.exe LoadMe");
@@ -27,6 +38,7 @@ void TaskBarEx() {
     Symbol("Abmelden", 0);
     Symbol("Windows neu starten", 1);
     Symbol("Window-Killer", 1);
+    app::record::After(app::record::Step::TaskBarEx, targets);
 }
 
 } // namespace install

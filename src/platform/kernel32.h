@@ -23,10 +23,12 @@ using ::GetLastError;
 using ::GetLogicalDriveStringsA;
 using ::GetShortPathNameA;
 using ::GetSystemDirectoryA;
+using ::GetTempFileNameA;
 using ::GetTempPathA;
 using ::GetWindowsDirectoryA;
 using ::MoveFileA;
 using ::MoveFileExA;
+using ::OutputDebugStringA;
 using ::ReadFile;
 using ::RemoveDirectoryA;
 using ::SetCurrentDirectoryA;
@@ -66,10 +68,18 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD metho
 BOOL CloseHandle(HANDLE object);
 BOOL MoveFileA(LPCSTR from, LPCSTR to);
 BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);
+// With unique 0: makes a new empty file folder\PPPXXXX.TMP (PPP the prefix's first three
+// characters, XXXX hexadecimal) and returns XXXX; 0 on failure. The machine takes it for a
+// temporary file: left behind by a process that died, it is removed.
+UINT GetTempFileNameA(LPCSTR folder, LPCSTR prefix, UINT unique, LPSTR name);
 
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
 BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
 BOOL FindClose(HANDLE find);
+
+// The debugger's output: on the portable machine one line of the machine's journal (cut
+// after 1,000 characters), where nothing else would see it.
+void OutputDebugStringA(LPCSTR text);
 #endif
 
 } // namespace win
@@ -83,6 +93,7 @@ BOOL FindClose(HANDLE find);
 namespace win {
 
 #ifdef _WIN32
+using ::CreateMutexA;
 using ::CreateProcessA;
 using ::GetExitCodeProcess;
 using ::WaitForSingleObject;
@@ -98,6 +109,12 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, void* processAttr
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 // STILL_ACTIVE while the process runs, else its exit status.
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
+// A named mutex of the machine (portable/kernel32_mutex.cpp): it exists while a handle
+// that made it is open, in any process of the machine, and goes with that process however
+// it ends. When it exists already the handle does not hold it and GetLastError says
+// ERROR_ALREADY_EXISTS, also within one process, as on Windows. Left out: waiting for it,
+// ReleaseMutex, unnamed mutexes (null: ERROR_INVALID_PARAMETER).
+HANDLE CreateMutexA(void* securityAttributes, BOOL initialOwner, LPCSTR name);
 #endif
 
 } // namespace win
@@ -117,6 +134,9 @@ void Sleep(DWORD milliseconds);
 DWORD GetTickCount();
 #else
 // Sleeps on the machine's clock: really, or on a virtual clock only adding the time up.
+// A machine whose clock cannot be read (its store damaged, locked or gone) cannot run a
+// program at all: both calls then throw portable::MachineError, the one failure of the
+// machine that ends the program (its main reports it) instead of coming back as a result.
 void Sleep(DWORD milliseconds);
 // Milliseconds on the machine's clock, wrapping at 2^32 as on Windows.
 DWORD GetTickCount();

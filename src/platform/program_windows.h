@@ -7,6 +7,7 @@
 #include "platform/win_types.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,5 +45,20 @@ void SetContextFont(HDC dc, const FontSpec& font);
 bool FreeControlContext(HDC dc);
 // Every rectangle drawn so far, in order.
 const std::vector<DrawnRectangle>& DrawnRectangles();
+
+// The screen a run with windows on a display shows them on, in the program's pixels (its
+// top left corner is 0, 0).
+struct HostScreen {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0;
+    std::optional<RECT> taskbar; // what panels and docks take; none: the whole screen free
+};
+// For the rest of this run, never stored: the machine answers the screen's size and
+// colour depth (GetDeviceCaps) and the taskbar (SHAppBarMessage) from screen. Its
+// resolution (dots per inch) stays the machine's, so twips keep their size in pixels.
+void ShowWindowsOn(const HostScreen& screen);
+// The machine's stored display again.
+void ForgetHostScreen();
 
 } // namespace win

@@ -55,6 +55,7 @@ inline constexpr DWORD ERROR_NOT_SAME_DEVICE = 17;
 inline constexpr DWORD ERROR_FILE_EXISTS = 80;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_DISK_FULL = 112;
+inline constexpr DWORD ERROR_BUSY = 170;
 inline constexpr DWORD ERROR_CALL_NOT_IMPLEMENTED = 120;
 inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_INVALID_NAME = 123;
@@ -72,6 +73,7 @@ inline constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x04;
 inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 inline constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
 inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+inline constexpr DWORD FILE_ATTRIBUTE_TEMPORARY = 0x100;
 
 // Drive types.
 inline constexpr UINT DRIVE_UNKNOWN = 0;

@@ -5,11 +5,13 @@
 #pragma once
 
 #include "platform/win_types.h"
+#include "system/WinRegistry.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace forms {
 class Form;
@@ -36,9 +38,12 @@ std::string GetTempDir();
 std::string AddBackslash(std::string_view path);
 // The 8.3 form of an existing path, or empty when it does not exist.
 std::string GetShortPath(std::string_view path);
-// Expands the SZDD-packed source into target (or copies a plain source). The target is
-// created (or emptied) even when the source cannot be read; nothing is reported.
-void ExpandFile(std::string_view source, std::string_view target);
+// Expands the SZDD-packed source into target (or copies a plain source), through a new
+// temporary file in target's folder that replaces target only once it holds every byte the
+// source declares: no truncated, empty or raw file ever lies under target's name. A source
+// named as a packed file (its last character "_") must be packed. False when target was
+// not installed: the reason is noted (RunFailures) and target is as it was.
+bool ExpandFile(std::string_view source, std::string_view target);
 
 // ---- File types through registry scripts (file_type_script.cpp). Failures of the script
 // or of the registry editor are run-time errors for the caller.
@@ -49,6 +54,18 @@ void ExpandFile(std::string_view source, std::string_view target);
 // name as its description, EditFlags d2 01 00 00, one verb named after the type name with
 // the caption, .<extension> pointing to it) and then writes the icon, the verb's command,
 // the default verb and the image-extraction handler directly.
+// A value WriteFileTypeScript writes under HKEY_CLASSES_ROOT, with its data.
+struct FileTypeValue {
+    std::string key;
+    std::string name; // "" for the default value
+    WinRegistry::Stored data;
+    // What the script writes there first, where that is other data.
+    std::optional<WinRegistry::Stored> passing = std::nullopt;
+};
+// Every value WriteFileTypeScript writes for these texts, through the script and directly.
+std::vector<FileTypeValue> FileTypeValues(const std::string& extension, const std::string& caption,
+                                          const std::string& typeName, const std::string& command,
+                                          const std::string& icon);
 void WriteFileTypeScript(std::int16_t removeOnly, std::optional<std::string> extension = {},
                          std::optional<std::string> caption = {},
                          std::optional<std::string> typeName = {},
@@ -77,8 +94,8 @@ void ExplodeForm(forms::Form& window, std::int16_t steps);
 std::optional<std::int32_t> GetColourCount();
 // The first top-level window (in the platform's order) whose title begins with (mode 0),
 // contains (mode 1) or equals (mode 2) title; case-insensitive when caseSensitive is 0;
-// null when none. visibleOnly is passed on to the callback, which asks the platform but,
-// like the original, does not act on the answer.
+// null when none. visibleOnly is passed on to the callback, which asks the platform but
+// does not act on the answer (a hidden window is found alike).
 HWND FindWindowByTitle(std::string_view title, std::int32_t mode, std::int16_t caseSensitive,
                        std::int16_t visibleOnly);
 // The enumeration callback of FindWindowByTitle: -1 to go on, 0 once a window was found.
@@ -86,9 +103,13 @@ BOOL CALLBACK FindWindowCallback(HWND window, LPARAM visibleOnly);
 
 // ---- Restart and shell refresh (refresh_shell_icons.cpp).
 
-// Makes the shell rebuild its icons (icon size "10", broadcast, "32", broadcast) and adds
-// "NUL=<Windows folder>\SHELLI~1" and "NUL=C:\~SETUP.T\zepsetup.exe" to the [RENAME]
-// section of WININIT.INI, each once. Every failing step is passed over.
+// Makes the shell rebuild its icons: the icon size is switched to another size ("10",
+// or "32" when it is "10"), announced, set back to exactly what it was (deleted when it
+// was missing), announced again. Every failing step is passed over.
+void ReloadShellIcons();
+// ReloadShellIcons, then "NUL=<Windows folder>\SHELLI~1" and
+// "NUL=C:\~SETUP.T\zepsetup.exe" added to the [RENAME] section of WININIT.INI, each
+// once. Every failing step is passed over.
 void RefreshShellIcons();
 
 } // namespace Setup_API

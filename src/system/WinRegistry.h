@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -106,6 +107,29 @@ void DeleteValue(Root root, std::string_view subKey, std::string_view valueName)
 // without a NUL gives one empty string. Positions and the count are 16-bit: an element
 // whose NUL lies beyond position 32,767, or more than 32,767 elements, is run-time error 6.
 std::vector<std::string> SplitMultiString(std::string_view data);
+
+// ---- Stored data (registry_access.cpp): a value's registry type and exact bytes, as the
+// installation keeps them before it replaces a value and the removal writes them back.
+
+struct Stored {
+    std::uint32_t type = 0;
+    std::string bytes; // as stored, terminators included
+    friend bool operator==(const Stored&, const Stored&) = default;
+};
+// The value's type and bytes, or nothing when the key or the value is missing.
+std::optional<Stored> ReadStored(Root root, std::string_view subKey, std::string_view valueName);
+// Creates the key (and those above it) and stores exactly data; false when the registry
+// refused either.
+bool WriteStored(Root root, std::string_view subKey, std::string_view valueName,
+                 const Stored& data);
+// Deletes one value; false when it is still there afterwards.
+bool DeleteStored(Root root, std::string_view subKey, std::string_view valueName);
+bool KeyExists(Root root, std::string_view subKey);
+// An existing key without values and subkeys.
+bool KeyIsEmpty(Root root, std::string_view subKey);
+// The names of the key's values, or of its subkeys; empty for a missing key.
+std::vector<std::string> ValueNames(Root root, std::string_view subKey);
+std::vector<std::string> SubKeyNames(Root root, std::string_view subKey);
 
 // ---- Registry scripts (reg_script.cpp)
 

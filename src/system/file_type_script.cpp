@@ -1,6 +1,7 @@
 // Setup_API: one file type registered through a registry script (or removed again).
 #include "system/Setup_API.h"
 
+#include "platform/codepage.h"
 #include "system/WinRegistry.h"
 #include "system/file_streams.h"
 
@@ -18,12 +19,33 @@ std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
+WinRegistry::Stored Text(const std::string& utf8) {
+    return {REG_SZ, win::ToAnsi(utf8) + '\0'};
+}
+
 void Remove(const std::string& extension) {
     WinRegistry::DeleteKey(WinRegistry::HKCR, extension + "File");
     WinRegistry::DeleteKey(WinRegistry::HKCR, "." + extension);
 }
 
 } // namespace
+
+std::vector<FileTypeValue> FileTypeValues(const std::string& extension, const std::string& caption,
+                                          const std::string& typeName, const std::string& command,
+                                          const std::string& icon) {
+    const std::string cls = extension + "File";
+    return {
+        {cls, "", Text(typeName)},
+        {cls, "EditFlags", {REG_BINARY, std::string("\xd2\x01\x00\x00", 4)}},
+        {cls + "\\Shell", "", Text(typeName), Text("")},
+        {cls + "\\Shell\\" + typeName, "", Text(caption)},
+        {"." + extension, "", Text(cls)},
+        {cls + "\\DefaultIcon", "", Text(icon)},
+        {cls + "\\Shell\\" + typeName + "\\Command", "", Text(command)},
+        {"." + extension + "\\ShellEx\\" + std::string(kImageExtractor), "",
+         Text(std::string(kImageHandler))},
+    };
+}
 
 void WriteFileTypeScript(std::int16_t removeOnly, std::optional<std::string> extension,
                          std::optional<std::string> caption, std::optional<std::string> typeName,

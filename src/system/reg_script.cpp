@@ -9,6 +9,7 @@
 #include "platform/kernel32.h"
 #include "system/Setup_API.h"
 #include "system/file_streams.h"
+#include "system/run_failures.h"
 
 #include <cstring>
 
@@ -23,7 +24,9 @@ std::string ScriptPath() {
 }
 
 // Runs the command line and returns once the process has ended. Run-time error 53 when it
-// cannot be started, as for a program that is not there.
+// cannot be started, as for a program that is not there. A process that ended with a status
+// other than 0 (the editor refused the script or could not store it) is noted, as is a wait
+// that failed.
 void RunAndWait(const std::string& commandLine) {
     std::string line = win::ToAnsi(commandLine);
     STARTUPINFOA startup;
@@ -36,9 +39,17 @@ void RunAndWait(const std::string& commandLine) {
     if (!win::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                              &startup, &process))
         forms::Raise(forms::kFileNotFound);
-    win::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD waited = win::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 0;
+    bool known = waited == WAIT_OBJECT_0 && win::GetExitCodeProcess(process.hProcess, &status);
     win::CloseHandle(process.hThread);
     win::CloseHandle(process.hProcess);
+    if (!known)
+        RunFailures::Note("'" + commandLine + "': its end could not be awaited (error " +
+                          std::to_string(win::GetLastError()) + ")");
+    else if (status != 0)
+        RunFailures::Note("'" + commandLine + "' did not import the script (exit status " +
+                          std::to_string(status) + ")");
 }
 
 // Deletes the script from within the temporary folder, then makes the folder the program

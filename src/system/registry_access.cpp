@@ -1,11 +1,13 @@
 // WinRegistry: registry access by root and sub-key. Every call opens what it needs with the
-// access mask 0x3F and closes it before returning; platform errors are not reported (a
-// missing key leaves a null handle on which every later call fails without effect).
+// access mask 0x3F and closes it before returning. A missing key or value is no failure (it
+// reads as empty, its deletion does nothing); any other failure of the platform is noted
+// (RunFailures) and the call goes on as the contract says.
 #include "system/WinRegistry.h"
 
 #include "forms/run_time_error.h"
 #include "platform/advapi32.h"
 #include "platform/codepage.h"
+#include "system/run_failures.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -17,16 +19,51 @@ namespace {
 
 constexpr int kMaxSplitPosition = 32767; // positions and the count are 16-bit
 constexpr int kQueryAttempts = 4;
+constexpr DWORD kNameBuffer = 16384; // longer than any key or value name the registry allows
 
 HKEY RootKey(Root root) {
     return reinterpret_cast<HKEY>(static_cast<std::intptr_t>(root));
 }
 
+std::string RootName(Root root) {
+    switch (root) {
+    case HKCR:
+        return "HKEY_CLASSES_ROOT";
+    case HKCU:
+        return "HKEY_CURRENT_USER";
+    case HKLM:
+        return "HKEY_LOCAL_MACHINE";
+    default:
+        return "root " + std::to_string(root);
+    }
+}
+
+bool Missing(LONG rc) {
+    return rc == ERROR_FILE_NOT_FOUND || rc == ERROR_PATH_NOT_FOUND;
+}
+
+// Notes a failed call unless it only found nothing to work on (where allowed). True when
+// the call succeeded.
+bool Checked(LONG rc, std::string_view action, Root root, std::string_view subKey,
+             const std::string* valueName = nullptr, bool missingIsFine = false) {
+    if (rc == ERROR_SUCCESS || (missingIsFine && Missing(rc)))
+        return rc == ERROR_SUCCESS;
+    std::string what =
+        std::string(action) + " [" + RootName(root) + "\\" + std::string(subKey) + "]";
+    if (valueName)
+        what += " \"" + *valueName + "\"";
+    RunFailures::Note(what + ": the registry answered error " + std::to_string(rc));
+    return false;
+}
+
 // An opened key, closed when the call ends (also when it is null, as the platform allows).
+// A refusal is noted; a missing key too unless missingIsFine.
 class OpenedKey {
 public:
-    OpenedKey(Root root, const std::string& subKey) {
-        win::RegOpenKeyExA(RootKey(root), subKey.c_str(), 0, kAccess, &key_);
+    OpenedKey(Root root, std::string_view subKey, std::string_view action,
+              bool missingIsFine = true) {
+        LONG rc = win::RegOpenKeyExA(RootKey(root), win::ToAnsi(subKey).c_str(), 0, kAccess, &key_);
+        Checked(rc, action, root, subKey, nullptr, missingIsFine);
     }
     ~OpenedKey() { win::RegCloseKey(key_); }
     OpenedKey(const OpenedKey&) = delete;
@@ -158,14 +195,28 @@ bool Encode(const Value& value, DWORD& type, std::string& data) {
         value.data());
 }
 
+bool MakeKey(Root root, std::string_view subKey) {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    LONG rc = win::RegCreateKeyExA(RootKey(root), win::ToAnsi(subKey).c_str(), 0, nullptr,
+                                   REG_OPTION_NON_VOLATILE, kAccess, nullptr, &key, &disposition);
+    win::RegCloseKey(key);
+    return Checked(rc, "cannot create", root, subKey);
+}
+
 } // namespace
 
 Value ReadValue(Root root, std::string_view subKey, std::string_view valueName) {
-    OpenedKey key(root, win::ToAnsi(subKey));
+    OpenedKey key(root, subKey, "cannot read");
+    if (!key.get())
+        return Value();
     std::string name = win::ToAnsi(valueName);
     DWORD type = 0;
     DWORD size = 0;
-    win::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size);
+    LONG rc = win::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size);
+    std::string shown(valueName);
+    if (!Checked(rc, "cannot read", root, subKey, &shown, true))
+        return Value();
     switch (type) {
     case REG_SZ:
     case REG_EXPAND_SZ:
@@ -192,37 +243,129 @@ Value ReadMachineValue(std::string_view subKey, std::string_view valueName) {
 
 void WriteValue(Root root, std::string_view subKey, std::string_view valueName,
                 const Value& value) {
-    CreateKey(root, subKey);
+    if (!MakeKey(root, subKey))
+        return;
     DWORD type = REG_NONE;
     std::string data;
     if (!Encode(value, type, data))
         return; // a type the registry has no type for: the key stays, nothing is written
-    OpenedKey key(root, win::ToAnsi(subKey));
+    std::string shown(valueName);
+    OpenedKey key(root, subKey, "cannot write", false);
+    if (!key.get())
+        return;
     std::string name = win::ToAnsi(valueName);
-    win::RegSetValueExA(key.get(), name.c_str(), 0, type,
-                        reinterpret_cast<const BYTE*>(data.data()),
-                        static_cast<DWORD>(data.size()));
+    LONG rc = win::RegSetValueExA(key.get(), name.c_str(), 0, type,
+                                  reinterpret_cast<const BYTE*>(data.data()),
+                                  static_cast<DWORD>(data.size()));
+    Checked(rc, "cannot write", root, subKey, &shown);
 }
 
 void CreateKey(Root root, std::string_view subKey) {
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    win::RegCreateKeyExA(RootKey(root), win::ToAnsi(subKey).c_str(), 0, nullptr,
-                         REG_OPTION_NON_VOLATILE, kAccess, nullptr, &key, &disposition);
-    win::RegCloseKey(key);
+    MakeKey(root, subKey);
 }
 
 void DeleteKey(Root root, std::string_view subKey) {
-    win::RegDeleteKeyA(RootKey(root), win::ToAnsi(subKey).c_str());
+    LONG rc = win::RegDeleteKeyA(RootKey(root), win::ToAnsi(subKey).c_str());
+    Checked(rc, "cannot delete", root, subKey, nullptr, true);
 }
 
 void DeleteValue(Root root, std::string_view subKey, std::string_view valueName) {
-    OpenedKey key(root, win::ToAnsi(subKey));
-    win::RegDeleteValueA(key.get(), win::ToAnsi(valueName).c_str());
+    OpenedKey key(root, subKey, "cannot delete");
+    if (!key.get())
+        return;
+    LONG rc = win::RegDeleteValueA(key.get(), win::ToAnsi(valueName).c_str());
+    std::string shown(valueName);
+    Checked(rc, "cannot delete", root, subKey, &shown, true);
 }
 
 std::vector<std::string> SplitMultiString(std::string_view data) {
     return SplitAnsi(win::ToAnsi(data));
+}
+
+std::optional<Stored> ReadStored(Root root, std::string_view subKey, std::string_view valueName) {
+    OpenedKey key(root, subKey, "cannot read");
+    if (!key.get())
+        return std::nullopt;
+    std::string name = win::ToAnsi(valueName);
+    DWORD type = 0;
+    DWORD size = 0;
+    if (win::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    return Stored{type, size == 0 ? std::string() : QueryData(key.get(), name, size)};
+}
+
+bool WriteStored(Root root, std::string_view subKey, std::string_view valueName,
+                 const Stored& data) {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    if (win::RegCreateKeyExA(RootKey(root), win::ToAnsi(subKey).c_str(), 0, nullptr,
+                             REG_OPTION_NON_VOLATILE, kAccess, nullptr, &key,
+                             &disposition) != ERROR_SUCCESS)
+        return false;
+    LONG rc = win::RegSetValueExA(key, win::ToAnsi(valueName).c_str(), 0, data.type,
+                                  reinterpret_cast<const BYTE*>(data.bytes.data()),
+                                  static_cast<DWORD>(data.bytes.size()));
+    win::RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+bool DeleteStored(Root root, std::string_view subKey, std::string_view valueName) {
+    DeleteValue(root, subKey, valueName);
+    return !ReadStored(root, subKey, valueName);
+}
+
+bool KeyExists(Root root, std::string_view subKey) {
+    return OpenedKey(root, subKey, "cannot read").get() != nullptr;
+}
+
+bool KeyIsEmpty(Root root, std::string_view subKey) {
+    OpenedKey key(root, subKey, "cannot read");
+    if (!key.get())
+        return false;
+    char name[kNameBuffer];
+    DWORD size = sizeof name;
+    if (win::RegEnumKeyExA(key.get(), 0, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_NO_MORE_ITEMS)
+        return false;
+    size = sizeof name;
+    return win::RegEnumValueA(key.get(), 0, name, &size, nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_NO_MORE_ITEMS;
+}
+
+namespace {
+
+// The names an enumeration (RegEnumValueA or RegEnumKeyExA) gives, index by index.
+template <typename Enumerate>
+std::vector<std::string> Names(Root root, std::string_view subKey, Enumerate enumerate) {
+    OpenedKey key(root, subKey, "cannot read");
+    std::vector<std::string> names;
+    if (!key.get())
+        return names;
+    char name[kNameBuffer];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        LONG rc = enumerate(key.get(), i, name, &size);
+        if (rc == ERROR_MORE_DATA)
+            continue; // a name no call can address
+        if (rc != ERROR_SUCCESS)
+            return names;
+        names.push_back(win::FromAnsi(std::string_view(name, size)));
+    }
+}
+
+} // namespace
+
+std::vector<std::string> ValueNames(Root root, std::string_view subKey) {
+    return Names(root, subKey, [](HKEY key, DWORD i, char* name, DWORD* size) {
+        return win::RegEnumValueA(key, i, name, size, nullptr, nullptr, nullptr, nullptr);
+    });
+}
+
+std::vector<std::string> SubKeyNames(Root root, std::string_view subKey) {
+    return Names(root, subKey, [](HKEY key, DWORD i, char* name, DWORD* size) {
+        return win::RegEnumKeyExA(key, i, name, size, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 } // namespace WinRegistry

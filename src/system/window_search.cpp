@@ -45,7 +45,7 @@ HWND FindWindowByTitle(std::string_view title, std::int32_t mode, std::int16_t c
 }
 
 BOOL CALLBACK FindWindowCallback(HWND window, LPARAM visibleOnly) {
-    // Asked but not used, as in the original: hidden windows are compared alike. The one
+    // Asked but not acted on, on purpose: hidden windows are compared alike. The one
     // caller must find the taskbar-symbols program even when its window is hidden.
     if (visibleOnly != 0)
         win::IsWindowVisible(window);

@@ -5,6 +5,7 @@
 #include "platform/kernel32.h"
 #include "platform/text_lines.h"
 #include "system/Setup_API.h"
+#include "system/run_failures.h"
 
 #include <algorithm>
 
@@ -72,13 +73,22 @@ std::string AppendSection(std::string_view text, std::string_view header,
     return out + "\r\n";
 }
 
+// Notes why WININIT.INI could not be brought up to date and raises 75 for the caller's
+// error policy: the removal passes over it without a word, but its deletions at the next
+// start would then not happen.
+[[noreturn]] void Fail(const std::string& path, const std::string& why) {
+    RunFailures::Note("cannot add the deletions at the next start to " + win::FromAnsi(path) +
+                      ": " + why + " (error " + std::to_string(win::GetLastError()) + ")");
+    forms::Raise(forms::kPathFileAccessError);
+}
+
 std::string ReadWininit(const std::string& path) {
     HANDLE file = win::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                    OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         if (win::GetLastError() == ERROR_FILE_NOT_FOUND)
             return {};
-        forms::Raise(forms::kPathFileAccessError);
+        Fail(path, "it cannot be opened");
     }
     std::string text;
     char buffer[4096];
@@ -88,15 +98,16 @@ std::string ReadWininit(const std::string& path) {
         text.append(buffer, read);
     win::CloseHandle(file);
     if (!ok)
-        forms::Raise(forms::kPathFileAccessError);
+        Fail(path, "it cannot be read");
     return text;
 }
 
 void WriteWininit(const std::string& path, const std::string& sibling, const std::string& text) {
-    HANDLE file =
-        win::CreateFileA(sibling.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    // Marked temporary: a machine that finds it left behind by a crash removes it.
+    HANDLE file = win::CreateFileA(sibling.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_TEMPORARY, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        forms::Raise(forms::kPathFileAccessError);
+        Fail(path, "the new text cannot be written beside it");
     DWORD written = 0;
     bool ok =
         win::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
@@ -105,8 +116,10 @@ void WriteWininit(const std::string& path, const std::string& sibling, const std
     if (ok)
         ok = win::MoveFileExA(sibling.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
     if (!ok) {
+        DWORD error = win::GetLastError();
         win::DeleteFileA(sibling.c_str()); // the old WININIT.INI stays as it was
-        forms::Raise(forms::kPathFileAccessError);
+        win::SetLastError(error);
+        Fail(path, "the new text cannot be written and put in its place");
     }
 }
 

@@ -8,7 +8,6 @@
 #include "forms/on_error.h"
 #include "platform/user32.h"
 #include "system/Setup_API.h"
-#include "uninstall/program_folder.h"
 #include "uninstall/removal_lists.h"
 
 namespace uninstall {
@@ -27,7 +26,7 @@ void DeleteAll(forms::OnError& run, const std::string& folder, const Names& name
 void KillPrBarForm::DateienLöschen() {
     forms::OnError run(forms::ResumeNext);
     std::optional<std::string> p;
-    run([&] { p = ProgramFolder(); });
+    run([&] { p = Folder(); });
     HWND taskbarProgram = nullptr;
     run([&] { taskbarProgram = Setup_API::FindWindowByTitle(kTaskbarProgram, 0, 0, -1); });
     if (taskbarProgram)

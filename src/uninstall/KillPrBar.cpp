@@ -6,6 +6,7 @@
 #include "forms/runtime.h"
 #include "platform/kernel32.h"
 #include "system/Setup_API.h"
+#include "uninstall/program_folder.h"
 
 namespace uninstall {
 namespace {
@@ -33,6 +34,12 @@ void KillPrBarForm::Status(const char* text) {
 void KillPrBarForm::Advance(std::int16_t by) {
     Progress = static_cast<std::int16_t>(Progress + by);
     Setup_API::DrawProgress(Picture1, Progress);
+}
+
+const std::optional<std::string>& KillPrBarForm::Folder() {
+    if (!folder_)
+        folder_ = ProgramFolder();
+    return *folder_;
 }
 
 void KillPrBarForm::Form_Load() {

@@ -3,11 +3,13 @@
 // success and ends the program. No step shows an error: each passes over what fails.
 #pragma once
 
+#include "app/install_record.h"
 #include "forms/controls.h"
 #include "forms/global_form.h"
 #include "forms/picture_box.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace uninstall {
@@ -33,8 +35,17 @@ private:
     // Sets the status text, or adds to Progress and draws the bar.
     void Status(const char* text);
     void Advance(std::int16_t by);
+    // The program folder this removal works on (program_folder.h), decided at its first use.
+    const std::optional<std::string>& Folder();
+
+    std::optional<std::optional<std::string>> folder_;
 };
 
 inline forms::Global<KillPrBarForm> KillPrBar;
+
+// Which recorded values the icon restoration gives back (the shell's icon overrides, the
+// icons of classes and shell objects, the icon size); the registry cleanup gives back the
+// others.
+bool GivenBackWithTheIcons(const app::record::Target& target);
 
 } // namespace uninstall

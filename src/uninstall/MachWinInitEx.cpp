@@ -7,7 +7,6 @@
 
 #include "system/Setup_API.h"
 #include "system/wininit_rename.h"
-#include "uninstall/program_folder.h"
 #include "uninstall/removal_lists.h"
 
 #include <vector>
@@ -24,7 +23,7 @@ void Schedule(std::vector<std::string>& lines, const std::string& folder, const 
 } // namespace
 
 void KillPrBarForm::MachWinInitEx() {
-    std::optional<std::string> p = ProgramFolder();
+    std::optional<std::string> p = Folder();
     std::vector<std::string> lines;
     if (p) {
         Schedule(lines, *p, kRestartFromProgramFolder);

@@ -1,22 +1,29 @@
 // The registry cleanup: the suite's keys and those of its sibling tools, the uninstall
-// entry, the shell verbs and file types, a set of system settings written back to their
-// Windows defaults, the time-zone data through a registry script, and two entries of
-// SYSTEM.INI. Every failing statement is passed over.
+// entry, the shell verbs and file types, a set of system settings, the time-zone data
+// through a registry script, and two entries of SYSTEM.INI. Every failing statement is
+// passed over.
 //
-// Two rows are narrowed so that the removal never destroys what the installation did not
-// write: a file type is removed only when the installation recorded it (its flag under
-// the suite's key, read before that key goes), and the autostart value the installation
-// wrote is removed only while it still holds the command line the installation wrote.
+// Nothing the user had is lost. What the installation replaced is given back from its
+// record (app/install_record.h) where it still holds what the installation left; a value
+// the user changed since stays. Where there is no record (an installation made before the
+// record existed), a value the cleanup would reset or delete is touched only when it is
+// the suite's: it points into the program folder being removed, or it equals what the
+// installation writes. The suite's own keys and verbs go as they are listed; the
+// uninstall entry only when it names the folder being removed; the time zone is written
+// only on a machine whose zone is Western Europe.
 #include "uninstall/KillPrBar.h"
 
+#include "app/file_types.h"
 #include "forms/file_statements.h"
 #include "forms/on_error.h"
+#include "platform/codepage.h"
 #include "platform/kernel32.h"
 #include "system/Setup_API.h"
 #include "system/WinRegistry.h"
 #include "system/file_streams.h"
 #include "uninstall/program_folder.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 #include <vector>
@@ -24,37 +31,20 @@
 namespace uninstall {
 namespace {
 
+using app::record::PointsInto;
+using app::record::Record;
 using WinRegistry::DeleteKey;
 using WinRegistry::DeleteValue;
 using WinRegistry::HKCR;
 using WinRegistry::HKCU;
 using WinRegistry::HKLM;
 using WinRegistry::WriteValue;
+using MaybeFolder = std::optional<std::string>;
 
-constexpr const char* kFlagKey = "SOFTWARE\\Quorvel\\Zepanu\\KontextmenüEx";
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kMyComputerShell = "CLSID\\{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\shell\\";
-
-struct FileType {
-    std::string_view extension;
-    std::string_view flag; // recorded by the installation when it wrote the type
-};
-
-constexpr std::array<FileType, 13> kFileTypes = {{
-    {"zip", "DateiTypZip"},
-    {"cab", "DateiTypCab"},
-    {"icl", "DateiTypIcl"},
-    {"dll", "DateiTypDll"},
-    {"ico", "DateiTypIco"},
-    {"bmp", "DateiTypBmp"},
-    {"rle", "DateiTypRle"},
-    {"wmf", "DateiTypWmf"},
-    {"gif", "DateiTypGif"},
-    {"jpg", "DateiTypJpg"},
-    {"cur", "DateiTypCur"},
-    {"diz", "DateiTypDiz"},
-    {"log", "DateiTypLog"},
-}};
+constexpr const char* kMetricsKey = "Control Panel\\desktop\\WindowMetrics";
+constexpr const char* kTimeZoneKey = "System\\CurrentControlSet\\Control\\TimeZoneInformation";
 
 constexpr std::array<std::string_view, 10> kTimeZoneScript = {
     "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\TimeZoneInformation]",
@@ -69,52 +59,49 @@ constexpr std::array<std::string_view, 10> kTimeZoneScript = {
     "  00,00,00,00,00,00,00,03,00,00,00,05,00,02,00,00,00,00,00,00,00",
 };
 
-// The extensions whose file type the installation wrote, by their flags.
-std::vector<std::string_view> WrittenFileTypes(forms::OnError& run) {
-    std::vector<std::string_view> written;
-    for (const FileType& type : kFileTypes) {
-        run([&] {
-            if (WinRegistry::ReadMachineValue(kFlagKey, type.flag).ToLong() == 1)
-                written.push_back(type.extension);
-        });
-    }
-    return written;
+std::optional<WinRegistry::Stored> Stored(WinRegistry::Root root, std::string_view key,
+                                          std::string_view name = "") {
+    return WinRegistry::ReadStored(root, key, name);
 }
 
-// The command line the installation's autostart value holds; nothing when the program
-// folder is not known.
-std::optional<std::string> InstalledAutostart(forms::OnError& run) {
-    std::optional<std::string> p;
-    run([&] { p = ProgramFolder(); });
-    if (!p)
-        return std::nullopt;
-    return *p + "Tellmo.exe LoadMe";
+WinRegistry::Stored Text(std::string_view utf8) {
+    return {REG_SZ, win::ToAnsi(utf8) + '\0'};
 }
 
-// The installation's autostart value, unless someone changed it since.
-void RemoveOwnAutostart(forms::OnError& run, const std::optional<std::string>& installed) {
-    if (!installed)
-        return;
-    run([&] {
-        if (WinRegistry::ReadUserValue(kRunKey, "Dovek's Zepanu 1.0") ==
-            WinRegistry::Value(*installed))
-            DeleteValue(HKCU, kRunKey, "Dovek's Zepanu 1.0");
-    });
+// The program folder without its trailing backslash, as the installation's paths begin.
+std::string WithoutBackslash(const MaybeFolder& p) {
+    return p ? p->substr(0, p->size() - 1) : std::string();
 }
 
-void RemoveSuiteKeys(forms::OnError& run, const std::optional<std::string>& autostart) {
+void GiveBackRecorded(forms::OnError& run, const Record& record, const MaybeFolder& p) {
+    run([&] { record.DeleteUntouchedKeys(); });
+    for (const app::record::Entry& entry :
+         record.Changed([](const auto& target) { return !GivenBackWithTheIcons(target); }))
+        run([&] { app::record::GiveBack(entry, p); });
+}
+
+void RemoveSuiteKeys(forms::OnError& run) {
     run([] { DeleteKey(HKLM, "SOFTWARE\\Quorvel\\Zepanu"); });
     run([] { DeleteKey(HKCU, "Software\\Quorvel\\Zepanu"); });
     run([] { DeleteKey(HKLM, "SOFTWARE\\Quorvel\\Velkor"); });
     run([] { DeleteKey(HKCU, "Software\\Quorvel\\Velkor"); });
-    run([] { DeleteKey(HKLM, kUninstallKey); });
     run([] { DeleteKey(HKLM, "SOFTWARE\\Quorvel\\Trimbo"); });
     run([] { DeleteKey(HKCU, "SOFTWARE\\Quorvel\\Trimbo"); });
     run([] { DeleteValue(HKCU, kRunKey, "Dovek's Zepanu 3.0"); });
-    RemoveOwnAutostart(run, autostart);
 }
 
-void RestoreSystemSettings(forms::OnError& run) {
+// The autostart value the installation wrote, without a record: while it holds the
+// command line the installation wrote.
+void RemoveOwnAutostart(forms::OnError& run, const Record& record, const MaybeFolder& p) {
+    if (!p || record.Holds(HKCU, kRunKey, "Dovek's Zepanu 1.0"))
+        return;
+    run([&] {
+        if (Stored(HKCU, kRunKey, "Dovek's Zepanu 1.0") == Text(*p + "Tellmo.exe LoadMe"))
+            DeleteValue(HKCU, kRunKey, "Dovek's Zepanu 1.0");
+    });
+}
+
+void RestoreSystemSettings(forms::OnError& run, const MaybeFolder& p) {
     run([] {
         WriteValue(HKCR, "SoundRec\\shell\\play\\Command", "", "sndrec32.exe /play /close %1");
     });
@@ -128,8 +115,12 @@ void RestoreSystemSettings(forms::OnError& run) {
                     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\MSPAINT.EXE", "")
                     .ToString();
     });
-    run([&] { WriteValue(HKCR, "Paint.Picture\\DefaultIcon", "", paint + ",1"); });
-    run([] { DeleteValue(HKCU, "Control Panel\\desktop\\WindowMetrics", "MinAnimate"); });
+    // Paint's icon is the user's unless it points into the program folder.
+    run([&] {
+        if (PointsInto(Stored(HKCR, "Paint.Picture\\DefaultIcon"), p))
+            WriteValue(HKCR, "Paint.Picture\\DefaultIcon", "", paint + ",1");
+    });
+    run([] { DeleteValue(HKCU, kMetricsKey, "MinAnimate"); });
     run([] { DeleteValue(HKCU, "Control Panel\\desktop", "MenuShowDelay"); });
     run([] {
         DeleteValue(HKCU, "Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Hearts", "ZB");
@@ -147,20 +138,44 @@ void RestoreSystemSettings(forms::OnError& run) {
     run([] { DeleteKey(HKLM, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fault"); });
 }
 
+// The machine's active zone is Western Europe: its bias is -60 minutes (REG_DWORD, or the
+// four bytes Windows 95 stores) and its standard name is that zone's.
+bool IsWesternEurope() {
+    std::optional<WinRegistry::Stored> bias = Stored(HKLM, kTimeZoneKey, "Bias");
+    if (!bias || bias->bytes != std::string("\xc4\xff\xff\xff", 4))
+        return false;
+    std::string name = WinRegistry::ReadMachineValue(kTimeZoneKey, "StandardName").ToString();
+    std::string own =
+        WinRegistry::ReadMachineValue(
+            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones\\W. Europe", "Std")
+            .ToString();
+    return (!own.empty() && name == own) || name == "Westeuropäische Normalzeit" ||
+           name == "W. Europe Standard Time";
+}
+
 void RestoreTimeZone(forms::OnError& run) {
+    bool westernEurope = false;
+    run([&] { westernEurope = IsWesternEurope(); });
+    if (!westernEurope)
+        return;
     run([] { WinRegistry::BeginRegScript(); });
     for (std::string_view line : kTimeZoneScript)
         run([&] { FileStreams::PrintLine(WinRegistry::kScriptStream, line); });
     run([] { WinRegistry::ImportRegScript(); });
 }
 
-void RemoveFileCacheSettings(forms::OnError& run) {
-    run([] { DeleteValue(HKCU, "Control Panel\\desktop\\WindowMetrics", "Shell Icon BPP"); });
+void RemoveFileCacheSettings(forms::OnError& run, const Record& record) {
+    if (!record.Holds(HKCU, kMetricsKey, "Shell Icon BPP")) {
+        run([] {
+            if (Stored(HKCU, kMetricsKey, "Shell Icon BPP") == Text("16"))
+                DeleteValue(HKCU, kMetricsKey, "Shell Icon BPP");
+        });
+    }
     run([] { win::WritePrivateProfileStringA("vcache", "MinFileCache", nullptr, "SYSTEM.INI"); });
     run([] { win::WritePrivateProfileStringA("vcache", "MaxFileCache", nullptr, "SYSTEM.INI"); });
 }
 
-void RemoveShellVerbs(forms::OnError& run) {
+void RemoveShellVerbs(forms::OnError& run, const MaybeFolder& p) {
     const std::string my = kMyComputerShell;
     for (const std::string& key :
          {std::string("Directory\\shell\\ZepanuDos"), std::string("Drive\\shell\\ZepanuDos"),
@@ -168,21 +183,92 @@ void RemoveShellVerbs(forms::OnError& run) {
           std::string("*\\shell\\ZepanuDELIn"), std::string("Drive\\shell\\ZepanuDefrag"),
           my + "ZepanuFormatA", std::string("Drive\\shell\\ZepanuScan"),
           std::string("Directory\\shell\\ZepanuDirIn"), std::string("*\\shell\\ZepanuDirIn"),
-          std::string("Directory\\shell\\ZepanuDirIn83"), std::string("*\\shell\\ZepanuDirIn83"),
-          my + "open"})
+          std::string("Directory\\shell\\ZepanuDirIn83"), std::string("*\\shell\\ZepanuDirIn83")})
         run([&] { DeleteKey(HKCR, key); });
+    // My Computer's "open" is Windows' own unless its command starts the suite.
+    run([&] {
+        if (PointsInto(Stored(HKCR, my + "open\\command"), p))
+            DeleteKey(HKCR, my + "open");
+    });
 }
 
-void RemoveFileTypes(forms::OnError& run, const std::vector<std::string_view>& written) {
-    for (std::string_view extension : written)
-        run([&] { Setup_API::WriteFileTypeScript(-1, std::string(extension)); });
+// Without a record: a file type is the suite's when its command or its icon is the one
+// the installation writes for this folder; then the values that still hold what the
+// installation writes go, and the keys left empty.
+bool IsSuitesFileType(const app::FileType& row, const MaybeFolder& p) {
+    const std::string cls = std::string(row.extension) + "File";
+    const std::string folder = WithoutBackslash(p);
+    auto written = [&](const std::string& key, const app::Cell& cell) {
+        std::optional<WinRegistry::Stored> now = Stored(HKCR, key);
+        return PointsInto(now, p) && now == Text(app::Resolve(cell, folder));
+    };
+    return written(cls + "\\Shell\\" + std::string(row.type) + "\\Command", row.command) ||
+           written(cls + "\\DefaultIcon", row.icon);
 }
 
-void RemoveFolderAndUnknownVerbs(forms::OnError& run) {
+// The key and those above it, deepest first.
+std::vector<std::string> KeysDeepestFirst(const std::vector<Setup_API::FileTypeValue>& values) {
+    std::vector<std::string> keys;
+    for (const auto& v : values) {
+        for (std::string key = v.key;;) {
+            keys.push_back(key);
+            size_t slash = key.rfind('\\');
+            if (slash == std::string::npos)
+                break;
+            key.resize(slash);
+        }
+    }
+    auto depth = [](const std::string& k) { return std::count(k.begin(), k.end(), '\\'); };
+    std::stable_sort(keys.begin(), keys.end(), [&](const std::string& a, const std::string& b) {
+        return depth(a) > depth(b);
+    });
+    return keys;
+}
+
+void RemoveUnrecordedFileType(forms::OnError& run, const app::FileType& row, const MaybeFolder& p) {
+    bool suites = false;
+    run([&] { suites = IsSuitesFileType(row, p); });
+    if (!suites)
+        return;
+    const std::vector<Setup_API::FileTypeValue> values =
+        app::FileTypeValues(row, WithoutBackslash(p));
+    for (const auto& v : values) {
+        run([&] {
+            if (Stored(HKCR, v.key, v.name) == v.data)
+                DeleteValue(HKCR, v.key, v.name);
+        });
+    }
+    for (const std::string& key : KeysDeepestFirst(values)) {
+        run([&] {
+            if (WinRegistry::KeyIsEmpty(HKCR, key))
+                DeleteKey(HKCR, key);
+        });
+    }
+}
+
+void RemoveFileTypes(forms::OnError& run, const Record& record, const MaybeFolder& p) {
+    for (const app::FileType& row : app::kFileTypes) {
+        if (!record.Holds(HKCR, "." + std::string(row.extension), ""))
+            RemoveUnrecordedFileType(run, row, p);
+    }
+}
+
+void RemoveFolderAndUnknownVerbs(forms::OnError& run, const Record& record) {
     run([] { DeleteKey(HKCR, "Directory\\shell\\ZepanuTrimbo"); });
     run([] { DeleteKey(HKCR, "Drive\\shell\\ZepanuTrimbo"); });
-    run([] { WriteValue(HKCR, "Unknown\\Shell", "", "openas"); });
-    for (const char* verb : {"open", "ZepanuNotePad", "ZepanuWrite", "ZepanuEdit", "ZepanuMyOwen",
+    if (!record.Holds(HKCR, "Unknown\\Shell", "")) {
+        run([] {
+            if (Stored(HKCR, "Unknown\\Shell") == Text("open"))
+                WriteValue(HKCR, "Unknown\\Shell", "", "openas");
+        });
+    }
+    if (!record.Holds(HKCR, "Unknown\\shell\\open", "")) {
+        run([] {
+            if (Stored(HKCR, "Unknown\\shell\\open") == Text("Mit &Notepad öffnen - Zepanu"))
+                DeleteKey(HKCR, "Unknown\\shell\\open");
+        });
+    }
+    for (const char* verb : {"ZepanuNotePad", "ZepanuWrite", "ZepanuEdit", "ZepanuMyOwen",
                              "ZepanuPaint", "ZepanuPrint"})
         run([&] { DeleteKey(HKCR, std::string("Unknown\\shell\\") + verb); });
 }
@@ -193,16 +279,20 @@ void KillPrBarForm::RegKiller() {
     forms::OnError run(forms::ResumeNext);
     run([&] { Status("Einträge in der Registry löschen..."); });
     run([&] { Advance(1); });
-    // Read before the suite's key (the flags) and the uninstall entry (the folder) go.
-    std::vector<std::string_view> written = WrittenFileTypes(run);
-    std::optional<std::string> autostart = InstalledAutostart(run);
-    RemoveSuiteKeys(run, autostart);
-    RestoreSystemSettings(run);
+    Record record;
+    run([&] { record = Record::Read(); });
+    MaybeFolder p;
+    run([&] { p = Folder(); });
+    // First what the installation replaced, while the suite's keys still hold their values.
+    GiveBackRecorded(run, record, p);
+    RemoveSuiteKeys(run);
+    RemoveOwnAutostart(run, record, p);
+    RestoreSystemSettings(run, p);
     RestoreTimeZone(run);
-    RemoveFileCacheSettings(run);
-    RemoveShellVerbs(run);
-    RemoveFileTypes(run, written);
-    RemoveFolderAndUnknownVerbs(run);
+    RemoveFileCacheSettings(run, record);
+    RemoveShellVerbs(run, p);
+    RemoveFileTypes(run, record, p);
+    RemoveFolderAndUnknownVerbs(run, record);
     run([&] { Advance(51); });
 }
 

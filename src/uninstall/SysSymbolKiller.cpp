@@ -1,14 +1,19 @@
-// The system icons: the shell's icon overrides removed and the Windows standard icons
-// written back for the desktop objects, folders, drives and a set of file classes, then
-// the shell told to redraw its icons. Every failing statement is passed over.
+// The system icons: what the installation replaced given back from its record, the
+// shell's icon overrides and the Windows standard icons for the desktop objects, folders,
+// drives and a set of file classes where they still point into the program folder (an
+// installation without a record), then the shell told to redraw its icons at the size it
+// has; last the keys the installation created, where empty, and the record itself. A value
+// the user set is never overwritten with a default. Every failing statement is passed
+// over.
 #include "uninstall/KillPrBar.h"
 
 #include "forms/on_error.h"
-#include "platform/user32.h"
+#include "platform/codepage.h"
+#include "platform/text_lines.h"
 #include "system/Setup_API.h"
 #include "system/WinRegistry.h"
+#include "uninstall/program_folder.h"
 
-#include <functional>
 #include <string_view>
 
 namespace uninstall {
@@ -17,9 +22,12 @@ namespace {
 using WinRegistry::HKCR;
 using WinRegistry::HKCU;
 
+using app::record::PointsInto;
+using app::record::Record;
+
 constexpr const char* kMetricsKey = "Control Panel\\desktop\\WindowMetrics";
-// Announced with a capital D.
-constexpr const char* kMetricsSection = "Control Panel\\Desktop\\WindowMetrics";
+constexpr const char* kShellIcons =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons";
 constexpr const char* kRecycleBin = "CLSID\\{645FF040-5081-101B-9F08-00AA002F954E}\\DefaultIcon";
 
 // Y: the system folder; W: the Windows folder, fetched afresh where a row needs it.
@@ -66,31 +74,73 @@ constexpr Restore kRestores[] = {
     {"drvfile\\DefaultIcon", "", Y, "\\shell32.dll,65"},
 };
 
-void AnnounceIconMetrics() {
-    win::SendMessageA(HWND_BROADCAST, WM_WININICHANGE, SPI_SETICONMETRICS,
-                      reinterpret_cast<LPARAM>(kMetricsSection));
+using MaybeFolder = std::optional<std::string>;
+
+// Without a record: the overrides that point into the program folder, and the key when
+// nothing else is left in it.
+void RemoveShellIconOverrides(forms::OnError& run, const Record& record, const MaybeFolder& p) {
+    std::vector<std::string> names;
+    run([&] { names = WinRegistry::ValueNames(WinRegistry::HKLM, kShellIcons); });
+    bool removed = false;
+    for (const std::string& name : names) {
+        if (record.Holds(WinRegistry::HKLM, kShellIcons, name))
+            continue;
+        run([&] {
+            if (PointsInto(WinRegistry::ReadStored(WinRegistry::HKLM, kShellIcons, name), p)) {
+                WinRegistry::DeleteValue(WinRegistry::HKLM, kShellIcons, name);
+                removed = true;
+            }
+        });
+    }
+    if (removed) {
+        run([] {
+            if (WinRegistry::KeyIsEmpty(WinRegistry::HKLM, kShellIcons))
+                WinRegistry::DeleteKey(WinRegistry::HKLM, kShellIcons);
+        });
+    }
+}
+
+// Without a record: the Windows standard icon where the icon points into the program
+// folder.
+void RestoreStandardIcons(forms::OnError& run, const Record& record, const MaybeFolder& p) {
+    for (const Restore& row : kRestores) {
+        if (record.Holds(HKCR, row.key, row.name))
+            continue;
+        run([&] {
+            if (PointsInto(WinRegistry::ReadStored(HKCR, row.key, row.name), p))
+                WinRegistry::WriteValue(HKCR, row.key, row.name,
+                                        row.folder() + std::string(row.rest));
+        });
+    }
 }
 
 } // namespace
+
+bool GivenBackWithTheIcons(const app::record::Target& target) {
+    return (target.root == WinRegistry::HKLM && win::AnsiEqualsNoCase(target.key, kShellIcons)) ||
+           win::EndsWithNoCase(target.key, "\\DefaultIcon") ||
+           (target.root == HKCU && win::AnsiEqualsNoCase(target.key, kMetricsKey) &&
+            win::AnsiEqualsNoCase(target.name, "Shell Icon Size"));
+}
 
 void KillPrBarForm::SysSymbolKiller() {
     forms::OnError run(forms::ResumeNext);
     run([&] { Status("Symbole wiederherstellen..."); });
     run([&] { Advance(1); });
-    run([] {
-        WinRegistry::DeleteKey(
-            WinRegistry::HKLM,
-            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons");
-    });
-    for (const Restore& row : kRestores) {
-        run([&] {
-            WinRegistry::WriteValue(HKCR, row.key, row.name, row.folder() + std::string(row.rest));
-        });
-    }
-    run([] { WinRegistry::WriteValue(HKCU, kMetricsKey, "Shell Icon Size", "10"); });
-    run([] { AnnounceIconMetrics(); });
-    run([] { WinRegistry::WriteValue(HKCU, kMetricsKey, "Shell Icon Size", "32"); });
-    run([] { AnnounceIconMetrics(); });
+    Record record;
+    run([&] { record = Record::Read(); });
+    MaybeFolder p;
+    run([&] { p = Folder(); });
+    for (const app::record::Entry& entry : record.Changed(GivenBackWithTheIcons))
+        run([&] { app::record::GiveBack(entry, p); });
+    RemoveShellIconOverrides(run, record, p);
+    RestoreStandardIcons(run, record, p);
+    run([] { Setup_API::ReloadShellIcons(); });
+    // The record goes last, once everything it holds has been given back.
+    run([&] { record.Finish(); });
+    // The entry that starts the removal goes after everything else, so that a removal cut
+    // off before it finished can be started from the list of programs again.
+    run([&] { ForgetUninstallEntry(p); });
     run([&] { Advance(9); });
 }
 

@@ -1,4 +1,4 @@
-// Every window of both runs as designed: captions, texts, positions and sizes in twips,
+// Every window of both runs as laid out: captions, texts, positions and sizes in twips,
 // fonts, colours and defaults, checked against the design tables control by control.
 #include "app/DateinCopy.h"
 #include "app/Lizenz.h"
@@ -21,7 +21,7 @@ struct Designed {
     float left, top, width, height;
 };
 
-// The window's controls (by name, "-" for the window itself) as designed.
+// The window's controls (by name, "-" for the window itself) as laid out.
 void ExpectDesign(forms::Form& form, std::initializer_list<Designed> rows) {
     for (const Designed& row : rows) {
         SCOPED_TRACE(form.Name() + "." + row.control);

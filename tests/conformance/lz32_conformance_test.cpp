@@ -3,28 +3,13 @@
 #include "conformance/conformance_env.h"
 #include "platform/kernel32.h"
 #include "platform/lz32.h"
+#include "support/szdd_literal.h"
 
 #include <string>
 
 namespace {
 
-// SZDD of text made of literals only: the header, then per eight bytes a flag byte of
-// eight set bits and the bytes themselves.
-std::string PackLiterally(const std::string& text) {
-    std::string packed("SZDD\x88\xF0\x27\x33"
-                       "A"
-                       "t",
-                       10);
-    auto length = static_cast<std::uint32_t>(text.size());
-    for (int i = 0; i < 4; ++i)
-        packed.push_back(static_cast<char>(length >> (8 * i)));
-    for (size_t at = 0; at < text.size(); at += 8) {
-        std::string group = text.substr(at, 8);
-        packed.push_back(static_cast<char>(0xFF >> (8 - group.size())));
-        packed += group;
-    }
-    return packed;
-}
+using testing_support::PackLiterally;
 
 class Lz32 : public conformance::Test {
 protected:

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -346,6 +347,101 @@ TEST_F(HostileMachine, DeepKeysCostMemoryInProportionToTheScript) {
     EXPECT_NE(out.find("512 keys created, 1 values set"), std::string::npos) << out;
     EXPECT_EQ(RunCommand(bounded + " reg export HKCU -o " + (dir_.path() / "x.reg").string()), 0);
     EXPECT_GT(fs::file_size(dir_.path() / "x.reg"), 33'000'000u); // each header repeats the path
+}
+
+// What a process that died had half done (a file set aside under a private name, a
+// temporary file) is removed by the next command that opens the machine; a live process's
+// names, names it finished with and anything outside a drive folder stay. A name no
+// Windows path reaches still shows in a diff.
+TEST_F(HostileMachine, LeftoversOfADeadProcessGoAndHiddenNamesShowInADiff) {
+    std::string out;
+    ASSERT_EQ(Zep("snapshot vorher", &out), 0) << out;
+    fs::path sessions = root() / "sessions";
+    fs::create_directories(sessions);
+    WriteHostFile(c() / "WINDOWS" / "~zep?4242.7.1", std::string(1000, 'x'));
+    WriteHostFile(c() / "~LNK0001.TMP", "halb");
+    WriteHostFile(c() / "~LNK0002.TMP", "fertig");
+    WriteHostFile(c() / "~LNK0003.TMP", "lebt");
+    WriteHostFile(c() / "~zep?9.9.9", "von aussen");
+    fs::create_symlink(canary(), c() / "link");
+    WriteHostFile(sessions / "4242-0123456789abcdef",
+                  "+C:/WINDOWS/~zep?4242.7.1\n+C:/~LNK0001.TMP\n+C:/~LNK0002.TMP\n"
+                  "-C:/~LNK0002.TMP\n+C:/link\n+C:/../draussen/canary.txt\n"
+                  "+C:/WINDOWS/../../../draussen/canary.txt\n");
+    WriteHostFile(sessions / "4343-live", "+C:/~LNK0003.TMP\n");
+    int live = ::open((sessions / "4343-live").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(live, LOCK_EX), 0);
+
+    ASSERT_EQ(Zep("log", &out), 0) << out;
+    EXPECT_NE(out.find("recover: removed C:\\WINDOWS\\~zep?4242.7.1"), std::string::npos) << out;
+    EXPECT_NE(out.find("recover: removed C:\\~LNK0001.TMP"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(c() / "WINDOWS" / "~zep?4242.7.1"));
+    EXPECT_FALSE(fs::exists(c() / "~LNK0001.TMP"));
+    EXPECT_FALSE(fs::exists(sessions / "4242-0123456789abcdef"));
+    for (const char* stays : {"~LNK0002.TMP", "~LNK0003.TMP", "~zep?9.9.9", "link"})
+        EXPECT_TRUE(fs::exists(fs::symlink_status(c() / stays))) << stays;
+    EXPECT_EQ(ReadHostFile(canary()), "lebt");
+    EXPECT_TRUE(fs::exists(sessions / "4343-live"));
+    ::close(live);
+
+    Zep("diff vorher", &out);
+    EXPECT_NE(out.find("+ file   C:\\~zep?9.9.9  (10 bytes)"), std::string::npos) << out;
+}
+
+// A boot killed in the middle goes on at the next boot with the line after the last one
+// done: the lines done before stay done once (their files, made again, stay), the others
+// run.
+TEST_F(HostileMachine, ABootCutOffGoesOnWhereItStopped) {
+    constexpr int kLines = 1000;
+    fs::create_directories(c() / "ALT");
+    std::string wininit = "[rename]\r\n";
+    for (int i = 0; i < kLines; ++i) {
+        std::string name = "F" + std::to_string(i) + ".TXT";
+        WriteHostFile(c() / "ALT" / name, "alt");
+        wininit += "NUL=C:\\ALT\\" + name + "\r\n";
+    }
+    WriteHostFile(c() / "WINDOWS" / "WININIT.INI", wininit);
+    std::string out;
+    ASSERT_EQ(Zep("ls 'C:\\ALT' >/dev/null"), 0);
+    std::string pid;
+    ASSERT_EQ(RunCommand("setsid " + std::string(ZEPMACHINE_BIN) + " --machine " + root().string() +
+                             " boot >/dev/null 2>&1 & echo $!",
+                         &pid),
+              0);
+    pid = pid.substr(0, pid.find('\n'));
+    auto left = [&] {
+        return std::distance(fs::directory_iterator(c() / "ALT"), fs::directory_iterator());
+    };
+    for (int i = 0; i < 20000 && left() > kLines / 2; ++i)
+        ::usleep(500);
+    RunCommand("kill -9 -" + pid + "; while kill -0 " + pid + " 2>/dev/null; do sleep 0.01; done");
+    std::string mark;
+    RunCommand("sqlite3 " + (root() / "machine.db").string() +
+                   " \"SELECT value FROM settings WHERE key = 'boot_next_line'\"",
+               &mark);
+    if (mark.empty() || mark == "\n")
+        GTEST_SKIP() << "the boot ended before it could be cut off";
+    const int next = std::stoi(mark); // the index of the next line; the header is line 0
+    for (int i = 0; i + 1 < next; ++i)
+        WriteHostFile(c() / "ALT" / ("F" + std::to_string(i) + ".TXT"), "neu");
+    // A program scheduled more since: it runs after the interrupted lines.
+    WriteHostFile(c() / "NEU.TXT", "neu");
+    WriteHostFile(c() / "WINDOWS" / "WININIT.INI", "[rename]\r\nNUL=C:\\NEU.TXT\r\n");
+
+    ASSERT_EQ(Zep("boot", &out), 0) << out;
+    EXPECT_TRUE(out.starts_with("an interrupted boot goes on with line " +
+                                std::to_string(next + 1) + " of WININIT.BAK\n"))
+        << out.substr(0, 200);
+    for (int i = 0; i < kLines; ++i) {
+        fs::path file = c() / "ALT" / ("F" + std::to_string(i) + ".TXT");
+        EXPECT_EQ(fs::exists(file), i + 1 < next) << file;
+    }
+    EXPECT_EQ(left(), next - 1) << "nothing else is left in the folder";
+    EXPECT_TRUE(out.ends_with("WININIT.INI -> WININIT.BAK\ndeleted C:\\NEU.TXT\n"))
+        << out.substr(out.size() - std::min<size_t>(out.size(), 200));
+    EXPECT_FALSE(fs::exists(c() / "NEU.TXT"));
+    ASSERT_EQ(Zep("boot", &out), 0);
+    EXPECT_EQ(out, "no WININIT.INI\n");
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <set>
+#include <sys/stat.h>
 
 namespace {
 
@@ -25,6 +26,7 @@ using testing_support::WriteHostFile;
 const std::string kFolder = "C:\\Programme\\Dovek's Zepanu's 1.0";
 const std::string P = "C:\\PROGRA~1\\DOVEK'~1.0";
 const std::string W = "C:\\WINDOWS";
+const std::string kRecordKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvel\\Zepsetup";
 
 constexpr const char* kCompleted = "Setup wurde erfolgreich abgeschlossen!";
 constexpr const char* kRestart =
@@ -38,6 +40,7 @@ constexpr const char* kExists = "Dieser Ordner existiert bereits!";
 // Exit statuses of the setup program.
 constexpr int kDone = 0;
 constexpr int kNothingInstalled = 2;
+constexpr int kCompletedWithErrors = 3;
 constexpr int kCancelledDuringCopy = 5;
 constexpr int kRestartNeeded = 9;
 constexpr int kRestartStarted = 10;
@@ -51,15 +54,23 @@ protected:
     InstallRun() : before_(Registry()), keysBefore_(Keys()) {}
 
     // The registry changed exactly as expected: every expected value is in place, and
-    // every value added or changed, and every key added, is one of them.
+    // every value added or changed, and every key added, is one of them. The installation's
+    // record (its own key, read by the removal) is no change of the machine's settings.
     void ExpectRegistryChanges(const std::vector<Expected>& expected) {
         RegistryDump wanted;
         std::set<std::string> wantedKeys;
+        const std::string record =
+            DumpKey(kRecordKey, "").substr(0, DumpKey(kRecordKey, "").size() - 3);
+        wantedKeys.insert(record);
         for (const auto& e : expected) {
             wanted[DumpKey(e.key, e.name)] = e.data;
             wantedKeys.insert(DumpKey(e.key, "").substr(0, DumpKey(e.key, "").size() - 3));
         }
-        RegistryDump after = Registry();
+        RegistryDump after;
+        for (const auto& [key, data] : Registry()) {
+            if (!key.starts_with(record + "\\"))
+                after[key] = data;
+        }
         for (const auto& [key, data] : wanted) {
             auto it = after.find(key);
             if (it == after.end())
@@ -492,18 +503,55 @@ TEST_P(InstallRunUi, CancellingDuringTheCopyRecyclesTheFolder) {
     EXPECT_NE(bin.find(kFolder), std::string::npos) << bin;
 }
 
-TEST_F(InstallRun, AMissingPackedFileIsPassedOver) {
-    fs::remove(CopyDistribution() / "Bin2.ic_");
-    ASSERT_EQ(Run(std::string(kToOptions) +
+// Packed files missing, cut short, with a damaged signature or algorithm byte, empty, a
+// folder or a FIFO: none is installed under its name, the copy goes on with the bar and
+// names them in one message, the journal has a line each, and the run ends with errors.
+TEST_F(InstallRun, PackedFilesThatAreNotWholeAreNamedOnceAndNeverInstalled) {
+    fs::path dist = CopyDistribution();
+    fs::remove(dist / "Bin2.ic_");
+    fs::resize_file(dist / "Falmir.ex_", fs::file_size(dist / "Falmir.ex_") / 2);
+    std::string tellmo = ReadHostFile(dist / "Tellmo.ex_");
+    tellmo[0] = 'X';
+    WriteHostFile(dist / "Tellmo.ex_", tellmo);
+    std::string unpaxo = ReadHostFile(dist / "Unpaxo.ex_");
+    unpaxo[8] = 'B';
+    WriteHostFile(dist / "Unpaxo.ex_", unpaxo);
+    WriteHostFile(dist / "Runnel.ba_", "");
+    fs::remove(dist / "Terms.tx_");
+    fs::create_directory(dist / "Terms.tx_");
+    fs::remove(dist / "errata.tx_");
+    ASSERT_EQ(::mkfifo((dist / "errata.tx_").c_str(), 0600), 0);
+    const char* broken[] = {"Terms.txt",  "Falmir.exe", "Runnel.bat", "Tellmo.exe",
+                            "Unpaxo.exe", "Errata.txt", "Bin2.ico"};
+    std::string message = "Die folgenden Dateien konnten nicht installiert werden:\\n";
+    for (const char* name : broken)
+        message += std::string("\\n") + name;
+    ASSERT_EQ(Run(std::string(kToOptions) + "answer ok\n" +
                   "click ProgEinstellungen.Command2\n"
                   "answer ok \"" +
                   kCompleted + "\"\n"),
-              kDone)
+              kCompletedWithErrors)
         << errors_;
+    auto messages = Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages[0].starts_with("msgbox 16 \"" + message + "\\n\\n")) << messages[0];
     auto lines = Transcript();
-    EXPECT_EQ(Messages().size(), 1u);
     EXPECT_NE(std::find(lines.begin(), lines.end(), "progress DateinCopy 100"), lines.end());
+    for (const char* name : broken) {
+        std::string folder = std::string(name) == "Bin2.ico" ? kFolder + "\\Icons" : kFolder;
+        EXPECT_FALSE(Exists(folder + "\\" + name)) << name;
+        EXPECT_NE(errors_.find(std::string("\\") + name + " from D:"), std::string::npos) << name;
+    }
     EXPECT_TRUE(Exists(kFolder + "\\Icons\\Globe1.ico"));
+    std::string journal;
+    ASSERT_EQ(Zep("log", &journal), 0);
+    size_t noted = 0;
+    for (size_t at = 0; (at = journal.find("zepsetup: cannot install", at)) != std::string::npos;
+         ++at)
+        ++noted;
+    EXPECT_EQ(noted, std::size(broken));
+    for (const auto& entry : fs::recursive_directory_iterator(C()))
+        EXPECT_NE(entry.path().extension(), ".TMP") << entry.path();
 }
 
 TEST_F(InstallRun, ASecondInstallationIntoAnotherFolder) {

@@ -2,6 +2,7 @@
 #include "platform/shell32.h"
 
 #include "platform/portable/machine.h"
+#include "platform/portable/named_lock.h"
 #include "platform/portable/sqlite_db.h"
 #include "support/test_machine.h"
 
@@ -216,4 +217,62 @@ TEST_F(MachineTools, ARecycleRecordPointingOutOfItsDriveIsNotRestored) {
     EXPECT_FALSE(fs::exists(root() / "Notiz.txt"));
     EXPECT_FALSE(fs::exists(dir_.path() / "Notiz.txt"));
     EXPECT_EQ(ReadHostFile(c() / "RECYCLED" / "DC1.TXT"), "notiz");
+}
+
+// Restoring and emptying take turns: while one holds the bin, the other does nothing and
+// says why.
+TEST_F(MachineTools, RestoreAndEmptyTakeTurns) {
+    WriteHostFile(c() / "Notiz.txt", "notiz");
+    Recycle({"C:\\Notiz.txt"});
+    std::string out;
+    {
+        auto machine = portable::Machine::Open(root());
+        auto held = portable::NamedLock::Try(*machine, "recycle bin");
+        ASSERT_TRUE(held);
+        for (const char* verb : {"recycle restore 1", "recycle empty"}) {
+            EXPECT_EQ(Zep(verb, &out), 1) << verb;
+            EXPECT_NE(out.find("another command is restoring or emptying the recycle bin"),
+                      std::string::npos)
+                << out;
+        }
+        EXPECT_FALSE(fs::exists(c() / "Notiz.txt"));
+        ASSERT_EQ(Zep("recycle list", &out), 0);
+        EXPECT_NE(out.find("C:\\Notiz.txt"), std::string::npos) << out;
+    }
+    ASSERT_EQ(Zep("recycle restore 1", &out), 0) << out;
+    EXPECT_EQ(ReadHostFile(c() / "Notiz.txt"), "notiz");
+}
+
+// A restore and an emptying of the bin started at the same moment, again and again: the
+// item goes to exactly one of them, and what each reports is what the machine holds
+// afterwards. A restore that succeeded left the file back in its place and the emptying
+// did not count it; one that was refused said why and the emptying deleted the item.
+TEST_F(MachineTools, RestoreAndEmptyAtOnceNeverBothClaimAnItem) {
+    for (int round = 1; round <= 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        WriteHostFile(c() / "Notiz.txt", "notiz");
+        Recycle({"C:\\Notiz.txt"});
+        std::string out;
+        ASSERT_EQ(Zep("recycle list", &out), 0) << out;
+        std::string id = out.substr(0, out.find(' '));
+        std::string zep = std::string(ZEPMACHINE_BIN) + " --machine " + root().string();
+        fs::path restored = dir_.path() / "restore.txt";
+        fs::path emptied = dir_.path() / "empty.txt";
+        ASSERT_EQ(RunCommand("(" + zep + " recycle restore " + id + " >" + restored.string() +
+                             " 2>&1; echo $? >>" + restored.string() + ") & (" + zep +
+                             " recycle empty >" + emptied.string() + " 2>&1; echo $? >>" +
+                             emptied.string() + ") & wait"),
+                  0);
+        std::string restore = ReadHostFile(restored);
+        std::string empty = ReadHostFile(emptied);
+        bool restoreDone = restore.ends_with("\n0\n") || restore == "0\n";
+        bool emptied1 = empty.starts_with("deleted 1 item(s)\n");
+        EXPECT_NE(restoreDone, emptied1) << restore << empty;
+        // A refusal says why: more than its status line.
+        EXPECT_TRUE(restoreDone || restore.size() > 2) << restore;
+        EXPECT_EQ(fs::exists(c() / "Notiz.txt"), restoreDone) << restore << empty;
+        EXPECT_TRUE(!restoreDone || ReadHostFile(c() / "Notiz.txt") == "notiz");
+        ASSERT_EQ(Zep("recycle list", &out), 0) << out;
+        EXPECT_EQ(out, "") << restore << empty;
+    }
 }

@@ -169,50 +169,13 @@ TEST_P(RemovalRunUi, TheFullCycleLeavesOnlyWhatTheRemovalMeansToLeave) {
     EXPECT_EQ(removedPaths, (std::set<std::string>{"WINDOWS/ShellIconCache"}));
     EXPECT_FALSE(Exists("C:\\WINDOWS\\WININIT.INI"));
 
-    // The registry: the defaults written back equal a fresh machine's, so what differs is
-    // the parents of the removed keys, and the two file types the installation took over
-    // from the machine (.bmp and .dll), whose keys the removal deletes whole.
-    RegistryDump after = Registry();
-    std::vector<std::string> changed;
-    for (const auto& [key, data] : after) {
-        auto was = registryBefore_.find(key);
-        if (was == registryBefore_.end() || was->second != data)
-            changed.push_back("+ " + key);
-    }
-    for (const auto& [key, data] : registryBefore_) {
-        if (!after.count(key))
-            changed.push_back("- " + key);
-    }
-    EXPECT_EQ(changed, (std::vector<std::string>{
-                           "- HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\.BMP\\\"\"",
-                           "- HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\.DLL\\\"\"",
-                           "- HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\DLLFILE\\\"\"",
-                       }));
-    std::vector<std::string> keysBefore = keysBefore_;
-    std::vector<std::string> keysAfter = Keys();
-    std::set<std::string> before(keysBefore.begin(), keysBefore.end());
-    std::set<std::string> now(keysAfter.begin(), keysAfter.end());
-    std::vector<std::string> addedKeys, removedKeys;
-    std::set_difference(now.begin(), now.end(), before.begin(), before.end(),
-                        std::back_inserter(addedKeys));
-    std::set_difference(before.begin(), before.end(), now.begin(), now.end(),
-                        std::back_inserter(removedKeys));
-    EXPECT_EQ(addedKeys,
-              (std::vector<std::string>{
-                  "HKEY_CURRENT_USER\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN",
-                  "HKEY_CURRENT_USER\\SOFTWARE\\QUORVEL",
-                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\*",
-                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\*\\SHELL",
-                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\DRIVE\\SHELL",
-                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER",
-                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\QUORVEL",
-              }));
-    EXPECT_EQ(removedKeys, (std::vector<std::string>{
-                               "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\.BMP",
-                               "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\.DLL",
-                           }));
+    // The registry: as it was, to the last key (the installation created, the removal
+    // deleted; the file types it took over from the machine, .bmp and .dll, given back).
+    EXPECT_EQ(Registry(), registryBefore_);
+    EXPECT_EQ(Keys(), keysBefore_);
 
-    // The same, as the machine tool shows a person what the cycle changed.
+    // The same, as the machine tool shows a person what the cycle changed: only the
+    // restart's leftovers and the emptied program folders.
     std::string diff;
     EXPECT_EQ(Zep("diff fresh", &diff), 1);
     std::vector<std::string> lines;
@@ -220,29 +183,14 @@ TEST_P(RemovalRunUi, TheFullCycleLeavesOnlyWhatTheRemovalMeansToLeave) {
     for (std::string line; std::getline(in, line);)
         lines.push_back(line.starts_with("+ file   C:\\WINDOWS\\WININIT.BAK") ? "+ WININIT.BAK"
                                                                               : line);
-    EXPECT_EQ(
-        lines,
-        (std::vector<std::string>{
-            "+ folder C:\\Programme\\Dovek's Zepanu's 1.0",
-            "+ folder C:\\Programme\\Dovek's Zepanu's 1.0\\Doc",
-            "+ folder C:\\Programme\\Dovek's Zepanu's 1.0\\Icons",
-            "- file   C:\\WINDOWS\\ShellIconCache  (0 bytes, attributes H)",
-            "+ WININIT.BAK",
-            "+ key    HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-            "+ key    HKEY_CURRENT_USER\\Software\\Quorvel",
-            "+ key    HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*",
-            "+ key    HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell",
-            "- key    HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.bmp",
-            "- key    HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.dll",
-            "+ key    HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Drive\\shell",
-            "+ key    HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\explorer",
-            "+ key    HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvel",
-            "- value  [HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.bmp] @=\"Paint.Picture\"",
-            "- value  [HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.dll] @=\"dllfile\"",
-            "- value  [HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\dllfile] "
-            "@=\"Anwendungserweiterung\"",
-            "11 added, 0 changed, 6 removed",
-        }));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "+ folder C:\\Programme\\Dovek's Zepanu's 1.0",
+                         "+ folder C:\\Programme\\Dovek's Zepanu's 1.0\\Doc",
+                         "+ folder C:\\Programme\\Dovek's Zepanu's 1.0\\Icons",
+                         "- file   C:\\WINDOWS\\ShellIconCache  (0 bytes, attributes H)",
+                         "+ WININIT.BAK",
+                         "4 added, 0 changed, 1 removed",
+                     }));
 }
 
 TEST_P(RemovalRunUi, NoAndTheCloseBoxChangeNothing) {
@@ -325,14 +273,26 @@ TEST_F(RemovalRun, TheAutostartValueGoesOnlyAsTheInstallationWroteIt) {
     EXPECT_EQ(changed.Value(run, "Dovek's Zepanu 1.0"), Sz("C:\\Tools\\Tellmo.exe LoadMe"));
 }
 
-TEST_F(RemovalRun, AnEmptyPaintPathGivesTheIconComma1) {
+TEST_F(RemovalRun, PaintsIconIsResetOnlyWhenItPointsIntoTheProgramFolder) {
+    const std::string icon = "HKEY_CLASSES_ROOT\\Paint.Picture\\DefaultIcon";
     Install(kPlainInstall);
+    // The user's own icon stays.
     WriteHostFile(dir_.path() / "paint.reg",
-                  "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
-                  "CurrentVersion\\App Paths\\MSPAINT.EXE]\r\n\r\n");
+                  "REGEDIT4\r\n\r\n[" + icon + "]\r\n@=\"C:\\\\Icons\\\\Bild.ico\"\r\n\r\n");
     ASSERT_EQ(Zep("regedit /s " + (dir_.path() / "paint.reg").string()), 0);
     ASSERT_EQ(Remove(), 0) << errors_;
-    EXPECT_EQ(Value("HKEY_CLASSES_ROOT\\Paint.Picture\\DefaultIcon", ""), Sz(",1"));
+    EXPECT_EQ(Value(icon, ""), Sz("C:\\Icons\\Bild.ico"));
+
+    // One the suite's viewer set goes back to Paint's; without Paint's path, ",1".
+    testing_support::SetupMachine suites;
+    ASSERT_EQ(suites.Run(kPlainInstall), 0) << suites.errors_;
+    WriteHostFile(suites.dir_.path() / "paint.reg",
+                  "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
+                  "CurrentVersion\\App Paths\\MSPAINT.EXE]\r\n\r\n[" +
+                      icon + "]\r\n@=\"C:\\\\PROGRA~1\\\\DOVEK'~1.0\\\\Vistrel.exe,1\"\r\n\r\n");
+    ASSERT_EQ(suites.Zep("regedit /s " + (suites.dir_.path() / "paint.reg").string()), 0);
+    ASSERT_EQ(suites.RunUninstall(kEntry, Confirm()), 0) << suites.errors_;
+    EXPECT_EQ(suites.Value(icon, ""), Sz(",1"));
 }
 
 TEST_F(RemovalRun, TheMachinesOwnFileTypesSurviveARemovalThatDidNotWriteThem) {
@@ -346,21 +306,28 @@ TEST_F(RemovalRun, TheMachinesOwnFileTypesSurviveARemovalThatDidNotWriteThem) {
     EXPECT_EQ(after.at(DumpKey("HKEY_CLASSES_ROOT\\dllfile", "")), Sz("Anwendungserweiterung"));
 }
 
-TEST_F(RemovalRun, EveryFileTypeTheInstallationWroteIsRemoved) {
+TEST_F(RemovalRun, EveryFileTypeTheInstallationWroteIsGivenBack) {
     Install();
     ASSERT_EQ(Remove(), 0) << errors_;
     std::vector<std::string> keys = Keys();
+    RegistryDump after = Registry();
     for (const char* ext : {"zip", "cab", "icl", "dll", "ico", "bmp", "rle", "wmf", "gif", "jpg",
                             "cur", "diz", "log"}) {
+        SCOPED_TRACE(ext);
         std::string cls = DumpKey(std::string("HKEY_CLASSES_ROOT\\") + ext + "File", "");
         std::string dot = DumpKey(std::string("HKEY_CLASSES_ROOT\\.") + ext, "");
-        cls = cls.substr(0, cls.size() - 3);
-        dot = dot.substr(0, dot.size() - 3);
-        // The icon restoration writes dllfile's icon back, so that key alone returns.
-        if (std::string(ext) != "dll") {
-            EXPECT_EQ(std::find(keys.begin(), keys.end(), cls), keys.end()) << cls;
+        // What the machine had (.bmp, .dll and the class dllfile) is as it was, what it did
+        // not have is gone.
+        for (const std::string& key : {cls, dot}) {
+            bool had = registryBefore_.count(key) > 0;
+            EXPECT_EQ(after.count(key) > 0, had) << key;
+            if (had) {
+                EXPECT_EQ(after.at(key), registryBefore_.at(key)) << key;
+            } else {
+                EXPECT_EQ(std::find(keys.begin(), keys.end(), key.substr(0, key.size() - 3)),
+                          keys.end());
+            }
         }
-        EXPECT_EQ(std::find(keys.begin(), keys.end(), dot), keys.end()) << dot;
     }
 }
 

@@ -13,6 +13,7 @@
 #include "install/manifest.h"
 #include "platform/codepage.h"
 #include "platform/kernel32.h"
+#include "support/szdd_literal.h"
 #include "support/ui_fixture.h"
 #include "system/WinRegistry.h"
 
@@ -63,7 +64,8 @@ protected:
         fs::path dist = machine_.temp() / "dist";
         fs::create_directories(dist);
         for (const auto& row : install::kManifest)
-            WriteHostFile(dist / std::string(row.packed), "neu:" + std::string(row.target));
+            WriteHostFile(dist / std::string(row.packed),
+                          testing_support::PackLiterally("neu:" + std::string(row.target)));
         machine_.machine().MapRunOnlyDrive('D', dist);
         ::setenv("ZEPSETUP_MODULE", "D:\\ZEPSETUP.EXE", 1);
     }
@@ -88,7 +90,7 @@ TEST_F(Steps, TheCopyExpandsEveryRowIntoTheShortFormAndReplacesWhatIsThere) {
     ASSERT_EQ(app::ProgDir, "C:\\MEINPR~1");
     WriteHostFile(machine_.DriveC() / "Mein Programm Ordner" / "Terms.txt", "alt");
     Script("");
-    install::DateienKopieren(Copy->DateiName, Copy->Picture1);
+    EXPECT_TRUE(install::DateienKopieren(Copy->DateiName, Copy->Picture1).empty());
 
     fs::path folder = machine_.DriveC() / "Mein Programm Ordner";
     EXPECT_EQ(ReadHostFile(folder / "Terms.txt"), "neu:Terms.txt");

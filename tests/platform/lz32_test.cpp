@@ -171,7 +171,10 @@ TEST_F(Lz32Copy, TargetOpenedForReadingCannotBeWritten) {
     INT to = Open("C:\\WINDOWS\\TEMP\\keep.txt", OF_READ);
     ASSERT_GE(from, 0);
     ASSERT_GE(to, 0);
+    win::SetLastError(ERROR_SUCCESS);
     EXPECT_EQ(win::LZCopy(from, to), LZERROR_WRITE);
+    // The copy's message names the reason: never "error 0".
+    EXPECT_EQ(win::GetLastError(), ERROR_WRITE_FAULT);
     win::LZClose(from);
     win::LZClose(to);
     EXPECT_EQ(ReadHostFile(Temp() / "keep.txt"), "keep");

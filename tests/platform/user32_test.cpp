@@ -8,6 +8,7 @@
 #include "platform/portable/gdi_objects.h"
 #include "platform/portable/restart.h"
 #include "platform/portable/window_table.h"
+#include "platform/program_windows.h"
 #include "platform/shell32.h"
 #include "platform/user32.h"
 #include "support/test_machine.h"
@@ -132,6 +133,42 @@ TEST_F(User32, TheDisplayComesFromTheMachinesSettings) {
     APPBARDATA none{};
     EXPECT_FALSE(win::SHAppBarMessage(ABM_GETTASKBARPOS, &none));
     EXPECT_EQ(none.rc.right, 0);
+}
+
+// A run with windows on a display sees that display's screen; nothing is stored, and the
+// machine's own display comes back when the run lets go of it.
+TEST_F(User32, ARunsHostScreenIsAnsweredButNeverStored) {
+    auto caps = [] {
+        HDC screen = win::GetDC(nullptr);
+        std::vector<int> got;
+        for (int index : {HORZRES, VERTRES, BITSPIXEL, PLANES, LOGPIXELSX})
+            got.push_back(win::GetDeviceCaps(screen, index));
+        win::ReleaseDC(nullptr, screen);
+        return got;
+    };
+    auto taskbar = [] {
+        APPBARDATA bar{};
+        bar.cbSize = sizeof bar;
+        BOOL found = static_cast<BOOL>(win::SHAppBarMessage(ABM_GETTASKBARPOS, &bar));
+        return std::vector<LONG>{found, bar.rc.left, bar.rc.top, bar.rc.right, bar.rc.bottom};
+    };
+    portable::Display fine;
+    fine.dpi = 120;
+    fine.taskbar = RECT{-2, 740, 1026, 770};
+    portable::WriteDisplay(machine_.machine(), fine);
+    win::ShowWindowsOn(win::HostScreen{1920, 1080, 24, RECT{0, 0, 1920, 32}});
+    EXPECT_EQ(caps(), (std::vector<int>{1920, 1080, 24, 1, 120})) << "the dpi stays the machine's";
+    EXPECT_EQ(taskbar(), (std::vector<LONG>{TRUE, 0, 0, 1920, 32}));
+    auto stored = portable::Machine::Open(machine_.root());
+    EXPECT_EQ(stored->Setting("display.width"), "1024") << "what another process sees";
+
+    win::ShowWindowsOn(win::HostScreen{800, 600, 8, std::nullopt});
+    EXPECT_EQ(caps(), (std::vector<int>{800, 600, 8, 1, 120}));
+    EXPECT_EQ(taskbar()[0], FALSE) << "a desktop without panels";
+
+    win::ForgetHostScreen();
+    EXPECT_EQ(caps(), (std::vector<int>{1024, 768, 16, 1, 120}));
+    EXPECT_EQ(taskbar(), (std::vector<LONG>{TRUE, -2, 740, 1026, 770}));
 }
 
 TEST_F(User32, RectanglesAreRecordedWithTheSelectedBrush) {

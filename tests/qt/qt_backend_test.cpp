@@ -170,12 +170,12 @@ TEST_F(QtInput, KeyboardDefaultAndCancelButtonsAccessKeysTabOrderAndSpace) {
     // Alt and the underlined letter.
     QTest::keyClick(&window, Qt::Key_W, Qt::AltModifier);
     // The button shows itself pressed before it clicks; a busy machine may take longer.
-    QTest::qWaitFor(
+    EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             forms::DoEvents();
             return !d.events.empty();
         },
-        10000);
+        10000));
     EXPECT_EQ(d.events, (std::vector<std::string>{"Ok"}));
     // Tab visits the controls in the order the window made them.
     std::vector<QWidget*> order = {&Widget(d.Ok),   &Widget(d.Cancel), &Widget(d.Check),

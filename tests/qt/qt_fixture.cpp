@@ -18,8 +18,8 @@ DropWindowsOnExit::~DropWindowsOnExit() {
     forms::Runtime::Get().Reset();
 }
 
-QtUiTest::QtUiTest() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+QtUiTest::QtUiTest(const char* platform) {
+    setenv("QT_QPA_PLATFORM", platform, 1);
     portable::UseClock(portable::ClockKind::Virtual);
     Start();
 }

@@ -30,7 +30,8 @@ public:
 
 class QtUiTest : public ::testing::Test {
 protected:
-    QtUiTest();
+    // On Qt's offscreen platform unless a test names a real one (xcb under Xvfb).
+    explicit QtUiTest(const char* platform = "offscreen");
     ~QtUiTest() override;
 
     // Starts the interface anew: following script when it is not empty, recording to

@@ -142,8 +142,11 @@ int SetupMachine::Run(const std::string& script, const std::string& arguments) {
 int SetupMachine::RunOnMachine(const std::string& winPath, const std::string& arguments,
                                const std::string& script) {
     WriteHostFile(dir_.path() / "run.ui", script);
+    std::string quoted = winPath;
+    for (size_t at = quoted.find('\''); at != std::string::npos; at = quoted.find('\'', at + 4))
+        quoted.replace(at, 1, "'\\''");
     std::string command = Environment(dir_.path(), Root(), ui_, environment_) + ZEPMACHINE_BIN +
-                          " --machine " + Root().string() + " run '" + winPath + "' " + arguments +
+                          " --machine " + Root().string() + " run '" + quoted + "' " + arguments +
                           " 2>errors.txt";
     int status = RunCommand(command);
     errors_ = ReadHostFile(dir_.path() / "errors.txt");

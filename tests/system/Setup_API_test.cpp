@@ -3,10 +3,13 @@
 #include "forms/run_time_error.h"
 #include "platform/kernel32.h"
 #include "support/test_machine.h"
+#include "system/run_failures.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -110,17 +113,54 @@ TEST_F(ExpandFileTest, CompressedSourceIsExpanded) {
     EXPECT_EQ(ReadHostFile(m.DriveC() / "Programme" / "Zepanu" / "Liesmich.txt"), text);
 }
 
-TEST_F(ExpandFileTest, MissingSourceLeavesAnEmptyTargetAndReportsNothing) {
-    WriteHostFile(temp() / "alt.txt", "alter Inhalt");
-    EXPECT_NO_THROW(
-        Setup_API::ExpandFile("C:\\WINDOWS\\TEMP\\fehlt.ex_", "C:\\WINDOWS\\TEMP\\alt.txt"));
-    EXPECT_EQ(ReadHostFile(temp() / "alt.txt"), "");
-    EXPECT_NO_THROW(Setup_API::ExpandFile("D:\\fehlt.ex_", "C:\\WINDOWS\\TEMP\\neu.txt"));
-    EXPECT_TRUE(fs::exists(temp() / "neu.txt"));
-    EXPECT_EQ(fs::file_size(temp() / "neu.txt"), 0u);
+// A packed file that is not whole leaves the target as it was, and no file of the attempt:
+// missing, cut short, with a damaged signature or algorithm byte, empty, a folder, a FIFO.
+TEST_F(ExpandFileTest, ASourceThatIsNotWholeLeavesTheTargetAsItWasAndIsNoted) {
+    std::string text(20000, 'z');
+    WriteHostFile(temp() / "Liesmich.txt", text);
+    ASSERT_EQ(RunCommand("cd '" + temp().string() + "' && mscompress Liesmich.txt"), 0);
+    std::string packed = ReadHostFile(temp() / "Liesmich.txt_");
+    auto with = [&](size_t at, char c) {
+        std::string changed = packed;
+        changed[at] = c;
+        return changed;
+    };
+    struct Row {
+        const char* what;
+        std::optional<std::string> bytes; // nothing: no file of that name
+        bool fifo = false;
+    };
+    const Row rows[] = {
+        {"missing", std::nullopt},   {"cut short", packed.substr(0, packed.size() / 2)},
+        {"signature", with(0, 'X')}, {"algorithm", with(8, 'B')},
+        {"empty", std::string()},    {"fifo", std::nullopt, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::remove(temp() / "QUELLE.TX_");
+        if (row.bytes) {
+            WriteHostFile(temp() / "QUELLE.TX_", *row.bytes);
+        }
+        if (row.fifo) {
+            ASSERT_EQ(::mkfifo((temp() / "QUELLE.TX_").c_str(), 0600), 0);
+        }
+        WriteHostFile(temp() / "alt.txt", "alter Inhalt");
+        int before = RunFailures::Count();
+        EXPECT_FALSE(
+            Setup_API::ExpandFile("C:\\WINDOWS\\TEMP\\QUELLE.TX_", "C:\\WINDOWS\\TEMP\\alt.txt"));
+        EXPECT_EQ(ReadHostFile(temp() / "alt.txt"), "alter Inhalt");
+        EXPECT_EQ(RunFailures::Count(), before + 1);
+        for (const auto& entry : fs::directory_iterator(temp()))
+            EXPECT_NE(entry.path().extension(), ".TMP") << entry.path();
+    }
+    fs::remove(temp() / "QUELLE.TX_");
+    fs::create_directory(temp() / "QUELLE.TX_");
+    EXPECT_FALSE(
+        Setup_API::ExpandFile("C:\\WINDOWS\\TEMP\\QUELLE.TX_", "C:\\WINDOWS\\TEMP\\neu.txt"));
     // A target in a missing folder is not created anywhere.
-    EXPECT_NO_THROW(Setup_API::ExpandFile("C:\\WINDOWS\\WIN.INI", "C:\\Fehlt\\x.ini"));
+    EXPECT_FALSE(Setup_API::ExpandFile("C:\\WINDOWS\\WIN.INI", "C:\\Fehlt\\x.ini"));
     EXPECT_FALSE(fs::exists(m.DriveC() / "Fehlt"));
+    EXPECT_FALSE(fs::exists(temp() / "neu.txt"));
 }
 
 } // namespace

@@ -21,8 +21,10 @@ constexpr std::string_view kUsage =
     "the Windows folder is processed line by line (NUL=PATH deletes the file, DEST=SRC\n"
     "renames SRC to DEST; entries whose files are missing are skipped). WININIT.INI\n"
     "becomes WININIT.BAK first, so that its lines run at most once; when it cannot, nothing\n"
-    "runs. A restart a program asked for (ExitWindowsEx) is then done. Exit status 1 when\n"
-    "WININIT.INI could not be set aside or a line failed.\n";
+    "runs. Each line that changes something is marked done in the same step, so that a\n"
+    "boot cut off in the middle goes on with the next line of WININIT.BAK at the next boot\n"
+    "and no line runs twice. A restart a program asked for (ExitWindowsEx) is then done.\n"
+    "Exit status 1 when WININIT.INI could not be set aside or a line failed.\n";
 
 int Run(std::span<const std::string> args) {
     ExpectArgs(args, 0, 0, "zepmachine boot");
@@ -32,13 +34,23 @@ int Run(std::span<const std::string> args) {
     if (!report.failure.empty())
         throw CliError(report.failure);
     std::string out = pending.empty() ? "" : "pending " + pending + " done\n";
-    if (!report.hadWininit) {
+    if (!report.resumed && !report.hadWininit) {
         WriteStdout(out + "no WININIT.INI\n");
         return 0;
     }
-    out += "WININIT.INI -> WININIT.BAK\n";
-    for (const auto& action : report.actions)
-        out += win::QuotedInput(action, 0) + "\n";
+    auto actions = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i)
+            out += win::QuotedInput(report.actions[i], 0) + "\n";
+    };
+    if (report.resumed) {
+        out += "an interrupted boot goes on with line " + std::to_string(report.resumedAt + 1) +
+               " of WININIT.BAK\n";
+        actions(0, report.resumedActions);
+    }
+    if (report.hadWininit) {
+        out += "WININIT.INI -> WININIT.BAK\n";
+        actions(report.resumedActions, report.actions.size());
+    }
     WriteStdout(out);
     if (report.failedLines > 0)
         throw CliError(std::to_string(report.failedLines) + " line(s) of WININIT.INI failed");

@@ -177,7 +177,7 @@ void ExportToMachineFile(const std::string& key, const std::string& output) {
         parsed.components.back() = "~EXP" + std::to_string((::getpid() + n) % 10000) + ".TMP";
         temp = parsed.ToString();
         using D = portable::OpenRequest::Disposition;
-        rc = files.Open(temp, portable::OpenRequest{false, true, D::CreateNew}, fd);
+        rc = files.Open(temp, portable::OpenRequest{false, true, D::CreateNew, true}, fd);
     }
     if (rc != ERROR_SUCCESS)
         throw CliError("cannot write " + output + " (error " + std::to_string(rc) + ")");

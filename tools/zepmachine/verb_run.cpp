@@ -30,7 +30,8 @@ constexpr std::string_view kUsage =
     "  ZEPSETUP_MACHINE       this machine\n"
     "  ZEPSETUP_MODULE        WINPATH as a full path (GetModuleFileName; its folder is\n"
     "                         the application path)\n"
-    "  ZEPSETUP_COMMAND_LINE  WINPATH, a blank and ARGS joined by blanks\n"
+    "  ZEPSETUP_COMMAND_LINE  WINPATH (quoted when it holds a blank), a blank and ARGS\n"
+    "                         joined by blanks\n"
     "                         (GetCommandLine; the argument text is ARGS)\n"
     "  ZEPMACHINE             this zepmachine, the machine's registry editor for\n"
     "                         `regedit /s` started by the program\n";
@@ -126,7 +127,10 @@ int RunMachineProgram(const std::string& program, const std::string& arguments) 
                                     : ": cannot be started (not a plain file, or it cannot be "
                                       "made executable)"));
     std::string module = win::FromAnsi(parsed.ToString());
-    std::string commandLine = arguments.empty() ? module : module + " " + arguments;
+    // A path with blanks stands in double quotes, as the shell of Windows starts it, so that
+    // the program finds where its arguments begin.
+    std::string named = module.find(' ') == std::string::npos ? module : '"' + module + '"';
+    std::string commandLine = arguments.empty() ? named : named + " " + arguments;
     machine.Journal("run " + commandLine);
     ::setenv("ZEPSETUP_MACHINE", machine.root().c_str(), 1);
     ::setenv("ZEPSETUP_MODULE", module.c_str(), 1);

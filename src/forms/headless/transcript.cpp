@@ -14,21 +14,6 @@
 namespace forms::headless {
 namespace {
 
-// "42%" as DrawProgress prints it.
-std::optional<std::string> Percentage(const std::string& text) {
-    if (text.size() < 2 || text.back() != '%')
-        return std::nullopt;
-    std::string number = text.substr(0, text.size() - 1);
-    size_t start = number[0] == '-' ? 1 : 0;
-    if (start == number.size())
-        return std::nullopt;
-    for (size_t i = start; i < number.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(number[i])))
-            return std::nullopt;
-    }
-    return number;
-}
-
 std::string AnswerName(int code) {
     switch (code) {
     case vbYes:
@@ -84,7 +69,7 @@ void Transcript::Captioned(const Control& control) {
 void Transcript::Drawn(const PictureBox& box, const Drawing& drawing) {
     if (drawing.kind != Drawing::Kind::Text)
         return;
-    if (auto percent = Percentage(drawing.text))
+    if (auto percent = PercentageDigits(drawing.text))
         Write("progress " + box.Parent().Name() + " " + *percent);
 }
 

@@ -3,6 +3,7 @@
 #include "forms/controls.h"
 #include "forms/qt/fonts.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <QStyleOptionButton>
 
@@ -66,8 +67,14 @@ void CheckBoxView::Mirror(Property what) {
     MirrorCommon(what);
     if (what == Property::Caption)
         setText(Caption(control_));
-    if (what == Property::Value)
+    if (what == Property::Value) {
         update();
+        QAccessible::State changed;
+        changed.checked = true;
+        changed.checkStateMixed = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void CheckBoxView::paintEvent(QPaintEvent*) {

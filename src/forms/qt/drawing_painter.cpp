@@ -55,7 +55,10 @@ void PaintBox(QPainter& p, const Drawing& d, const Scale& scale) {
 } // namespace
 
 QImage PaintDrawing(const PictureBox& box, QSize size, const Scale& scale) {
-    QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    // Drawn in device pixels, so that text and bar stay sharp on a denser screen.
+    QSize pixels = (size.expandedTo(QSize(1, 1)).toSizeF() * scale.deviceRatio).toSize();
+    QImage image(pixels, QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale.deviceRatio);
     image.fill(Colour(box.BackColor()));
     QPainter p(&image);
     for (const Drawing& d : box.Drawings()) {

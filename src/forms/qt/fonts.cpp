@@ -25,13 +25,15 @@ bool BitmapFontLoaded() {
     return loaded;
 }
 
-QString FamilyFor(const std::string& name, int pixels) {
+// The bitmap face is crisp only at its own size in device pixels: on a denser screen
+// (device pixel ratio 2: twice the pixels) its outline counterpart draws the text.
+QString FamilyFor(const std::string& name, int pixels, qreal deviceRatio) {
     QString family = QString::fromStdString(name);
     if (family.compare("Arial", Qt::CaseInsensitive) == 0)
         return "Liberation Sans";
     if (family.compare(kBitmapFamily, Qt::CaseInsensitive) != 0)
         return family;
-    if (pixels <= kLargestBitmapPixels && BitmapFontLoaded())
+    if (pixels * deviceRatio <= kLargestBitmapPixels && BitmapFontLoaded())
         return kBitmapFamily;
     return "Tahoma";
 }
@@ -49,7 +51,7 @@ void LoadFonts() {
 
 QFont QtFont(const forms::Font& font, const Scale& scale) {
     int pixels = PixelSize(font.size, scale);
-    QFont q(FamilyFor(font.name, pixels));
+    QFont q(FamilyFor(font.name, pixels, scale.deviceRatio));
     q.setPixelSize(pixels);
     q.setBold(font.bold);
     q.setItalic(font.italic);

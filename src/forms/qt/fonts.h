@@ -1,10 +1,11 @@
 // Fonts for the designed ones. "MS Sans Serif" at 8 points (and below) is the classic
 // bitmap font from Debian's fonts-wine (ms_sans_serif.ttf); it has no bold face, so bold
 // is made as the classic system made it, by drawing the text twice a pixel apart with a
-// pixel more between letters (DrawCaption). Larger sizes are drawn in Tahoma, the scalable
-// font closest to it, emboldened by Qt where bold. "Arial" is drawn in Liberation Sans,
-// which has Arial's metrics. Sizes are points at the machine's dots per inch, so that
-// text keeps its designed pixel size whatever the host screen's.
+// pixel more between letters (DrawCaption). Larger sizes, and every size on a screen of
+// more device pixels per pixel (where the bitmap would be scaled and blurred), are drawn
+// in Tahoma, the scalable font closest to it, emboldened by Qt where bold. "Arial" is drawn in
+// Liberation Sans, which has Arial's metrics. Sizes are points at the machine's dots per inch, so
+// that text keeps its designed pixel size whatever the host screen's.
 //
 // (fonts-wine's sserife.fon is not used: Qt draws Windows FNT files with a fixed-pitch
 // substitute; nor tahomabd.ttf: its embedded bitmaps are of regular weight.)

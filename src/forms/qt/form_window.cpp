@@ -3,14 +3,17 @@
 #include "forms/controls.h"
 #include "forms/form.h"
 #include "forms/input.h"
+#include "forms/qt/host_screen.h"
 #include "forms/screen.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMoveEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QThread>
+#include <QWindow>
 
 namespace forms::qt {
 namespace {
@@ -18,17 +21,17 @@ namespace {
 constexpr int kExplosionStepMs = 3;
 const QColor kDesktop(0, 128, 128); // the classic desktop, where the screen cannot be read
 
-// Platforms without a screen of their own to fill or to read.
-bool HasRealScreen() {
-    QString platform = QGuiApplication::platformName();
-    return platform != "offscreen" && platform != "minimal";
-}
-
 bool Fixed(int borderStyle) {
     return borderStyle == 1 || borderStyle == 3 || borderStyle == 4;
 }
 
 } // namespace
+
+QPoint FrameShift(QSize designed, QSize client, const QMargins& frame) {
+    int width = client.width() + frame.left() + frame.right();
+    int height = client.height() + frame.top() + frame.bottom();
+    return QPoint((designed.width() - width) / 2, (designed.height() - height) / 2);
+}
 
 FormWindow::FormWindow(Form& form, InputQueue& input, const Scale& scale)
     : QWidget(nullptr), View(form, input, scale) {
@@ -80,7 +83,24 @@ void FormWindow::MirrorPosition() {
         setFixedSize(client.size());
     else
         resize(client.size());
-    move(client.topLeft());
+    QPoint at = client.topLeft();
+    if (KeepsCentre()) {
+        placedWith_ = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+        at += FrameShift(QSize(scale_.X(form().Width()), scale_.Y(form().Height())), client.size(),
+                         placedWith_);
+    }
+    move(at);
+}
+
+bool FormWindow::KeepsCentre() const {
+    return form().BorderStyle() != vbBSNone && HasRealScreen();
+}
+
+void FormWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // The window system framed the window its own way: centre that frame anew.
+    if (KeepsCentre() && windowHandle() && windowHandle()->frameMargins() != placedWith_)
+        MirrorPosition();
 }
 
 bool FormWindow::FillsScreen() const {
@@ -90,10 +110,11 @@ bool FormWindow::FillsScreen() const {
 }
 
 void FormWindow::ShowWindow(bool modal, const std::vector<QRect>& explosion, QColor fill) {
-    if (!explosion.empty() && HasRealScreen() && QGuiApplication::primaryScreen()) {
-        QPoint at = FillsScreen() ? QPoint() : pos();
-        backdrop_ =
-            QGuiApplication::primaryScreen()->grabWindow(0, at.x(), at.y(), width(), height());
+    if (scale_.screen)
+        setScreen(scale_.screen);
+    if (!explosion.empty() && scale_.screen) {
+        QPoint at = FillsScreen() ? QPoint() : pos() - scale_.origin;
+        backdrop_ = scale_.screen->grabWindow(0, at.x(), at.y(), width(), height());
     }
     explosion_ = explosion;
     explosionFill_ = fill;

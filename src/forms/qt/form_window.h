@@ -1,18 +1,25 @@
 // A window of the program: a top-level widget with the form's caption, client size,
-// position on the machine's screen, background colour and border style (none: no frame;
-// a borderless window as large as the screen fills the screen). Its close box queues the
-// close for the model, which decides. Enter clicks the default button (or the focused
-// button), Escape the cancel button.
+// position on the program's screen, background colour and border style (none: no frame;
+// a borderless window as large as the screen fills the screen). On a real display a
+// framed window keeps the centre the program gave it, whatever frame the window system
+// draws (none, without a window manager). Its close box queues the close for the model,
+// which decides. Enter clicks the default button (or the focused button), Escape the
+// cancel button.
 #pragma once
 
 #include "forms/qt/view.h"
 
+#include <QMargins>
 #include <QPixmap>
 #include <QWidget>
 
 #include <vector>
 
 namespace forms::qt {
+
+// How far a window's frame moves from the designed top left corner so that a frame of
+// these margins around client has the centre of the designed window (its outer size).
+QPoint FrameShift(QSize designed, QSize client, const QMargins& frame);
 
 class FormWindow : public QWidget, public View {
 public:
@@ -40,10 +47,12 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override { MousePressed(event); }
     void mouseReleaseEvent(QMouseEvent* event) override { MouseReleased(event); }
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void MirrorFrame();
     void MirrorPosition();
+    bool KeepsCentre() const;
     bool ClickButton(bool cancel);
     void PlayExplosion();
 
@@ -53,6 +62,7 @@ private:
     QColor explosionFill_;
     QPixmap backdrop_;
     bool topmost_ = false;
+    QMargins placedWith_; // the frame the window was last placed for
 };
 
 } // namespace forms::qt

@@ -3,8 +3,11 @@
 #include "forms/controls.h"
 #include "forms/qt/fonts.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QTimer>
 #include <qdrawutil.h>
 
@@ -24,6 +27,8 @@ bool AutoSized(const Control& control) {
 LabelView::LabelView(Control& control, InputQueue& input, const Scale& scale, QWidget* parent)
     : QWidget(parent), View(control, input, scale) {
     setMouseTracking(true);
+    if (IsLink())
+        setFocusPolicy(Qt::StrongFocus);
 }
 
 void LabelView::Mirror(Property what) {
@@ -81,6 +86,22 @@ void LabelView::paintEvent(QPaintEvent*) {
     QString text = QString::fromStdString(control_.Caption());
     int flags = kTextFlags | (AutoSized(control_) ? 0 : Qt::TextWordWrap);
     DrawCaption(p, area, flags, text, Colour(control_.ForeColor()), isEnabled());
+    if (!hasFocus())
+        return;
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = p.boundingRect(area, flags, text).intersected(rect()).adjusted(-1, 0, 1, 0);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+}
+
+void LabelView::keyPressEvent(QKeyEvent* event) {
+    bool activates = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+                     event->key() == Qt::Key_Space;
+    if (!IsLink() || !activates) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    Activate();
 }
 
 void LabelView::mousePressEvent(QMouseEvent* event) {

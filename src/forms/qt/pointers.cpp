@@ -36,8 +36,9 @@ QPainterPath Hand(bool raised) {
     return hand.simplified();
 }
 
-QPixmap Draw(bool raised) {
-    QPixmap picture(kSize, kSize);
+QPixmap Draw(bool raised, qreal deviceRatio) {
+    QPixmap picture(QSize(kSize, kSize) * deviceRatio);
+    picture.setDevicePixelRatio(deviceRatio);
     picture.fill(Qt::transparent);
     QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -66,18 +67,19 @@ const std::map<std::string, Pointer>& Pointers() {
 
 } // namespace
 
-QPixmap PointerPicture(const std::string& name) {
+QPixmap PointerPicture(const std::string& name, qreal deviceRatio) {
     auto it = Pointers().find(name);
     if (it == Pointers().end())
         return QPixmap();
-    return Draw(it->second.raised);
+    return Draw(it->second.raised, deviceRatio);
 }
 
-std::optional<QCursor> PointerCursor(const std::string& name) {
+std::optional<QCursor> PointerCursor(const std::string& name, qreal deviceRatio) {
     auto it = Pointers().find(name);
     if (it == Pointers().end())
         return std::nullopt;
-    return QCursor(Draw(it->second.raised), it->second.hotSpot.x(), it->second.hotSpot.y());
+    return QCursor(Draw(it->second.raised, deviceRatio), it->second.hotSpot.x(),
+                   it->second.hotSpot.y());
 }
 
 } // namespace forms::qt

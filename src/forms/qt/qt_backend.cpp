@@ -6,7 +6,10 @@
 #include "forms/input.h"
 #include "forms/picture_box.h"
 #include "forms/program_end.h"
+#include "forms/qt/accessibility.h"
+#include "forms/qt/fonts.h"
 #include "forms/qt/form_window.h"
+#include "forms/qt/host_screen.h"
 #include "forms/qt/list_views.h"
 #include "forms/qt/message_box.h"
 #include "forms/qt/qt_application.h"
@@ -18,7 +21,9 @@
 #include "platform/kernel32.h"
 #include "platform/program_windows.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QScreen>
 #include <QTimer>
 
 #include <cctype>
@@ -52,9 +57,18 @@ std::string DrivesOffered(const DriveListBox& list) {
 
 } // namespace
 
-QtBackend::QtBackend(Options options)
-    : scale_(Scale::OfScreen()), transcript_(std::move(options.transcript)) {
+QtBackend::QtBackend(Options options) : transcript_(std::move(options.transcript)) {
     EnsureApplication();
+    InstallAccessibility();
+    // The program sees the screen its windows open on, for this run only.
+    QScreen* screen = DisplayScreen();
+    if (screen) {
+        win::ShowWindowsOn(
+            HostScreenOf(screen->geometry(), screen->availableGeometry(), screen->depth()));
+        showsOnDisplay_ = true;
+    }
+    scale_ = Scale::OfScreen(screen);
+    QApplication::setFont(DialogFont(scale_));
     if (!transcript_)
         transcript_ = std::make_shared<headless::Transcript>();
     if (options.script)
@@ -69,6 +83,8 @@ QtBackend::QtBackend(Options options)
 QtBackend::~QtBackend() {
     for (auto& [form, window] : forms_)
         delete window;
+    if (showsOnDisplay_)
+        win::ForgetHostScreen();
 }
 
 void QtBackend::ProcessEvents() {
@@ -115,6 +131,23 @@ void QtBackend::CreateViews(Form& form) {
     window->MirrorAll();
     for (View* view : made)
         view->MirrorAll();
+    NameForAccessibility(form);
+}
+
+// Names derive from other controls' captions (a text box is named by the label before
+// it), so a window's names are all brought up to date on each change of a caption.
+void QtBackend::NameForAccessibility(const Form& form) {
+    for (const Control* control : form.Controls()) {
+        QWidget* widget = WidgetOf(*control);
+        if (!widget)
+            continue;
+        QString name = QString::fromStdString(AccessibleName(*control));
+        QString description = QString::fromStdString(AccessibleDescription(*control));
+        if (widget->accessibleName() != name)
+            widget->setAccessibleName(name);
+        if (widget->accessibleDescription() != description)
+            widget->setAccessibleDescription(description);
+    }
 }
 
 void QtBackend::DestroyViews(Form& form) {
@@ -181,12 +214,22 @@ void QtBackend::ControlChanged(Control& control, Property what) {
     }
     if (auto it = views_.find(&control); it != views_.end())
         it->second->Mirror(what);
+    if (what == Property::Caption)
+        NameForAccessibility(control.Parent());
 }
 
 void QtBackend::Drawn(PictureBox& box, const Drawing& drawing) {
     transcript_->Drawn(box, drawing);
-    if (QWidget* widget = WidgetOf(box))
-        widget->update();
+    QWidget* widget = WidgetOf(box);
+    if (!widget)
+        return;
+    widget->update();
+    if (drawing.kind != Drawing::Kind::Text)
+        return;
+    if (auto percent = ShownPercentage(box)) {
+        QAccessibleValueChangeEvent changed(widget, *percent); // a screen reader's news
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 HDC QtBackend::DeviceContextFor(PictureBox& box) {

@@ -68,6 +68,7 @@ private:
     bool WaitForEvents(std::optional<DWORD> milliseconds);
     void CreateViews(Form& form);
     void DestroyViews(Form& form);
+    void NameForAccessibility(const Form& form);
     void Explode(FormWindow& window);
     void SyncTopmost();
     QWidget* Owner() const;
@@ -82,6 +83,7 @@ private:
     std::map<const Control*, View*> views_;
     std::map<const Form*, FormWindow*> forms_;
     std::size_t rectanglesSeen_ = 0;
+    bool showsOnDisplay_ = false; // the machine answers from the display's screen
 };
 
 } // namespace forms::qt

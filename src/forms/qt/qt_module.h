@@ -9,9 +9,10 @@
 
 namespace forms::qt {
 
-// Loads the module (from $ZEPSETUP_QT_MODULE, beside the running program, or where the
-// build put it) and makes its backend. Throws BackendFailure naming the places it looked
-// in when there is no module, or the module's error when it does not load.
+// Loads the module (from $ZEPSETUP_QT_MODULE, beside the running program, where the
+// build put it, or where the package installs it) and makes its backend. Throws BackendFailure
+// naming the places it looked in when there is no module, or the module's error when it does not
+// load.
 std::unique_ptr<Backend> LoadQtBackend(QtOptions options);
 
 } // namespace forms::qt

@@ -23,9 +23,13 @@ std::vector<fs::path> Candidates() {
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (!ec)
         places.push_back(exe.parent_path() / kModuleName);
+        // A copy installed on a machine runs from the machine's drive, far from its module:
+        // the build's, else the package's.
 #ifdef ZEPSETUP_QT_MODULE_DIR
-    // An installed copy on a machine runs from the machine's drive, far from the build.
     places.push_back(fs::path(ZEPSETUP_QT_MODULE_DIR) / kModuleName);
+#endif
+#ifdef ZEPSETUP_QT_MODULE_INSTALLED
+    places.push_back(fs::path(ZEPSETUP_QT_MODULE_INSTALLED) / kModuleName);
 #endif
     return places;
 }

@@ -4,12 +4,22 @@
 #include "forms/form.h"
 #include "forms/screen.h"
 
+#include <QGuiApplication>
+
 #include <algorithm>
 
 namespace forms::qt {
 
-Scale Scale::OfScreen() {
-    return Scale{Screen::TwipsPerPixelX(), Screen::TwipsPerPixelY()};
+Scale Scale::OfScreen(QScreen* screen) {
+    Scale scale;
+    scale.x = Screen::TwipsPerPixelX();
+    scale.y = Screen::TwipsPerPixelY();
+    scale.screen = screen;
+    if (screen)
+        scale.origin = screen->geometry().topLeft();
+    QScreen* shown = screen ? screen : QGuiApplication::primaryScreen();
+    scale.deviceRatio = shown ? shown->devicePixelRatio() : 1;
+    return scale;
 }
 
 QRect Scale::Rect(const Control& control) const {
@@ -23,7 +33,8 @@ QRect Scale::Rect(const Control& control) const {
 }
 
 QRect Scale::ClientRect(const Form& form) const {
-    return QRect(X(form.Left()), Y(form.Top()), X(form.ScaleWidth()), Y(form.ScaleHeight()));
+    return QRect(X(form.Left()) + origin.x(), Y(form.Top()) + origin.y(), X(form.ScaleWidth()),
+                 Y(form.ScaleHeight()));
 }
 
 } // namespace forms::qt

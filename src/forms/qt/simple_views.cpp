@@ -58,7 +58,8 @@ ImageView::ImageView(Control& control, InputQueue& input, const Scale& scale, QW
     : QWidget(parent), View(control, input, scale) {}
 
 void ImageView::paintEvent(QPaintEvent*) {
-    QPixmap picture = PointerPicture(static_cast<const forms::Image&>(control_).Picture());
+    QPixmap picture =
+        PointerPicture(static_cast<const forms::Image&>(control_).Picture(), scale_.deviceRatio);
     if (picture.isNull())
         return;
     QPainter p(this);

@@ -43,13 +43,13 @@ Qt::CursorShape Shape(int pointer) {
     }
 }
 
-void MirrorPointer(QWidget& widget, const Control& control) {
+void MirrorPointer(QWidget& widget, const Control& control, qreal deviceRatio) {
     if (control.MousePointer() == vbDefault) {
         widget.unsetCursor();
         return;
     }
     if (control.MousePointer() == vbCustom) {
-        if (auto cursor = PointerCursor(control.MouseIcon()))
+        if (auto cursor = PointerCursor(control.MouseIcon(), deviceRatio))
             widget.setCursor(*cursor);
         else
             widget.unsetCursor();
@@ -119,7 +119,7 @@ void View::MirrorCommon(Property what) {
         w.update();
         return;
     case Property::MousePointer:
-        MirrorPointer(w, control_);
+        MirrorPointer(w, control_, scale_.deviceRatio);
         return;
     default:
         w.update();
@@ -138,9 +138,18 @@ void View::MousePressed(QMouseEvent* event) {
 void View::MouseReleased(QMouseEvent* event) {
     bool click = pressed_ && widget().rect().contains(event->position().toPoint());
     pressed_ = false;
+    if (click) {
+        Activate();
+        return;
+    }
     if (control_.OnMouseUp)
         Push(UserAction::Kind::MouseUp);
-    if (click && control_.OnClick)
+}
+
+void View::Activate() {
+    if (control_.OnMouseUp)
+        Push(UserAction::Kind::MouseUp);
+    if (control_.OnClick)
         Push(UserAction::Kind::Click);
 }
 

@@ -31,6 +31,9 @@ public:
     void MirrorAll();
     // Takes keyboard focus in the window's Tab order.
     virtual bool TabStop() const { return false; }
+    // As a click of the mouse released on the control: MouseUp, then Click, for the
+    // handlers the control has (the keyboard's and assistive technology's activation).
+    void Activate();
 
 protected:
     // Position, visibility, enabled state, font, colours and mouse pointer.

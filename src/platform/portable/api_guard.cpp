@@ -4,6 +4,7 @@
 #include "platform/portable/sqlite_db.h"
 
 #include <exception>
+#include <mutex>
 #include <new>
 
 namespace portable {
@@ -11,9 +12,23 @@ namespace {
 
 thread_local std::string lastFailure;
 
+struct FirstFailure {
+    std::mutex lock;
+    std::string message;
+};
+
+FirstFailure& First() {
+    static FirstFailure first;
+    return first;
+}
+
 void Keep(const char* message) noexcept {
     try {
         lastFailure = message;
+        FirstFailure& first = First();
+        std::lock_guard guard(first.lock);
+        if (first.message.empty())
+            first.message = *message ? message : "unknown failure";
     } catch (...) {
         lastFailure.clear();
     }
@@ -44,6 +59,18 @@ DWORD CurrentFailure() noexcept {
 
 const std::string& LastFailureMessage() noexcept {
     return lastFailure;
+}
+
+std::string MachineFailure() {
+    FirstFailure& first = First();
+    std::lock_guard guard(first.lock);
+    return first.message;
+}
+
+void ForgetMachineFailure() noexcept {
+    FirstFailure& first = First();
+    std::lock_guard guard(first.lock);
+    first.message.clear();
 }
 
 } // namespace portable

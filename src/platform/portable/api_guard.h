@@ -20,6 +20,14 @@ DWORD CurrentFailure() noexcept;
 // What the last failure a guard caught on this thread said (for tools and tests: the error
 // code alone does not name the drive or the store that failed).
 const std::string& LastFailureMessage() noexcept;
+// What the first failure a guard caught said since the current machine was chosen; empty
+// while the machine has not failed. A machine that failed once (its store damaged, locked
+// for longer than the busy timeout, full or read-only, a folder refused) is not run on: the
+// next wait of the process ends it (kernel32_clock.cpp), so that no program goes on working
+// with calls that all fail.
+std::string MachineFailure();
+// A new machine is current (UseMachine): it has not failed.
+void ForgetMachineFailure() noexcept;
 
 template <typename R, typename Body> R Guarded(R failure, Body&& body) noexcept {
     try {

@@ -76,6 +76,21 @@ Display ReadDisplay(Machine& machine) {
     return d;
 }
 
+void SetRunScreen(Machine& machine, int width, int height, int bitsPerPixel,
+                  const std::optional<RECT>& taskbar) {
+    machine.SetRunSetting("display.width", std::to_string(width));
+    machine.SetRunSetting("display.height", std::to_string(height));
+    machine.SetRunSetting("display.bits", std::to_string(bitsPerPixel));
+    machine.SetRunSetting("display.planes", "1");
+    machine.SetRunSetting("display.taskbar", taskbar ? RectText(*taskbar) : "none");
+}
+
+void ForgetRunScreen(Machine& machine) {
+    for (const char* key :
+         {"display.width", "display.height", "display.bits", "display.planes", "display.taskbar"})
+        machine.ForgetRunSetting(key);
+}
+
 void WriteTaskbar(Machine& machine, std::string_view taskbar) {
     machine.SetSetting("display.taskbar", taskbar);
 }

@@ -23,8 +23,14 @@ struct Display {
     std::optional<RECT> taskbar; // none: the machine shows no taskbar
 };
 
+// The stored display, or the screen this run shows its windows on (SetRunScreen).
 Display ReadDisplay(Machine& machine);
 void WriteDisplay(Machine& machine, const Display& display);
+// For as long as machine lives, its display is this width, height (pixels), colour depth
+// (one plane) and taskbar (none: none); the resolution stays the stored one. Not stored.
+void SetRunScreen(Machine& machine, int width, int height, int bitsPerPixel,
+                  const std::optional<RECT>& taskbar);
+void ForgetRunScreen(Machine& machine);
 // Stores the taskbar as an edge ("bottom", "top", "left", "right": its rectangle then
 // follows the screen size), as "L,T,R,B" pixels, or as "none".
 void WriteTaskbar(Machine& machine, std::string_view taskbar);

@@ -3,6 +3,7 @@
 #include "platform/codepage.h"
 #include "platform/portable/folder_listing.h"
 #include "platform/portable/host_tree.h"
+#include "platform/portable/session.h"
 #include "platform/portable/short_name.h"
 #include "platform/portable/sqlite_db.h"
 #include "platform/portable/stored_names.h"
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <random>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -113,11 +115,20 @@ int RenameNoReplace(int fromDir, const std::string& from, int toDir, const std::
     return ::renameat(fromDir, from.c_str(), toDir, to.c_str());
 }
 
-// A name that no Windows path can reach (the '?'), so the folder's listing never shows it.
+// A name that no Windows path can reach (the '?'), so the folder's listing never shows it;
+// one no other process, nor a later one with the same number, ever uses.
 std::string PrivateTempName() {
+    static const unsigned nonce = std::random_device()();
     static unsigned counter = 0;
-    return "~zep?" + std::to_string(::getpid()) + "." + std::to_string(++counter);
+    return "~zep?" + std::to_string(::getpid()) + "." + std::to_string(nonce % 100000) + "." +
+           std::to_string(++counter);
 }
+
+// Where a private name lies, so that the session can list it while it may be left behind.
+struct PrivateNames {
+    Session& session;
+    const std::string& dirKey;
+};
 
 UniqueFd ReopenReadOnly(int fd) {
     std::string self = "/proc/self/fd/" + std::to_string(fd);
@@ -150,15 +161,19 @@ bool CopyContents(int from, int to) {
 // A file with more than one link may be another name of a file outside the machine, so it
 // is never changed in place: its name gets a new file of its own (with the contents when
 // keep is set), renamed over it, and every other link keeps the old file as it was.
-DWORD ReplaceByOwnCopy(int dirFd, const std::string& name, bool keep, UniqueFd& fd) {
+DWORD ReplaceByOwnCopy(int dirFd, const std::string& name, bool keep, UniqueFd& fd,
+                       const PrivateNames& names) {
     struct stat st;
     if (::fstat(fd.get(), &st) != 0)
         return ERROR_ACCESS_DENIED;
     std::string temp = PrivateTempName();
+    names.session.Begun(names.dirKey, temp);
     UniqueFd copy(::openat(dirFd, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                            st.st_mode & 0777));
-    if (!copy.valid())
+    if (!copy.valid()) {
+        names.session.Done(names.dirKey, temp);
         return errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED;
+    }
     DWORD rc = ERROR_SUCCESS;
     if (keep) {
         UniqueFd source = ReopenReadOnly(fd.get());
@@ -168,24 +183,26 @@ DWORD ReplaceByOwnCopy(int dirFd, const std::string& name, bool keep, UniqueFd& 
     }
     if (rc == ERROR_SUCCESS && ::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) != 0)
         rc = ERROR_ACCESS_DENIED;
-    if (rc != ERROR_SUCCESS) {
+    if (rc != ERROR_SUCCESS)
         ::unlinkat(dirFd, temp.c_str(), 0);
+    names.session.Done(names.dirKey, temp);
+    if (rc != ERROR_SUCCESS)
         return rc;
-    }
     fd = std::move(copy);
     return ERROR_SUCCESS;
 }
 
 // After an existing entry was opened by name: it must be a plain file, and one about to be
 // changed must be this machine's only link to it. truncate empties it.
-DWORD CheckOpened(int dirFd, const std::string& name, bool changes, bool truncate, UniqueFd& fd) {
+DWORD CheckOpened(int dirFd, const std::string& name, bool changes, bool truncate, UniqueFd& fd,
+                  const PrivateNames& names) {
     struct stat st;
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return ERROR_ACCESS_DENIED;
     if (!changes)
         return ERROR_SUCCESS;
     if (st.st_nlink > 1)
-        return ReplaceByOwnCopy(dirFd, name, !truncate, fd);
+        return ReplaceByOwnCopy(dirFd, name, !truncate, fd, names);
     if (truncate && ::ftruncate(fd.get(), 0) != 0)
         return ERROR_ACCESS_DENIED;
     return ERROR_SUCCESS;
@@ -207,9 +224,13 @@ void RecordOrUndo(Transaction& txn, Record record, Undo undo) {
 
 // Takes an entry out of the way under a name no Windows path reaches, so that its removal
 // can still be undone until the store has committed it.
-bool SetAside(int dirFd, const std::string& name, std::string& aside) {
+bool SetAside(int dirFd, const std::string& name, std::string& aside, const PrivateNames& names) {
     aside = PrivateTempName();
-    return RenameNoReplace(dirFd, name, dirFd, aside) == 0;
+    names.session.Begun(names.dirKey, aside);
+    if (RenameNoReplace(dirFd, name, dirFd, aside) == 0)
+        return true;
+    names.session.Done(names.dirKey, aside);
+    return false;
 }
 
 DirEntry DotEntry(std::string name) {
@@ -369,7 +390,7 @@ UniqueFd OpenDriveFolder(Machine& machine, const Drive& drive) {
     return fd;
 }
 
-std::vector<DirEntry> ListHostFolder(int dirFd) {
+std::vector<DirEntry> ListHostFolder(int dirFd, bool everything) {
     std::vector<DirEntry> entries;
     int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listFd < 0)
@@ -384,8 +405,10 @@ std::vector<DirEntry> ListHostFolder(int dirFd) {
         if (host == "." || host == "..")
             continue;
         auto ansi = WindowsName(host);
-        if (!ansi)
+        if (!ansi && !everything)
             continue;
+        if (!ansi)
+            ansi = host; // its bytes as they are: no Windows name, but a file of the drive
         // The folder's own listing tells a file from a folder on most file systems, so a
         // listing costs no call per entry; sizes and times are read where an entry is used
         // (RefreshEntry).
@@ -416,7 +439,7 @@ std::vector<DirEntry> ListHostFolder(int dirFd) {
     std::unordered_set<std::string> seen;
     seen.reserve(entries.size());
     for (auto& e : entries) {
-        if (seen.insert(win::AnsiUpper(e.longName)).second)
+        if (everything || seen.insert(win::AnsiUpper(e.longName)).second)
             unique.push_back(std::move(e));
     }
     return unique;
@@ -733,6 +756,16 @@ DWORD FileSystem::RemoveDirectory(std::string_view path) {
 }
 
 DWORD FileSystem::DeleteFile(std::string_view path) {
+    return DeleteEntry(path, nullptr);
+}
+
+DWORD FileSystem::DeleteAndRecord(std::string_view path, const std::function<void()>& record) {
+    if (machine_.store().InWriteTransaction())
+        throw std::logic_error("DeleteAndRecord inside a transaction: its commit is not ours");
+    return DeleteEntry(path, &record);
+}
+
+DWORD FileSystem::DeleteEntry(std::string_view path, const std::function<void()>* also) {
     Change change;
     if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
@@ -748,10 +781,13 @@ DWORD FileSystem::DeleteFile(std::string_view path) {
     auto record = [&] {
         ForgetName(at.dirKey, host, false);
         machine_.Journal("delete " + win::FromAnsi(parsed.ToString()));
+        if (also)
+            (*also)();
     };
+    Session& session = machine_.session();
     auto before = StampOf(at.dirFd.get());
     std::string aside;
-    if (!SetAside(at.dirFd.get(), host, aside)) {
+    if (!SetAside(at.dirFd.get(), host, aside, {session, at.dirKey})) {
         // A host file system that cannot spell the private name (FAT): the removal comes
         // between the store's writes and its commit, so only a failing commit leaves a row,
         // which the next listing drops.
@@ -760,6 +796,7 @@ DWORD FileSystem::DeleteFile(std::string_view path) {
             return ERROR_ACCESS_DENIED;
         FollowChange(at, before);
         txn->Commit();
+        session.Done(at.dirKey, host); // a temporary file of this process, gone as it should
         return ERROR_SUCCESS;
     }
     RecordOrUndo(
@@ -768,10 +805,15 @@ DWORD FileSystem::DeleteFile(std::string_view path) {
             record();
             FollowChange(at, before);
         },
-        [&] { RenameNoReplace(at.dirFd.get(), aside, at.dirFd.get(), host); });
-    // No Windows path reaches it if this fails. Its removal changes the folder's times once
-    // more, so the folder is listed again when next used.
-    ::unlinkat(at.dirFd.get(), aside.c_str(), 0);
+        [&] {
+            RenameNoReplace(at.dirFd.get(), aside, at.dirFd.get(), host);
+            session.Done(at.dirKey, aside);
+        });
+    session.Done(at.dirKey, host); // a temporary file of this process, gone as it should
+    // Should this fail, the session still lists the name for recovery to remove. The
+    // removal changes the folder's times once more, so it is listed again when next used.
+    if (::unlinkat(at.dirFd.get(), aside.c_str(), 0) == 0)
+        session.Done(at.dirKey, aside);
     return ERROR_SUCCESS;
 }
 
@@ -915,9 +957,17 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
     std::string host = exists ? at.leaf->hostName : win::FromAnsi(at.leafName);
     std::string alias = exists ? std::string() : NewAlias(at, at.leafName);
     auto before = StampOf(at.dirFd.get());
+    // A temporary file is listed before it exists, so that no moment leaves it unlisted.
+    bool listed = !exists && request.temporary;
+    if (listed)
+        machine_.session().Begun(at.dirKey, host);
     fd = UniqueFd(::openat(at.dirFd.get(), host.c_str(), flags, 0644));
-    if (!fd.valid())
-        return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+    if (!fd.valid()) {
+        int error = errno;
+        if (listed)
+            machine_.session().Done(at.dirKey, host);
+        return error == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+    }
     std::string journal = "write " + win::FromAnsi(parsed.ToString());
     if (!exists) {
         RecordOrUndo(
@@ -933,7 +983,8 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
             });
         return ERROR_SUCCESS;
     }
-    if (DWORD rc = CheckOpened(at.dirFd.get(), host, false, false, fd); rc != ERROR_SUCCESS)
+    PrivateNames names{machine_.session(), at.dirKey};
+    if (DWORD rc = CheckOpened(at.dirFd.get(), host, false, false, fd, names); rc != ERROR_SUCCESS)
         return rc;
     // Emptying a file cannot be undone: the store's record of it is committed first, and at
     // worst tells of a change that then failed.
@@ -941,7 +992,10 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
         machine_.Journal(journal);
     txn.Commit();
     bool changes = request.write || truncates;
-    return CheckOpened(at.dirFd.get(), host, changes, truncates, fd);
+    DWORD rc = CheckOpened(at.dirFd.get(), host, changes, truncates, fd, names);
+    if (rc == ERROR_SUCCESS && request.temporary && truncates)
+        names.session.Begun(at.dirKey, host);
+    return rc;
 }
 
 DWORD FileSystem::OpenProgram(std::string_view path, UniqueFd& fd) {
@@ -960,7 +1014,8 @@ DWORD FileSystem::OpenProgram(std::string_view path, UniqueFd& fd) {
         ::openat(at.dirFd.get(), host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     if (!fd.valid())
         return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
-    if (DWORD rc = CheckOpened(at.dirFd.get(), host, false, false, fd); rc != ERROR_SUCCESS)
+    PrivateNames names{machine_.session(), at.dirKey};
+    if (DWORD rc = CheckOpened(at.dirFd.get(), host, false, false, fd, names); rc != ERROR_SUCCESS)
         return rc;
     struct stat st;
     if (::fstat(fd.get(), &st) != 0)
@@ -970,7 +1025,7 @@ DWORD FileSystem::OpenProgram(std::string_view path, UniqueFd& fd) {
     // Windows starts a program whatever its host mode says; the mode is a change of the file.
     if (at.drive.ReadOnly())
         return ERROR_ACCESS_DENIED;
-    if (DWORD rc = CheckOpened(at.dirFd.get(), host, true, false, fd); rc != ERROR_SUCCESS)
+    if (DWORD rc = CheckOpened(at.dirFd.get(), host, true, false, fd, names); rc != ERROR_SUCCESS)
         return rc;
     if (::fchmod(fd.get(), (st.st_mode & 0777) | S_IXUSR) != 0)
         return ERROR_ACCESS_DENIED;
@@ -987,10 +1042,10 @@ DWORD FileSystem::Move(std::string_view from, std::string_view to, bool replace)
 }
 
 DWORD FileSystem::MoveAndRecord(std::string_view from, std::string_view to,
-                                const std::function<void()>& record) {
+                                const std::function<void()>& record, bool replace) {
     if (machine_.store().InWriteTransaction())
         throw std::logic_error("MoveAndRecord inside a transaction: its commit is not ours");
-    return MoveEntry(from, to, false, &record);
+    return MoveEntry(from, to, replace, &record);
 }
 
 DWORD FileSystem::MoveEntry(std::string_view from, std::string_view to, bool replace,
@@ -1032,15 +1087,19 @@ DWORD FileSystem::MoveEntry(std::string_view from, std::string_view to, bool rep
     // A replaced file keeps a second name until the store has committed, so that it can come
     // back; the rename over it stays one step for readers. A host without hard links (FAT)
     // cannot keep it.
+    Session& session = machine_.session();
     std::string kept;
     if (replaces) {
         kept = PrivateTempName();
-        if (::linkat(dst.dirFd.get(), newHost.c_str(), dst.dirFd.get(), kept.c_str(), 0) != 0)
+        session.Begun(dst.dirKey, kept);
+        if (::linkat(dst.dirFd.get(), newHost.c_str(), dst.dirFd.get(), kept.c_str(), 0) != 0) {
+            session.Done(dst.dirKey, kept);
             kept.clear();
+        }
     }
     auto dropKept = [&] {
-        if (!kept.empty())
-            ::unlinkat(dst.dirFd.get(), kept.c_str(), 0);
+        if (!kept.empty() && ::unlinkat(dst.dirFd.get(), kept.c_str(), 0) == 0)
+            session.Done(dst.dirKey, kept);
     };
     // Without replace an entry that appeared on the host meanwhile is never overwritten.
     int renamed = replaces || sameEntry ? ::renameat(src.dirFd.get(), src.leaf->hostName.c_str(),
@@ -1067,10 +1126,12 @@ DWORD FileSystem::MoveEntry(std::string_view from, std::string_view to, bool rep
         [&] {
             // The store keeps the entry where it was, and so does the drive.
             RenameNoReplace(dst.dirFd.get(), newHost, src.dirFd.get(), src.leaf->hostName);
-            if (!kept.empty())
-                RenameNoReplace(dst.dirFd.get(), kept, dst.dirFd.get(), newHost);
+            if (!kept.empty() &&
+                RenameNoReplace(dst.dirFd.get(), kept, dst.dirFd.get(), newHost) == 0)
+                session.Done(dst.dirKey, kept); // back under its name
         });
     dropKept();
+    session.Done(src.dirKey, src.leaf->hostName); // a temporary file put in place
     return ERROR_SUCCESS;
 }
 

@@ -78,6 +78,9 @@ struct OpenRequest {
         OpenAlways,       // created when missing, contents kept
         TruncateExisting, // fails when missing, emptied
     } disposition = Disposition::OpenExisting;
+    // A file made (or emptied) to be renamed into place or deleted soon: the machine removes
+    // it when the process dies first (see session.h).
+    bool temporary = false;
 };
 
 struct FolderListing;
@@ -102,6 +105,9 @@ public:
     DWORD CreateDirectory(std::string_view path);
     DWORD RemoveDirectory(std::string_view path);
     DWORD DeleteFile(std::string_view path);
+    // Deletes like DeleteFile, with record's store writes in the same transaction (as
+    // MoveAndRecord does for a rename). Must not run inside a caller's transaction.
+    DWORD DeleteAndRecord(std::string_view path, const std::function<void()>& record);
     DWORD GetAttributes(std::string_view path, DWORD& attributes);
     DWORD SetAttributes(std::string_view path, DWORD attributes);
     // The 8.3 form of an existing path, keeping the path's own shape (drive, relative
@@ -116,12 +122,12 @@ public:
     // Renames a file or folder (within one drive). With replace, an existing file target
     // is replaced in one step, so readers see the old or the new file, never neither.
     DWORD Move(std::string_view from, std::string_view to, bool replace);
-    // Renames like Move without replacing, with record's store writes in the same
+    // Renames like Move (replacing only when asked), with record's store writes in the same
     // transaction; record also writes the journal line instead of Move. When record throws
     // or the commit fails, the rename is undone and the exception passes on, so the drive
     // and the store never disagree. Must not run inside a caller's transaction.
     DWORD MoveAndRecord(std::string_view from, std::string_view to,
-                        const std::function<void()>& record);
+                        const std::function<void()>& record, bool replace = false);
     // Deletes a file, or a folder with everything in it, read-only entries included (the
     // caller has decided). A failure part-way leaves what was not deleted yet.
     DWORD DeleteTree(std::string_view path);
@@ -151,6 +157,7 @@ private:
     DWORD BeginChange(std::string_view path, bool mustExist, Change& out);
     DWORD MoveEntry(std::string_view from, std::string_view to, bool replace,
                     const std::function<void()>* record);
+    DWORD DeleteEntry(std::string_view path, const std::function<void()>* record);
     void MoveNames(const Located& src, const Located& dst, const std::string& newHost);
     DWORD OpenDrive(char letter, Need need, Drive& drive, UniqueFd& fd);
     // The folder's names: its listing, kept from an earlier call while it is still true (see
@@ -194,9 +201,11 @@ private:
 // folders whose host names Windows can spell (no symbolic links, devices, unspellable
 // names), of names equal but for case only the first. Aliases and stored attributes are
 // not filled in (files carry FILE_ATTRIBUTE_ARCHIVE, folders FILE_ATTRIBUTE_DIRECTORY), nor
-// sizes and times (0: read them where an entry is used).
+// sizes and times (0: read them where an entry is used). With everything, files and folders
+// whose names Windows cannot spell are listed too (their long name is the host name's
+// bytes), and so is every name equal but for case: what a snapshot must see.
 // Reads only the host folder.
-std::vector<DirEntry> ListHostFolder(int dirFd);
+std::vector<DirEntry> ListHostFolder(int dirFd, bool everything = false);
 
 // The visible Windows name (Windows-1252) of a host entry, or nothing when Windows could
 // not name it.

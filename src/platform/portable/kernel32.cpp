@@ -10,8 +10,10 @@
 #include "platform/portable/file_system.h"
 #include "platform/portable/handles.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 namespace win {
 namespace {
@@ -225,6 +227,51 @@ BOOL FindClose(HANDLE find) {
             return Result(ERROR_INVALID_HANDLE);
         portable::RemoveHandle(find);
         return Result(ERROR_SUCCESS);
+    });
+}
+
+UINT GetTempFileNameA(LPCSTR folder, LPCSTR prefix, UINT unique, LPSTR name) {
+    return portable::Guarded<UINT>(0, [&]() -> UINT {
+        if (!folder || !prefix || !name || unique != 0)
+            return Fail(ERROR_INVALID_PARAMETER);
+        std::string base(folder);
+        if (!base.empty() && base.back() != '\\' && base.back() != '/')
+            base += '\\';
+        base += std::string(prefix).substr(0, 3);
+        using D = portable::OpenRequest::Disposition;
+        if (base.size() + 8 >= MAX_PATH)
+            return Fail(ERROR_FILENAME_EXCED_RANGE);
+        portable::OpenRequest request{false, true, D::CreateNew, true};
+        static unsigned calls = 0;
+        unsigned seed = static_cast<unsigned>(::getpid()) * 2654435761u + 7919u * ++calls;
+        for (unsigned i = 0; i < 0xFFFF; ++i) {
+            UINT number = (seed + i) % 0xFFFF + 1; // 0 is no number
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "%04X.TMP", number);
+            std::string path = base + hex;
+            portable::UniqueFd fd;
+            DWORD rc = Files().Open(path, request, fd);
+            if (rc == ERROR_FILE_EXISTS)
+                continue;
+            if (rc != ERROR_SUCCESS)
+                return Fail(rc);
+            std::memcpy(name, path.c_str(), path.size() + 1);
+            lastError = ERROR_SUCCESS;
+            return number;
+        }
+        return Fail(ERROR_FILE_EXISTS);
+    });
+}
+
+void OutputDebugStringA(LPCSTR text) {
+    constexpr size_t kLongest = 1000;
+    portable::Guarded([&] {
+        if (!text)
+            return;
+        std::string_view line(text);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.remove_suffix(1);
+        Files().machine().Journal(FromAnsi(line.substr(0, kLongest)));
     });
 }
 

@@ -51,30 +51,44 @@ std::uint64_t VirtualMilliseconds() {
 } // namespace portable
 
 namespace win {
+namespace {
+
+// The clock's kind, and the store let go of before a wait. A machine whose store cannot be
+// read cannot keep its time, and no Win32 result can say so: a wait that does not wait, or
+// a tick count that does not move, would spin the program's loops for ever. So the machine
+// ends the program instead (main reports a std::exception and exits "could not run").
+portable::ClockKind ClockBeforeWaiting(bool letGo) {
+    if (std::string failure = portable::MachineFailure(); !failure.empty())
+        throw portable::MachineError("the machine failed (" + failure + "); the run ends");
+    try {
+        portable::ClockKind kind = portable::CurrentClock();
+        if (letGo)
+            portable::LetGoOfStore();
+        return kind;
+    } catch (const std::exception& failure) {
+        throw portable::MachineError(std::string("the machine failed, its clock cannot be read (") +
+                                     failure.what() + "); the run ends");
+    }
+}
+
+} // namespace
 
 // Any wait, Sleep(0) included, first lets go of the store's kept snapshot (the clock is read
 // from the store, so that comes first), so that a waiting process holds back no one's
 // checkpoints.
 void Sleep(DWORD milliseconds) {
-    portable::Guarded([&] {
-        bool virtualClock = portable::CurrentClock() == portable::ClockKind::Virtual;
-        portable::LetGoOfStore();
-        if (virtualClock) {
-            portable::VirtualTime() += milliseconds;
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    });
+    if (ClockBeforeWaiting(true) == portable::ClockKind::Virtual) {
+        portable::VirtualTime() += milliseconds;
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 DWORD GetTickCount() {
-    return portable::Guarded<DWORD>(0, [&]() -> DWORD {
-        if (portable::CurrentClock() == portable::ClockKind::Virtual)
-            return static_cast<DWORD>(portable::VirtualMilliseconds());
-        auto since = std::chrono::steady_clock::now().time_since_epoch();
-        return static_cast<DWORD>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
-    });
+    if (ClockBeforeWaiting(false) == portable::ClockKind::Virtual)
+        return static_cast<DWORD>(portable::VirtualMilliseconds());
+    auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
 } // namespace win

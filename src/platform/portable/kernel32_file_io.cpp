@@ -27,12 +27,15 @@ BOOL Result(DWORD code) {
 
 } // namespace
 
-HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, void*, DWORD disposition, DWORD, HANDLE) {
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, void*, DWORD disposition, DWORD flags,
+                   HANDLE) {
     return portable::Guarded<HANDLE>(INVALID_HANDLE_VALUE, [&]() -> HANDLE {
         using D = portable::OpenRequest::Disposition;
         portable::OpenRequest request;
         request.read = access & GENERIC_READ;
         request.write = access & GENERIC_WRITE;
+        // A file made to be renamed into place: removed when the process dies first.
+        request.temporary = flags & FILE_ATTRIBUTE_TEMPORARY;
         switch (disposition) {
         case CREATE_NEW:
             request.disposition = D::CreateNew;

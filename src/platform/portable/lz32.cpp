@@ -1,10 +1,12 @@
-// lz32 on the portable machine: LZOpenFileA opens through the machine's file system,
-// recognises SZDD sources by their header, and LZCopy expands them with the project's
-// decoder or copies plain sources byte for byte. Results follow lzexpand: handles >= 0,
-// LZERROR_* codes below 0, LZCopy's count of bytes written.
-// OF_DELETE deletes the file as OpenFile does. Left out: LZRead/LZSeek, the OF_EXIST and
-// OF_PROMPT styles, and the lookup of the packed name ("FILE.EX_") when the expanded name
-// is missing.
+// lz32 on the portable machine, with kernel32's OpenFile, whose file handles it shares:
+// OpenFile opens through the machine's file system; LZInit recognises an SZDD source by its
+// header and gives it an LZ handle (0x400 on, as Windows hands them out), a plain file
+// keeps its own handle (below 0x400); LZOpenFileA is the two in one; LZCopy expands with
+// the project's decoder or copies a plain source byte for byte. Results follow lzexpand:
+// handles >= 0, LZERROR_* codes below 0, LZCopy's count of bytes written.
+// OF_DELETE deletes the file as OpenFile does. Left out: LZRead, seeking a packed file
+// anywhere but its start (LZSeek answers its expanded length), the OF_EXIST/OF_PROMPT styles, and
+// the lookup of the packed name ("FILE.EX_") when the expanded name is missing.
 #include "platform/lz32.h"
 
 #include "platform/kernel32.h"
@@ -13,6 +15,7 @@
 #include "platform/portable/szdd.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -27,11 +30,25 @@ using portable::szdd::Format;
 struct LzFile {
     portable::UniqueFd fd;
     Format format = Format::Plain;
+    std::uint32_t expandedLength = 0; // of a packed file, as its header records it
+    LONG position = 0;                // of a packed file: 0 or its expanded length
 };
+
+constexpr INT kFirstLzHandle = 0x400; // Windows hands out LZ handles from 0x400 on
 
 struct LzTable {
     std::map<INT, LzFile> open;
-    INT next = 0x400; // Windows hands out LZ handles from 0x400 on
+    INT nextLz = kFirstLzHandle;
+    // A plain file's handle is the lowest free one below the LZ handles.
+    INT Add(LzFile file, bool packed) {
+        INT handle = packed ? nextLz++ : 1;
+        while (!packed && open.count(handle))
+            ++handle;
+        if (!packed && handle >= kFirstLzHandle)
+            return LZERROR_GLOBALLOC;
+        open.emplace(handle, std::move(file));
+        return handle;
+    }
 };
 
 LzTable& Table() {
@@ -95,45 +112,102 @@ INT Delete(LPCSTR fileName, LPOFSTRUCT record) {
 
 } // namespace
 
+namespace {
+
+// OpenFile's part: the file opened as asked; its handle or an LZERROR / HFILE_ERROR.
+INT Open(LPCSTR fileName, LPOFSTRUCT record, WORD style, INT failure) {
+    if (!fileName)
+        return failure;
+    if (style & OF_DELETE)
+        return Delete(fileName, record) == TRUE ? TRUE : failure;
+    // As OpenFile: OF_CREATE makes or empties the file for reading and writing; otherwise
+    // the access bits choose.
+    using Disposition = portable::OpenRequest::Disposition;
+    portable::OpenRequest request;
+    if (style & OF_CREATE) {
+        request = {true, true, Disposition::CreateAlways};
+    } else if (style & OF_READWRITE) {
+        request = {true, true, Disposition::OpenExisting};
+    } else if (style & OF_WRITE) {
+        request = {false, true, Disposition::OpenExisting};
+    }
+    LzFile file;
+    DWORD rc = portable::CurrentFileSystem().Open(fileName, request, file.fd);
+    FillRecord(record, fileName, rc);
+    SetLastError(rc);
+    if (rc != ERROR_SUCCESS)
+        return failure;
+    INT handle = Table().Add(std::move(file), false);
+    return handle < 0 ? failure : handle;
+}
+
+// LZInit's part: a plain file keeps its handle; an SZDD file gets an LZ handle instead.
+INT Init(INT handle) {
+    auto it = Table().open.find(handle);
+    if (it == Table().open.end() || it->first >= kFirstLzHandle)
+        return LZERROR_BADINHANDLE;
+    int fd = it->second.fd.get();
+    std::uint8_t head[portable::szdd::kHeaderSize];
+    ssize_t got = ::pread(fd, head, sizeof head, 0);
+    auto header = portable::szdd::ReadHeader({head, got > 0 ? static_cast<size_t>(got) : 0});
+    if (header.format == Format::UnknownAlgorithm)
+        return LZERROR_UNKNOWNALG;
+    if (header.format == Format::Plain) {
+        ::lseek(fd, 0, SEEK_SET);
+        return handle;
+    }
+    LzFile packed;
+    packed.fd = std::move(it->second.fd);
+    packed.format = Format::Compressed;
+    packed.expandedLength = header.expandedLength;
+    ::lseek(packed.fd.get(), portable::szdd::kHeaderSize, SEEK_SET);
+    Table().open.erase(it);
+    return Table().Add(std::move(packed), true);
+}
+
+} // namespace
+
+HFILE OpenFile(LPCSTR fileName, LPOFSTRUCT record, UINT style) {
+    return portable::Guarded<HFILE>(
+        HFILE_ERROR, [&] { return Open(fileName, record, static_cast<WORD>(style), HFILE_ERROR); });
+}
+
+INT LZInit(INT handle) {
+    return portable::Guarded<INT>(LZERROR_GLOBALLOC, [&] { return Init(handle); });
+}
+
 INT LZOpenFileA(LPSTR fileName, LPOFSTRUCT record, WORD style) {
     return portable::Guarded<INT>(LZERROR_BADINHANDLE, [&]() -> INT {
-        if (!fileName)
-            return LZERROR_BADINHANDLE;
-        if (style & OF_DELETE)
-            return Delete(fileName, record);
-        // As OpenFile: OF_CREATE makes or empties the file for reading and writing; otherwise
-        // the access bits choose. Only a file opened just for reading is looked at as packed.
-        using Disposition = portable::OpenRequest::Disposition;
-        portable::OpenRequest request;
-        if (style & OF_CREATE) {
-            request = {true, true, Disposition::CreateAlways};
-        } else if (style & OF_READWRITE) {
-            request = {true, true, Disposition::OpenExisting};
-        } else if (style & OF_WRITE) {
-            request = {false, true, Disposition::OpenExisting};
-        }
+        INT handle = Open(fileName, record, style, LZERROR_BADINHANDLE);
+        if (handle < 0 || (style & OF_DELETE))
+            return handle;
+        // Only a file opened just for reading is looked at as packed.
+        if (style & (OF_CREATE | OF_READWRITE | OF_WRITE))
+            return handle;
+        INT lz = Init(handle);
+        if (lz < 0)
+            Table().open.erase(handle);
+        return lz;
+    });
+}
 
-        LzFile file;
-        DWORD rc = portable::CurrentFileSystem().Open(fileName, request, file.fd);
-        FillRecord(record, fileName, rc);
-        SetLastError(rc);
-        if (rc != ERROR_SUCCESS)
+LONG LZSeek(INT handle, LONG offset, INT origin) {
+    return portable::Guarded<LONG>(LZERROR_BADINHANDLE, [&]() -> LONG {
+        LzFile* file = Find(handle);
+        if (!file)
             return LZERROR_BADINHANDLE;
-
-        if (!request.write) {
-            std::uint8_t head[portable::szdd::kHeaderSize];
-            ssize_t got = ::read(file.fd.get(), head, sizeof head);
-            auto header =
-                portable::szdd::ReadHeader({head, got > 0 ? static_cast<size_t>(got) : 0});
-            if (header.format == Format::UnknownAlgorithm)
-                return LZERROR_UNKNOWNALG;
-            file.format = header.format;
-            if (file.format == Format::Plain)
-                ::lseek(file.fd.get(), 0, SEEK_SET);
+        if (file->format != Format::Compressed) {
+            off_t at = ::lseek(file->fd.get(), offset, origin);
+            return at < 0 ? LZERROR_BADVALUE : static_cast<LONG>(at);
         }
-        INT handle = Table().next++;
-        Table().open.emplace(handle, std::move(file));
-        return handle;
+        LONG length = static_cast<LONG>(
+            std::min<std::uint32_t>(file->expandedLength, std::numeric_limits<LONG>::max()));
+        LONG base = origin == 0 ? 0 : origin == 1 ? file->position : length;
+        LONG wanted = base + offset;
+        if (origin < 0 || origin > 2 || (wanted != 0 && wanted != length))
+            return LZERROR_BADVALUE; // only the start and the end of a packed file
+        file->position = wanted;
+        return wanted;
     });
 }
 
@@ -146,6 +220,8 @@ LONG LZCopy(INT source, INT dest) {
         if (!to)
             return LZERROR_BADOUTHANDLE;
         portable::szdd::Result result;
+        if (from->format == Format::Compressed && from->position != 0)
+            return LZERROR_BADVALUE;
         if (from->format == Format::Compressed) {
             portable::szdd::FdSource input(from->fd.get());
             portable::szdd::FdSink output(to->fd.get());
@@ -153,10 +229,16 @@ LONG LZCopy(INT source, INT dest) {
         } else {
             result = CopyPlain(from->fd.get(), to->fd.get());
         }
-        if (result.status == portable::szdd::Status::ReadError)
+        // The caller's message names the host's reason, as GetLastError gives it.
+        if (result.status == portable::szdd::Status::ReadError) {
+            SetLastError(ERROR_READ_FAULT);
             return LZERROR_READ;
-        if (result.status == portable::szdd::Status::WriteError)
+        }
+        if (result.status == portable::szdd::Status::WriteError) {
+            SetLastError(errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT);
             return LZERROR_WRITE;
+        }
+        SetLastError(ERROR_SUCCESS);
         return static_cast<LONG>(
             std::min<std::uint64_t>(result.written, std::numeric_limits<LONG>::max()));
     });

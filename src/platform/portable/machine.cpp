@@ -1,9 +1,11 @@
 #include "platform/portable/machine.h"
 
+#include "platform/portable/api_guard.h"
 #include "platform/portable/baseline.h"
 #include "platform/portable/file_system.h"
 #include "platform/portable/recycle_bin.h"
 #include "platform/portable/registry_store.h"
+#include "platform/portable/session.h"
 #include "platform/portable/sqlite_db.h"
 #include "platform/portable/stored_names.h"
 
@@ -122,6 +124,12 @@ FileSystem& Machine::Files() {
     return *files_;
 }
 
+Session& Machine::session() {
+    if (!session_)
+        session_ = std::make_unique<Session>(*this);
+    return *session_;
+}
+
 void Machine::CreateSchema() {
     db_->Exec(R"sql(
         CREATE TABLE IF NOT EXISTS settings(key TEXT PRIMARY KEY, value TEXT NOT NULL);
@@ -195,6 +203,7 @@ std::unique_ptr<Machine> Machine::Open(const fs::path& dir) {
     if (!machine->ReadOnly()) {
         StoredNames::CreateSchema(machine->store());
         RecycleBin::CreateSchema(machine->store());
+        RecoverInterruptedChanges(*machine);
     }
     return machine;
 }
@@ -285,6 +294,8 @@ void Machine::MapRunOnlyDrive(char letter, const fs::path& host) {
 }
 
 std::string Machine::Setting(std::string_view key, std::string_view fallback) {
+    if (auto run = runSettings_.find(key); run != runSettings_.end())
+        return run->second;
     auto& stmt = db_->Prepare("SELECT value FROM settings WHERE key = ?1");
     stmt.Bind(1, key);
     if (!stmt.Step())
@@ -299,6 +310,15 @@ void Machine::SetSetting(std::string_view key, std::string_view value) {
         .Bind(1, key)
         .Bind(2, value)
         .Run();
+}
+
+void Machine::SetRunSetting(std::string_view key, std::string_view value) {
+    runSettings_.insert_or_assign(std::string(key), std::string(value));
+}
+
+void Machine::ForgetRunSetting(std::string_view key) {
+    if (auto it = runSettings_.find(key); it != runSettings_.end())
+        runSettings_.erase(it);
 }
 
 void Machine::Journal(std::string_view entry) {
@@ -382,6 +402,7 @@ void UseMachine(std::unique_ptr<Machine> machine) {
     Current& current = TheCurrent();
     std::lock_guard guard(current.lock);
     current.machine = std::move(machine);
+    ForgetMachineFailure();
 }
 
 } // namespace portable

@@ -7,6 +7,7 @@
 #include "platform/win_types.h"
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -19,6 +20,7 @@ namespace portable {
 class Database;
 class FileSystem;
 class RegistryStore;
+class Session;
 
 class MachineError : public std::runtime_error {
 public:
@@ -48,7 +50,8 @@ public:
     static std::unique_ptr<Machine> Create(const std::filesystem::path& dir);
     // Opens an existing machine; throws MachineError when dir holds none or a damaged one
     // (then nothing is changed). A machine whose folder or store this process cannot write
-    // is opened read-only: it can be read, and every change fails saying so.
+    // is opened read-only: it can be read, and every change fails saying so. What processes
+    // that ended left half done on a writable machine is finished first (session.h).
     static std::unique_ptr<Machine> Open(const std::filesystem::path& dir);
     // Whether dir holds a machine's store (sound or not).
     static bool Exists(const std::filesystem::path& dir);
@@ -62,6 +65,8 @@ public:
     // machine (a handle holding a weak reference to the registry sees when it is gone).
     std::shared_ptr<RegistryStore> Registry();
     FileSystem& Files();
+    // What this process has under way on the machine (session.h), made on first use.
+    Session& session();
 
     // The stored drives and this run's own, by letter; a run's drive hides a stored one.
     std::vector<Drive> Drives();
@@ -73,8 +78,14 @@ public:
     // object lives; nothing is stored, so no other process sees it.
     void MapRunOnlyDrive(char letter, const std::filesystem::path& host);
 
+    // A run's own setting comes before the stored one.
     std::string Setting(std::string_view key, std::string_view fallback = {});
     void SetSetting(std::string_view key, std::string_view value);
+    // Answers key with value for as long as this object lives, ahead of the stored
+    // setting; nothing is stored, so no other process sees it (the screen of a run that
+    // shows its windows on a display).
+    void SetRunSetting(std::string_view key, std::string_view value);
+    void ForgetRunSetting(std::string_view key);
 
     // Appends one line to the machine's journal.
     void Journal(std::string_view entry);
@@ -93,9 +104,11 @@ private:
     std::filesystem::path root_;
     std::unique_ptr<Database> db_;
     std::vector<Drive> runDrives_;
+    std::map<std::string, std::string, std::less<>> runSettings_;
     // Declared after the store: they go before it.
     std::shared_ptr<RegistryStore> registry_;
     std::unique_ptr<FileSystem> files_;
+    std::unique_ptr<Session> session_; // goes first: it may still write the journal
 };
 
 // The time now as the store keeps it: UTC, "2024-05-01T12:34:56.789Z".

@@ -25,9 +25,12 @@ constexpr DWORD kRecordedAttributes =
 // Windows 95 reads no more than 64 KiB of an INI file; anything far beyond is not one.
 constexpr size_t kMaxIniBytes = 1 << 20;
 
+// The machine's own files in its folder: the store, and the folders of the locks and of the
+// changes processes have under way, which come and go with every run.
 bool IsStoreFile(std::string_view hostName) {
     return hostName == Machine::kStoreName || hostName == "machine.db-wal" ||
-           hostName == "machine.db-shm" || hostName == "machine.db-journal";
+           hostName == "machine.db-shm" || hostName == "machine.db-journal" ||
+           hostName == "locks" || hostName == "sessions";
 }
 
 std::string UpperName(std::string_view ansi) {
@@ -96,7 +99,9 @@ private:
     void Folder(int dirFd, const std::string& dirKey, const std::string& winPath,
                 bool machineRoot) {
         bool windowsFolder = win::AnsiUpper(winPath) == windowsFolder_;
-        for (const auto& e : ListHostFolder(dirFd)) {
+        // Every file of the drive, also under a name no Windows path reaches (one a process
+        // left half done, or one put there from outside): nothing on a drive is hidden.
+        for (const auto& e : ListHostFolder(dirFd, true)) {
             if (machineRoot && IsStoreFile(e.hostName))
                 continue;
             std::string path = winPath + "\\" + e.longName;

@@ -1,7 +1,10 @@
 // The platform's program windows over the machine's window table and device contexts.
 #include "platform/program_windows.h"
 
+#include "platform/portable/api_guard.h"
+#include "platform/portable/display.h"
 #include "platform/portable/gdi_objects.h"
+#include "platform/portable/machine.h"
 #include "platform/portable/window_table.h"
 
 namespace win {
@@ -45,6 +48,17 @@ bool FreeControlContext(HDC dc) {
 
 const std::vector<DrawnRectangle>& DrawnRectangles() {
     return portable::DrawnRectangles();
+}
+
+void ShowWindowsOn(const HostScreen& screen) {
+    portable::Guarded([&] {
+        portable::SetRunScreen(portable::CurrentMachine(), screen.width, screen.height,
+                               screen.bitsPerPixel, screen.taskbar);
+    });
+}
+
+void ForgetHostScreen() {
+    portable::Guarded([] { portable::ForgetRunScreen(portable::CurrentMachine()); });
 }
 
 } // namespace win

@@ -3,6 +3,7 @@
 #include "platform/codepage.h"
 #include "platform/portable/file_system.h"
 #include "platform/portable/machine.h"
+#include "platform/portable/named_lock.h"
 #include "platform/portable/sqlite_db.h"
 #include "platform/portable/win_path.h"
 
@@ -13,6 +14,11 @@ namespace portable {
 namespace {
 
 constexpr DWORD kBinAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+// One restore or empty at a time: of two at once one would report items it never touched.
+constexpr const char* kLockName = "recycle bin";
+constexpr int kLockWait = 30000; // as long as the store waits for a writer
+constexpr const char* kBusy =
+    "another command is restoring or emptying the recycle bin; try again when it is done";
 // A concurrent recycle may take the number chosen; the next one is tried then.
 constexpr int kAttempts = 8;
 
@@ -176,6 +182,10 @@ void RecycleBin::Forget(std::int64_t id) {
 }
 
 DWORD RecycleBin::Recycle(std::string_view path, RecycledItem* out) {
+    // A restore or an empty under way finishes first.
+    auto lock = NamedLock::Wait(files_.machine(), kLockName, kLockWait);
+    if (!lock)
+        return ERROR_BUSY;
     RecycledItem item;
     if (DWORD rc = files_.LongPath(path, item.original); rc != ERROR_SUCCESS)
         return rc;
@@ -264,6 +274,11 @@ DWORD RecycleBin::MakeParents(const std::string& path, std::string& why) {
 }
 
 DWORD RecycleBin::Restore(std::int64_t id, std::string& why) {
+    auto lock = NamedLock::Try(files_.machine(), kLockName);
+    if (!lock) {
+        why = "item " + Number(id) + " not restored: " + kBusy;
+        return ERROR_BUSY;
+    }
     auto item = Item(id);
     if (!item) {
         why = "no item " + Number(id) + " in the recycle bin";
@@ -357,6 +372,11 @@ void RecycleBin::EmptyOthers(char drive, EmptyReport& report) {
 
 EmptyReport RecycleBin::Empty() {
     EmptyReport report;
+    auto lock = NamedLock::Try(files_.machine(), kLockName);
+    if (!lock) {
+        report.problems.push_back(std::string("nothing deleted: ") + kBusy);
+        return report;
+    }
     for (const auto& item : Items())
         EmptyItem(item, report);
     for (const auto& drive : files_.machine().Drives()) {

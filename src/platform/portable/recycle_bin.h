@@ -5,6 +5,10 @@
 // within the drive, with the record and the journal line in the rename's transaction:
 // when the rename fails nothing is recorded, when the record fails the rename is undone.
 //
+// Restoring and emptying hold the bin's lock (named_lock.h) for their whole run, so that of
+// two at once one does its work and the other is refused saying why (ERROR_BUSY);
+// recycling waits for the lock.
+//
 // Records are not trusted (the store may come from anyone): an item is restored only from a
 // name of the D<drive><n> form in its drive's bin, to a plain full path on that same drive
 // outside the bin, and only through the machine's file system.

@@ -4,13 +4,23 @@
 #include "platform/portable/file_system.h"
 #include "platform/portable/ini_file.h"
 #include "platform/portable/machine.h"
+#include "platform/portable/sqlite_db.h"
 #include "platform/portable/text_files.h"
 #include "platform/text_lines.h"
+
+#include <algorithm>
+#include <charconv>
+#include <functional>
+#include <optional>
 
 namespace portable {
 namespace {
 
 constexpr const char* kPendingSetting = "restart_pending";
+// The index of WININIT.BAK's next line to run while a boot is under way; empty otherwise.
+constexpr const char* kNextLineSetting = "boot_next_line";
+// Lines that change nothing move the mark on in batches of this many.
+constexpr size_t kMarkEvery = 256;
 
 std::string FlagsText(UINT flags) {
     if (flags & EWX_REBOOT)
@@ -20,50 +30,73 @@ std::string FlagsText(UINT flags) {
     return "logoff";
 }
 
-std::string DeleteAtBoot(FileSystem& files, const std::string& path) {
+// Each line that changes something moves the mark past it in the same transaction, so that
+// an interrupted boot goes on with the next line and never runs one twice.
+using Mark = std::function<void()>;
+
+std::string DeleteAtBoot(FileSystem& files, const std::string& path, const Mark& mark) {
     std::string shown = win::FromAnsi(path);
     DirEntry entry;
     if (files.Stat(path, entry) != ERROR_SUCCESS)
         return "skipped NUL=" + shown + " (missing)";
     if (entry.IsDirectory())
         return "skipped NUL=" + shown + " (a folder)";
-    DWORD rc = files.DeleteFile(path);
+    DWORD rc = files.DeleteAndRecord(path, mark);
     if (rc == ERROR_ACCESS_DENIED && (entry.attributes & FILE_ATTRIBUTE_READONLY)) {
         // Start-up runs before any protection applies: read-only files go too.
         files.SetAttributes(path, entry.attributes & ~FILE_ATTRIBUTE_READONLY);
-        rc = files.DeleteFile(path);
+        rc = files.DeleteAndRecord(path, mark);
     }
     if (rc != ERROR_SUCCESS)
         return "failed NUL=" + shown + " (error " + std::to_string(rc) + ")";
     return "deleted " + shown;
 }
 
-std::string RenameAtBoot(FileSystem& files, const std::string& target, const std::string& source) {
+std::string RenameAtBoot(FileSystem& files, const std::string& target, const std::string& source,
+                         const Mark& mark) {
     std::string shown = win::FromAnsi(target) + "=" + win::FromAnsi(source);
     DirEntry entry;
     if (files.Stat(source, entry) != ERROR_SUCCESS)
         return "skipped " + shown + " (missing)";
-    if (DWORD rc = files.Move(source, target, true); rc != ERROR_SUCCESS)
+    auto record = [&] {
+        files.machine().Journal("move " + win::FromAnsi(source) + " -> " + win::FromAnsi(target));
+        mark();
+    };
+    if (DWORD rc = files.MoveAndRecord(source, target, record, true); rc != ERROR_SUCCESS)
         return "failed " + shown + " (error " + std::to_string(rc) + ")";
     return "renamed " + win::FromAnsi(source) + " -> " + win::FromAnsi(target);
 }
 
-void RunRenameSection(FileSystem& files, const std::string& text, BootReport& report) {
+// Runs the [rename] section's lines from line index first on.
+void RunRenameSection(FileSystem& files, const std::string& text, size_t first,
+                      BootReport& report) {
+    Machine& machine = files.machine();
     std::vector<std::string> lines = win::SplitLines(text);
     auto section = ini::FindSection(lines, "rename");
     if (!section)
         return;
-    for (size_t i = section->header + 1; i < section->end; ++i) {
+    size_t unmarked = 0;
+    for (size_t i = std::max(first, section->header + 1); i < section->end; ++i) {
         auto entry = ini::ParseEntry(lines[i]);
-        if (!entry)
-            continue;
-        std::string target(entry->key), source(entry->value);
-        std::string action = win::AnsiEqualsNoCase(target, "NUL")
-                                 ? DeleteAtBoot(files, source)
-                                 : RenameAtBoot(files, target, source);
-        if (action.starts_with("failed"))
-            ++report.failedLines;
-        report.actions.push_back(std::move(action));
+        std::string next = std::to_string(i + 1);
+        Mark mark = [&] { machine.SetSetting(kNextLineSetting, next); };
+        if (entry) {
+            std::string target(entry->key), source(entry->value);
+            std::string action = win::AnsiEqualsNoCase(target, "NUL")
+                                     ? DeleteAtBoot(files, source, mark)
+                                     : RenameAtBoot(files, target, source, mark);
+            bool changed = action.starts_with("deleted") || action.starts_with("renamed");
+            unmarked = changed ? 0 : unmarked + 1;
+            if (action.starts_with("failed"))
+                ++report.failedLines;
+            report.actions.push_back(std::move(action));
+        } else {
+            ++unmarked;
+        }
+        if (unmarked >= kMarkEvery) {
+            mark(); // a line that changed nothing may run again; it changes nothing then
+            unmarked = 0;
+        }
     }
 }
 
@@ -83,15 +116,35 @@ namespace {
 // WININIT.INI becomes WININIT.BAK before any of its lines runs, so that no failure, crash or
 // second boot can run them twice. A read-only WININIT.BAK is replaced all the same (start-up
 // runs before any protection applies); a folder of that name stops the boot.
+// The boot's mark is set in the same transaction: from then on the lines run from WININIT.BAK.
 DWORD SetAside(FileSystem& files, const std::string& wininit, const std::string& backup) {
-    DWORD rc = files.Move(wininit, backup, true);
+    auto record = [&] {
+        files.machine().Journal("move " + win::FromAnsi(wininit) + " -> " + win::FromAnsi(backup));
+        files.machine().SetSetting(kNextLineSetting, "0");
+    };
+    DWORD rc = files.MoveAndRecord(wininit, backup, record, true);
     DirEntry old;
     if (rc == ERROR_ACCESS_DENIED && files.Stat(backup, old) == ERROR_SUCCESS &&
         !old.IsDirectory() && (old.attributes & FILE_ATTRIBUTE_READONLY)) {
         files.SetAttributes(backup, old.attributes & ~FILE_ATTRIBUTE_READONLY);
-        rc = files.Move(wininit, backup, true);
+        rc = files.MoveAndRecord(wininit, backup, record, true);
     }
     return rc;
+}
+
+// The line an interrupted boot stopped at, when one was under way.
+std::optional<size_t> InterruptedAt(Machine& machine) {
+    std::string mark = machine.Setting(kNextLineSetting);
+    size_t line = 0;
+    auto [end, ec] = std::from_chars(mark.data(), mark.data() + mark.size(), line);
+    if (mark.empty() || ec != std::errc() || end != mark.data() + mark.size())
+        return std::nullopt;
+    return line;
+}
+
+void Fail(Machine& machine, BootReport& report, std::string why) {
+    report.failure = std::move(why);
+    machine.Journal("boot failed: " + report.failure);
 }
 
 std::string SetAsideFailure(FileSystem& files, const std::string& backup, DWORD rc) {
@@ -102,6 +155,23 @@ std::string SetAsideFailure(FileSystem& files, const std::string& backup, DWORD 
            "); none of its lines was run";
 }
 
+// Runs WININIT.BAK's lines from line first on. False when it cannot be read: failure says
+// why, and the mark is cleared (there is nothing to go on with).
+bool RunBackup(FileSystem& files, const std::string& backup, size_t first, bool resumed,
+               BootReport& report) {
+    std::string text;
+    if (DWORD rc = ReadWholeFile(files, backup, text); rc != ERROR_SUCCESS) {
+        Fail(files.machine(), report,
+             "WININIT.BAK cannot be read (error " + std::to_string(rc) + "); " +
+                 (resumed ? "the lines from line " + std::to_string(first + 1) + " on were not run"
+                          : std::string("none of its lines was run")));
+        files.machine().SetSetting(kNextLineSetting, "");
+        return false;
+    }
+    RunRenameSection(files, text, first, report);
+    return true;
+}
+
 } // namespace
 
 BootReport Boot(FileSystem& files) {
@@ -110,27 +180,32 @@ BootReport Boot(FileSystem& files) {
     std::string windows = win::ToAnsi(machine.Setting("windows_dir", "C:\\WINDOWS"));
     std::string wininit = windows + "\\WININIT.INI";
     std::string backup = windows + "\\WININIT.BAK";
+    // First what an interrupted boot left, then a WININIT.INI written since.
+    if (std::optional<size_t> first = InterruptedAt(machine)) {
+        report.resumed = true;
+        report.resumedAt = *first;
+        if (!RunBackup(files, backup, *first, true, report))
+            return report;
+        report.resumedActions = report.actions.size();
+        machine.SetSetting(kNextLineSetting, "");
+    }
     DirEntry entry;
     report.hadWininit = files.Stat(wininit, entry) == ERROR_SUCCESS && !entry.IsDirectory();
     if (report.hadWininit) {
         if (DWORD rc = SetAside(files, wininit, backup); rc != ERROR_SUCCESS) {
-            report.failure = SetAsideFailure(files, backup, rc);
-            machine.Journal("boot failed: " + report.failure);
+            Fail(machine, report, SetAsideFailure(files, backup, rc));
             return report; // the restart stays pending
         }
-        std::string text;
-        if (DWORD rc = ReadWholeFile(files, backup, text); rc != ERROR_SUCCESS) {
-            report.failure = "WININIT.BAK cannot be read (error " + std::to_string(rc) +
-                             "); none of its lines was run";
-            machine.Journal("boot failed: " + report.failure);
+        if (!RunBackup(files, backup, 0, false, report))
             return report;
-        }
-        RunRenameSection(files, text, report);
     }
+    Transaction done(machine.store());
     machine.SetSetting(kPendingSetting, "");
+    machine.SetSetting(kNextLineSetting, "");
     machine.Journal(report.failedLines > 0
                         ? "boot (" + std::to_string(report.failedLines) + " lines failed)"
                         : std::string("boot"));
+    done.Commit();
     return report;
 }
 

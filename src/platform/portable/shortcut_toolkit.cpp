@@ -145,7 +145,7 @@ bool CreateTemporary(const WinPath& folder, std::string& path, portable::UniqueF
         WinPath candidate = folder;
         candidate.components.emplace_back(name);
         path = candidate.ToString();
-        DWORD rc = Files().Open(path, portable::OpenRequest{false, true, D::CreateNew}, fd);
+        DWORD rc = Files().Open(path, portable::OpenRequest{false, true, D::CreateNew, true}, fd);
         if (rc == ERROR_SUCCESS)
             return true;
         if (rc != ERROR_FILE_EXISTS)

@@ -223,6 +223,8 @@ bool FdSink::Write(const std::uint8_t* data, size_t size) {
         ssize_t n = ::write(fd_, data, size);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n == 0)
+            errno = ENOSPC; // a regular file takes nothing more only when its disk is full
         if (n <= 0)
             return false;
         data += n;

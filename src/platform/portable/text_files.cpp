@@ -54,7 +54,9 @@ DWORD ReplaceWholeFile(FileSystem& files, std::string_view path, std::string_vie
     DWORD rc;
     {
         UniqueFd fd;
-        if (rc = files.Open(sibling, OpenMode::CreateTruncate, fd); rc != ERROR_SUCCESS)
+        using D = OpenRequest::Disposition;
+        if (rc = files.Open(sibling, OpenRequest{false, true, D::CreateAlways, true}, fd);
+            rc != ERROR_SUCCESS)
             return rc;
         rc = WriteAll(fd.get(), bytes);
         if (rc == ERROR_SUCCESS && ::fsync(fd.get()) != 0)
