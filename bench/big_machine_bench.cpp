@@ -180,8 +180,8 @@ void BM_NewProcessLookup(benchmark::State& state) {
     fs::path m = b.Template("lookup", {"Gross"}, kLookupFolder);
     fs::create_directories(m / "drive_c" / "Klein");
     std::ofstream(m / "drive_c" / "Klein" / "Langer Dateiname 10000.txt");
-    std::string path = big ? "C:\\Gross\\Langer Dateiname 10000.txt"
-                           : "C:\\Klein\\Langer Dateiname 10000.txt";
+    std::string path =
+        big ? "C:\\Gross\\Langer Dateiname 10000.txt" : "C:\\Klein\\Langer Dateiname 10000.txt";
     std::vector<std::string> argv = {Zepmachine(), "--machine", m.string(), "ls", path};
     Measure(argv, {}); // the small folder is met once; neither is changed afterwards
     for (auto _ : state) {

@@ -5,6 +5,7 @@
 #include "platform/portable/file_system.h"
 #include "platform/portable/machine.h"
 #include "platform/portable/short_name.h"
+#include "platform/portable/sqlite_db.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>
@@ -122,6 +123,68 @@ TEST(FolderListing, AKeptListingSeesWhatChangedSince) {
     portable::FileSystem sameConnection(m.machine());
     ASSERT_EQ(sameConnection.SetAttributes("C:\\Ordner\\a.txt", FILE_ATTRIBUTE_HIDDEN), 0u);
     EXPECT_EQ(win::GetFileAttributesA("C:\\Ordner\\a.txt"), DWORD{FILE_ATTRIBUTE_HIDDEN});
+}
+
+std::int64_t Count(portable::Machine& machine, const char* sql) {
+    auto& stmt = machine.store().Prepare(sql);
+    std::int64_t n = stmt.Step() ? stmt.Int(0) : -1;
+    stmt.Reset();
+    return n;
+}
+
+// A new process takes a settled folder's names from the store: the aliases it hands out are
+// those handed out before, whatever the host did to the folder since, and a folder changed
+// behind the machine's back is listed again.
+TEST(FolderListing, StoredNamesOutliveTheProcessAndFollowTheHost) {
+    TestMachine m;
+    fs::create_directories(m.DriveC() / "Ordner");
+    for (const char* name : {"Langer Name B.txt", "Langer Name C.txt"})
+        WriteHostFile(m.DriveC() / "Ordner" / name, "");
+    LetTheTimesSettle();
+    ASSERT_EQ(ShortOf("C:\\Ordner\\Langer Name C.txt"), "C:\\ORDNER\\LANGER~2.TXT");
+    // The machine's own change carries the claim forward.
+    HANDLE h = win::CreateFileA("C:\\Ordner\\Langer Name D.txt", GENERIC_WRITE, 0, nullptr,
+                                CREATE_NEW, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    win::CloseHandle(h);
+    EXPECT_EQ(Count(m.machine(), "SELECT count(*) FROM folders WHERE dir LIKE '%Ordner'"), 1);
+
+    auto lookUp = [&](const char* path) {
+        auto fresh = portable::Machine::Open(m.root()); // a new process: nothing in memory
+        portable::FileSystem files(*fresh);
+        std::string shortPath;
+        return files.ShortPath(path, shortPath) == 0 ? shortPath : "gone";
+    };
+    EXPECT_EQ(lookUp("C:\\Ordner\\Langer Name D.txt"), "C:\\ORDNER\\LANGER~3.TXT");
+    EXPECT_EQ(lookUp("C:\\ORDNER\\LANGER~2.TXT"), "C:\\ORDNER\\LANGER~2.TXT");
+
+    // The host adds a name that sorts first and removes one: the folder is listed again, the
+    // new name gets a free alias, and the aliases handed out stay. (Within the timer tick of
+    // the machine's change the host's would leave the folder's times as they were.)
+    LetTheTimesSettle();
+    WriteHostFile(m.DriveC() / "Ordner" / "Langer Name A.txt", "");
+    fs::remove(m.DriveC() / "Ordner" / "Langer Name B.txt");
+    EXPECT_EQ(lookUp("C:\\Ordner\\Langer Name A.txt"), "C:\\ORDNER\\LANGER~1.TXT");
+    EXPECT_EQ(lookUp("C:\\Ordner\\Langer Name B.txt"), "gone");
+    EXPECT_EQ(lookUp("C:\\Ordner\\Langer Name C.txt"), "C:\\ORDNER\\LANGER~2.TXT");
+    EXPECT_EQ(lookUp("C:\\Ordner\\Langer Name D.txt"), "C:\\ORDNER\\LANGER~3.TXT");
+}
+
+// A drive named for one run leaves no name of its host folder in the store.
+TEST(FolderListing, ARunOnlyDriveLeavesNoNameInTheStore) {
+    TestMachine m;
+    testing_support::TempDir cd;
+    fs::create_directories(cd.path() / "Unterordner");
+    WriteHostFile(cd.path() / "Unterordner" / "Ein langer Name.txt", "");
+    m.machine().MapRunOnlyDrive('D', cd.path());
+    std::int64_t before = Count(m.machine(), "SELECT count(*) FROM names");
+    EXPECT_EQ(ShortOf("D:\\Unterordner\\Ein langer Name.txt"), "D:\\UNTERO~1\\EINLAN~1.TXT");
+    WIN32_FIND_DATAA data;
+    HANDLE find = win::FindFirstFileA("D:\\*", &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    win::FindClose(find);
+    EXPECT_EQ(Count(m.machine(), "SELECT count(*) FROM names"), before);
+    EXPECT_EQ(Count(m.machine(), "SELECT count(*) FROM folders WHERE dir LIKE 'D%'"), 0);
 }
 
 } // namespace

@@ -165,8 +165,7 @@ private:
     // stored_names.h) and the store answers; else listed afresh with its names brought in
     // line. A folder of a drive whose names are not stored (stored false: a run's own drive)
     // gets its aliases in memory.
-    std::shared_ptr<const FolderListing> Entries(int dirFd, const std::string& dirKey,
-                                                 bool stored);
+    std::shared_ptr<const FolderListing> Entries(int dirFd, const std::string& dirKey, bool stored);
     void Keep(const std::string& dirKey, const struct stat& st,
               std::shared_ptr<const FolderListing> listing);
     void CheckKeptListings();
@@ -178,7 +177,8 @@ private:
                    const struct stat* claim, bool locked);
     void ClaimListed(const std::string& dirKey, const struct stat& st);
     // The alias for a new name (or a moved entry) in the folder of at.
-    std::string NewAlias(const Located& at, std::string_view longName, std::string_view except = {});
+    std::string NewAlias(const Located& at, std::string_view longName,
+                         std::string_view except = {});
     // Every entry of the folder of at.
     std::vector<DirEntry> AllEntries(const Located& at);
     // The machine changed the folder of at since before: its claim follows.

@@ -188,7 +188,10 @@ void StoredNames::Put(const std::string& dirKey, const std::string& hostName,
 }
 
 void StoredNames::Drop(const std::string& dirKey, const std::string& upper) {
-    db_.Prepare("DELETE FROM names WHERE dir = ?1 AND upper = ?2").Bind(1, dirKey).Bind(2, upper).Run();
+    db_.Prepare("DELETE FROM names WHERE dir = ?1 AND upper = ?2")
+        .Bind(1, dirKey)
+        .Bind(2, upper)
+        .Run();
 }
 
 void StoredNames::SetAttributes(const std::string& dirKey, const std::string& upper,
@@ -212,8 +215,8 @@ void StoredNames::MoveFolder(const std::string& fromKey, const std::string& toKe
     for (const char* table : {"names", "folders"}) {
         if (std::string_view(table) == "folders" && !HasClaims())
             continue;
-        db_.Prepare(std::string("UPDATE ") + table + " SET dir = ?2 || substr(dir, length(?1) + 1) " +
-                    "WHERE " + kBelow)
+        db_.Prepare(std::string("UPDATE ") + table +
+                    " SET dir = ?2 || substr(dir, length(?1) + 1) " + "WHERE " + kBelow)
             .Bind(1, fromKey)
             .Bind(2, toKey)
             .Run();
