@@ -109,8 +109,14 @@ int Run(std::span<const std::string> args) {
 
 } // namespace
 
+void RefuseUnchangeable(portable::Machine& machine) {
+    if (std::string why = portable::WhyUnchangeable(machine); !why.empty())
+        throw CliError(why + "; nothing was started");
+}
+
 int RunMachineProgram(const std::string& program, const std::string& arguments) {
     portable::Machine& machine = TheMachine();
+    RefuseUnchangeable(machine);
     portable::FileSystem& files = TheFiles();
     std::string path = win::ToAnsi(program);
     portable::WinPath parsed;
