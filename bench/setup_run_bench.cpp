@@ -9,6 +9,8 @@
 // Outside reference, in the same run: Debian's `msexpand` expanding the same 56 packed
 // files one process per file into a folder, as a plain script would, and `rm` of those
 // files: the floor of what copying and deleting the suite costs on this machine.
+#include "support/run_scripts.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -28,12 +30,9 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kFullInstall = "click Lizenz.Command1\n"
-                                     "mouseup WillkommenSchirm.WeiterLabel\n"
-                                     "click Setup.WeiterCommand\n"
-                                     "click ProgEinstellungen.Command1\n"
-                                     "answer no\n";
-constexpr const char* kRemoval = "click UnInstall.Command1\nanswer ok\n";
+using testing_support::kConfirmRemoval;
+using testing_support::kFullInstall;
+using namespace testing_support::exit_status;
 
 // Targets: the whole run, the clock's pauses excluded.
 constexpr double kInstallSeconds = 0.25;
@@ -135,7 +134,7 @@ struct Bench {
             std::abort();
         dir = pattern;
         std::ofstream(dir / "install.ui") << kFullInstall;
-        std::ofstream(dir / "removal.ui") << kRemoval;
+        std::ofstream(dir / "removal.ui") << kConfirmRemoval;
     }
     ~Bench() {
         std::error_code ec;
@@ -191,7 +190,7 @@ void BM_Install(benchmark::State& state) {
         fs::path m = b.Machine(++machines);
         long since = LastJournalId(m);
         Usage u = Measure({ZEPSETUP_DIST "/zepsetup"}, b.Environment(m, "install.ui"));
-        if (u.status != 9) {
+        if (u.status != kRestartNeeded) {
             state.SkipWithError("the installation did not end as expected");
             return;
         }
@@ -210,7 +209,7 @@ void BM_Removal(benchmark::State& state) {
         long since = LastJournalId(m);
         Usage u = Measure({ZEPMACHINE_BIN, "--machine", m.string(), "uninstall", "Zepanu03DE"},
                           b.Environment(m, "removal.ui"));
-        if (setup.status != 9 || u.status != 0) {
+        if (setup.status != kRestartNeeded || u.status != kCompleted) {
             state.SkipWithError("the removal did not end as expected");
             return;
         }

@@ -122,6 +122,8 @@ int SetupMachine::Zep(const std::string& arguments, std::string* out) const {
                       out);
 }
 
+// The start of a run's command line: its folder, its environment, then extra (more
+// environment, and the command the program is started through).
 static std::string Environment(const fs::path& dir, const fs::path& root, const std::string& ui,
                                const std::string& extra) {
     std::string qt = ui == "qt" ? " QT_QPA_PLATFORM=offscreen" : "";
@@ -132,7 +134,7 @@ static std::string Environment(const fs::path& dir, const fs::path& root, const 
 
 int SetupMachine::Run(const std::string& script, const std::string& arguments) {
     WriteHostFile(dir_.path() / "run.ui", script);
-    std::string command = Environment(dir_.path(), Root(), ui_, environment_) +
+    std::string command = Environment(dir_.path(), Root(), ui_, environment_ + " " + runner_) +
                           (dist_ / "zepsetup").string() + " " + arguments + " 2>errors.txt";
     int status = RunCommand(command);
     errors_ = ReadHostFile(dir_.path() / "errors.txt");
@@ -145,9 +147,9 @@ int SetupMachine::RunOnMachine(const std::string& winPath, const std::string& ar
     std::string quoted = winPath;
     for (size_t at = quoted.find('\''); at != std::string::npos; at = quoted.find('\'', at + 4))
         quoted.replace(at, 1, "'\\''");
-    std::string command = Environment(dir_.path(), Root(), ui_, environment_) + ZEPMACHINE_BIN +
-                          " --machine " + Root().string() + " run '" + quoted + "' " + arguments +
-                          " 2>errors.txt";
+    std::string command = Environment(dir_.path(), Root(), ui_, environment_ + " " + runner_) +
+                          ZEPMACHINE_BIN + " --machine " + Root().string() + " run '" + quoted +
+                          "' " + arguments + " 2>errors.txt";
     int status = RunCommand(command);
     errors_ = ReadHostFile(dir_.path() / "errors.txt");
     return status;
@@ -155,8 +157,9 @@ int SetupMachine::RunOnMachine(const std::string& winPath, const std::string& ar
 
 int SetupMachine::RunUninstall(const std::string& key, const std::string& script) {
     WriteHostFile(dir_.path() / "run.ui", script);
-    std::string command = Environment(dir_.path(), Root(), ui_, environment_) + ZEPMACHINE_BIN +
-                          " --machine " + Root().string() + " uninstall '" + key + "' 2>errors.txt";
+    std::string command = Environment(dir_.path(), Root(), ui_, environment_ + " " + runner_) +
+                          ZEPMACHINE_BIN + " --machine " + Root().string() + " uninstall '" + key +
+                          "' 2>errors.txt";
     int status = RunCommand(command);
     errors_ = ReadHostFile(dir_.path() / "errors.txt");
     return status;
