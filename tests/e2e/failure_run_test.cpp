@@ -8,7 +8,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sqlite3.h>
 #include <thread>
 #include <unistd.h>
@@ -17,13 +16,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing_support::FolderContents;
+using testing_support::kConfirmRemoval;
+using testing_support::kFullInstall;
 using testing_support::ReadHostFile;
 using testing_support::RunCommand;
 using testing_support::SetupMachine;
 using testing_support::SetupRun;
 using testing_support::WriteHostFile;
-using testing_support::kConfirmRemoval;
-using testing_support::kFullInstall;
 using namespace testing_support::exit_status;
 
 constexpr const char* kFolder = testing_support::kDefaultFolder;
@@ -77,21 +77,6 @@ TEST(FailingMachine, ADamagedStoreEndsTheRunInSecondsWithStatus1AndTheReason) {
     }
 }
 
-// Every folder, file and link below dir, by relative path: its contents, or where it points.
-std::map<std::string, std::string> Contents(const fs::path& dir) {
-    std::map<std::string, std::string> contents;
-    for (const auto& e : fs::recursive_directory_iterator(dir)) {
-        std::string path = e.path().lexically_relative(dir).string();
-        if (e.is_symlink())
-            contents[path] = "-> " + fs::read_symlink(e.path()).string();
-        else if (e.is_directory())
-            contents[path + "/"] = "";
-        else
-            contents[path] = ReadHostFile(e.path());
-    }
-    return contents;
-}
-
 // A machine that can take no change: read-only, or its drive C: folder refused. Both runs
 // say why on stderr before any window and end with status 1, and nothing changes: not the
 // machine, nor a folder the refused link points to.
@@ -127,7 +112,7 @@ TEST(RefusedMachine, BothRunsSayWhyAndEndWithStatus1ChangingNothing) {
         ASSERT_EQ(m.Run(kFullInstall), kRestartNeeded) << m.errors_;
         fs::remove(m.dir_.path() / "run.log");
         refusal.spoil(m);
-        auto before = Contents(m.dir_.path());
+        auto before = FolderContents(m.dir_.path());
         for (bool removal : {false, true}) {
             SCOPED_TRACE(removal ? "removal" : "installation");
             int status =
@@ -135,7 +120,7 @@ TEST(RefusedMachine, BothRunsSayWhyAndEndWithStatus1ChangingNothing) {
             EXPECT_EQ(status, kCouldNotRun) << m.errors_;
             EXPECT_NE(m.errors_.find(refusal.words), std::string::npos) << m.errors_;
             EXPECT_TRUE(m.Transcript().empty()) << "no window was shown";
-            auto after = Contents(m.dir_.path());
+            auto after = FolderContents(m.dir_.path());
             for (const char* own : {"run.ui", "errors.txt"}) {
                 before.erase(own);
                 after.erase(own);

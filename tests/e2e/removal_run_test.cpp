@@ -15,6 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::DumpKey;
+using testing_support::FolderContents;
 using testing_support::kConfirmRemoval;
 using testing_support::kFullInstall;
 using testing_support::kPlainInstall;
@@ -33,24 +34,10 @@ const std::string kGroup = "C:\\WINDOWS\\Startmenü\\Programme\\Dovek's Zepanu's
 const std::string kEntry = "Zepanu03DE";
 constexpr const char* kTaskbarTitle = "Dovek's TaskBar Symbole 1.0";
 
-// Every file and folder of drive C: (relative host path; folders end in '/') with its
-// contents.
-std::map<std::string, std::string> Tree(const fs::path& c) {
-    std::map<std::string, std::string> tree;
-    for (const auto& e : fs::recursive_directory_iterator(c)) {
-        std::string rel = e.path().lexically_relative(c).string();
-        if (e.is_directory())
-            tree[rel + "/"] = "";
-        else if (e.is_regular_file())
-            tree[rel] = ReadHostFile(e.path());
-    }
-    return tree;
-}
-
 class RemovalRun : public SetupRun {
 protected:
     void Install(const std::string& script = kFullInstall) {
-        treeBefore_ = Tree(C());
+        treeBefore_ = FolderContents(C());
         registryBefore_ = Registry();
         keysBefore_ = Keys();
         int status = Run(script);
@@ -129,7 +116,7 @@ TEST_P(RemovalRunUi, TheFullCycleLeavesOnlyWhatTheRemovalMeansToLeave) {
                            std::string(row.target);
         EXPECT_FALSE(Exists(path)) << path;
     }
-    std::map<std::string, std::string> files = Tree(C());
+    std::map<std::string, std::string> files = FolderContents(C());
     std::map<std::string, std::string> added, removed;
     for (const auto& [path, contents] : files) {
         auto was = treeBefore_.find(path);
@@ -184,14 +171,14 @@ TEST_P(RemovalRunUi, TheFullCycleLeavesOnlyWhatTheRemovalMeansToLeave) {
 
 TEST_P(RemovalRunUi, NoAndTheCloseBoxChangeNothing) {
     Install();
-    auto tree = Tree(C());
+    auto tree = FolderContents(C());
     ASSERT_EQ(Remove("click UnInstall.Command2\n"), 2) << errors_;
     EXPECT_EQ(Transcript(), (std::vector<std::string>{"show UnInstall", "end"}));
     ASSERT_EQ(Remove("close UnInstall\n"), 2) << errors_;
     EXPECT_EQ(Transcript(),
               (std::vector<std::string>{"show UnInstall", "unload UnInstall", "end"}));
     EXPECT_EQ(Registry(), installed_);
-    EXPECT_EQ(Tree(C()), tree);
+    EXPECT_EQ(FolderContents(C()), tree);
 }
 
 TEST_F(RemovalRun, TheTaskbarProgramIsAskedToClose) {

@@ -107,6 +107,20 @@ std::ostream& operator<<(std::ostream& out, const RegData& data) {
     return out << std::dec << "]";
 }
 
+std::map<std::string, std::string> FolderContents(const fs::path& dir) {
+    std::map<std::string, std::string> contents;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        std::string path = e.path().lexically_relative(dir).string();
+        if (e.is_symlink())
+            contents[path] = "-> " + fs::read_symlink(e.path()).string();
+        else if (e.is_directory())
+            contents[path + "/"] = "";
+        else
+            contents[path] = ReadHostFile(e.path());
+    }
+    return contents;
+}
+
 std::string DumpKey(const std::string& key, const std::string& name) {
     return CanonicalKey(key) + "\\\"" + Upper(name) + "\"";
 }

@@ -94,6 +94,10 @@ protected:
 // The interfaces a run can be made with, for tests that run under both.
 inline constexpr const char* kInterfaces[] = {"headless", "qt"};
 
+// Every folder, file and link below a host folder, by path relative to it (a folder's ends
+// in '/'): a file's contents, a link's "-> " and where it points, "" for a folder.
+std::map<std::string, std::string> FolderContents(const std::filesystem::path& dir);
+
 // The canonical key of a value in a RegistryDump.
 std::string DumpKey(const std::string& key, const std::string& name);
 
