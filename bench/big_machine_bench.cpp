@@ -13,6 +13,7 @@
 // ZEPSETUP_BENCH_ZEPMACHINE and ZEPSETUP_BENCH_DIST name another build's zepmachine and
 // distribution (to measure an earlier commit on the same machine with this program).
 #include "bench_process.h"
+#include "support/run_scripts.h"
 
 #include <benchmark/benchmark.h>
 
@@ -34,11 +35,9 @@ using bench::Measure;
 using bench::Shell;
 using bench::Usage;
 
-constexpr const char* kFullInstall = "click Lizenz.Command1\n"
-                                     "mouseup WillkommenSchirm.WeiterLabel\n"
-                                     "click Setup.WeiterCommand\n"
-                                     "click ProgEinstellungen.Command1\n"
-                                     "answer no\n";
+using testing_support::kFullInstall;
+using testing_support::exit_status::kRestartNeeded;
+
 constexpr long kBigFolder = 50000;
 constexpr long kLookupFolder = 20000;
 constexpr double kInstallRatio = 1.5;
@@ -167,7 +166,7 @@ void BM_Install(benchmark::State& state) {
                            "ZEPSETUP_UI_SCRIPT=" + (b.dir / "install.ui").string(),
                            "ZEPSETUP_TRANSCRIPT=" + (b.dir / "transcript.log").string(),
                            "ZEPMACHINE=" + Zepmachine()});
-        if (u.status != 9) {
+        if (u.status != kRestartNeeded) {
             state.SkipWithError("the installation did not end as expected");
             return;
         }

@@ -10,6 +10,7 @@
 // files one process per file into a folder, as a plain script would, and `rm` of those
 // files: the floor of what copying and deleting the suite costs on this machine.
 #include "bench_process.h"
+#include "support/run_scripts.h"
 
 #include <benchmark/benchmark.h>
 
@@ -29,12 +30,9 @@ using bench::Measure;
 using bench::Shell;
 using bench::Usage;
 
-constexpr const char* kFullInstall = "click Lizenz.Command1\n"
-                                     "mouseup WillkommenSchirm.WeiterLabel\n"
-                                     "click Setup.WeiterCommand\n"
-                                     "click ProgEinstellungen.Command1\n"
-                                     "answer no\n";
-constexpr const char* kRemoval = "click UnInstall.Command1\nanswer ok\n";
+using testing_support::kConfirmRemoval;
+using testing_support::kFullInstall;
+using namespace testing_support::exit_status;
 
 // Targets: the whole run, the clock's pauses excluded.
 constexpr double kInstallSeconds = 0.25;
@@ -90,7 +88,7 @@ struct Bench {
             std::abort();
         dir = pattern;
         std::ofstream(dir / "install.ui") << kFullInstall;
-        std::ofstream(dir / "removal.ui") << kRemoval;
+        std::ofstream(dir / "removal.ui") << kConfirmRemoval;
     }
     ~Bench() {
         std::error_code ec;
@@ -146,7 +144,7 @@ void BM_Install(benchmark::State& state) {
         fs::path m = b.Machine(++machines);
         long since = LastJournalId(m);
         Usage u = Measure({ZEPSETUP_DIST "/zepsetup"}, b.Environment(m, "install.ui"));
-        if (u.status != 9) {
+        if (u.status != kRestartNeeded) {
             state.SkipWithError("the installation did not end as expected");
             return;
         }
@@ -165,7 +163,7 @@ void BM_Removal(benchmark::State& state) {
         long since = LastJournalId(m);
         Usage u = Measure({ZEPMACHINE_BIN, "--machine", m.string(), "uninstall", "Zepanu03DE"},
                           b.Environment(m, "removal.ui"));
-        if (setup.status != 9 || u.status != 0) {
+        if (setup.status != kRestartNeeded || u.status != kCompleted) {
             state.SkipWithError("the removal did not end as expected");
             return;
         }

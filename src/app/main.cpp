@@ -8,14 +8,21 @@
 #include "forms/backend_choice.h"
 #include "forms/program_end.h"
 #include "forms/runtime.h"
+#include "platform/machine_access.h"
 
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <string>
 
 namespace {
 
 int Run() {
+    // A machine that can take no change is told before any window asks the user anything.
+    if (std::string why = win::WhyNoChangeCanBeMade(); !why.empty()) {
+        std::fprintf(stderr, "zepsetup: %s; nothing was changed\n", why.c_str());
+        return static_cast<int>(app::Outcome::CouldNotRun);
+    }
     std::unique_ptr<forms::Backend> backend = forms::ChooseBackend();
     forms::Runtime& runtime = forms::Runtime::Get();
     runtime.SetBackend(backend.get());

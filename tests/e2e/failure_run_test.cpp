@@ -10,24 +10,24 @@
 #include <fstream>
 #include <sqlite3.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing_support::FolderContents;
+using testing_support::kConfirmRemoval;
+using testing_support::kFullInstall;
 using testing_support::ReadHostFile;
 using testing_support::RunCommand;
 using testing_support::SetupMachine;
 using testing_support::SetupRun;
 using testing_support::WriteHostFile;
+using namespace testing_support::exit_status;
 
-constexpr const char* kFolder = "C:\\Programme\\Dovek's Zepanu's 1.0";
+constexpr const char* kFolder = testing_support::kDefaultFolder;
 constexpr const char* kSecondFolder = "C:\\Programme\\Zweite Kopie";
-constexpr const char* kFullInstall = "click Lizenz.Command1\n"
-                                     "mouseup WillkommenSchirm.WeiterLabel\n"
-                                     "click Setup.WeiterCommand\n"
-                                     "click ProgEinstellungen.Command1\n"
-                                     "answer no\n";
 // Into a second folder, on a machine whose icon depth the first installation raised.
 constexpr const char* kSecondInstall = "click Lizenz.Command1\n"
                                        "mouseup WillkommenSchirm.WeiterLabel\n"
@@ -35,13 +35,6 @@ constexpr const char* kSecondInstall = "click Lizenz.Command1\n"
                                        "click Setup.WeiterCommand\n"
                                        "click ProgEinstellungen.Command1\n"
                                        "answer ok\n";
-constexpr const char* kConfirmRemoval = "click UnInstall.Command1\nanswer ok\n";
-
-constexpr int kCouldNotRun = 1;
-constexpr int kCompletedWithErrors = 3;
-constexpr int kAnotherInstallation = 4;
-constexpr int kRestartNeeded = 9;
-constexpr int kRestartNeededWithErrors = 11;
 
 // The last lines of a transcript, for a failure message.
 std::string Tail(const std::vector<std::string>& lines) {
@@ -81,6 +74,60 @@ TEST(FailingMachine, ADamagedStoreEndsTheRunInSecondsWithStatus1AndTheReason) {
         EXPECT_EQ(m.Run(kFullInstall), kCouldNotRun) << m.errors_;
         EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
         EXPECT_NE(m.errors_.find("zepsetup"), std::string::npos) << m.errors_;
+    }
+}
+
+// A machine that can take no change: read-only, or its drive C: folder refused. Both runs
+// say why on stderr before any window and end with status 1, and nothing changes: not the
+// machine, nor a folder the refused link points to.
+struct Refusal {
+    const char* name;
+    void (*spoil)(SetupMachine&);
+    const char* words;
+};
+const Refusal kRefusals[] = {
+    {"read-only machine",
+     [](SetupMachine& m) {
+         // Root may write anything: the runs are made as nobody then.
+         fs::permissions(m.dir_.path(), fs::perms(0755));
+         ASSERT_EQ(RunCommand("chmod -R a-w " + m.Root().string()), 0);
+         if (::geteuid() == 0)
+             m.runner_ = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+     },
+     "the machine is read-only"},
+    {"drive folder a link",
+     [](SetupMachine& m) {
+         fs::rename(m.C(), m.dir_.path() / "draussen");
+         fs::create_symlink(m.dir_.path() / "draussen", m.C());
+     },
+     "drive C: is refused: its folder drive_c is a symbolic link"},
+    {"drive folder missing", [](SetupMachine& m) { fs::rename(m.C(), m.dir_.path() / "weg"); },
+     "drive C: is refused: its folder drive_c is missing"},
+};
+
+TEST(RefusedMachine, BothRunsSayWhyAndEndWithStatus1ChangingNothing) {
+    for (const Refusal& refusal : kRefusals) {
+        SCOPED_TRACE(refusal.name);
+        SetupMachine m;
+        ASSERT_EQ(m.Run(kFullInstall), kRestartNeeded) << m.errors_;
+        fs::remove(m.dir_.path() / "run.log");
+        refusal.spoil(m);
+        auto before = FolderContents(m.dir_.path());
+        for (bool removal : {false, true}) {
+            SCOPED_TRACE(removal ? "removal" : "installation");
+            int status =
+                removal ? m.RunUninstall("Zepanu03DE", kConfirmRemoval) : m.Run(kFullInstall);
+            EXPECT_EQ(status, kCouldNotRun) << m.errors_;
+            EXPECT_NE(m.errors_.find(refusal.words), std::string::npos) << m.errors_;
+            EXPECT_TRUE(m.Transcript().empty()) << "no window was shown";
+            auto after = FolderContents(m.dir_.path());
+            for (const char* own : {"run.ui", "errors.txt"}) {
+                before.erase(own);
+                after.erase(own);
+            }
+            EXPECT_TRUE(after == before);
+        }
+        RunCommand("chmod -R u+w " + m.Root().string());
     }
 }
 

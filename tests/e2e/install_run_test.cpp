@@ -21,14 +21,15 @@ using testing_support::ReadHostFile;
 using testing_support::RegistryDump;
 using testing_support::SetupRun;
 using testing_support::WriteHostFile;
+using namespace testing_support::exit_status;
 
 // The default program folder and its short form on a fresh machine.
-const std::string kFolder = "C:\\Programme\\Dovek's Zepanu's 1.0";
+const std::string kFolder = testing_support::kDefaultFolder;
 const std::string P = "C:\\PROGRA~1\\DOVEK'~1.0";
 const std::string W = "C:\\WINDOWS";
 const std::string kRecordKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvel\\Zepsetup";
 
-constexpr const char* kCompleted = "Setup wurde erfolgreich abgeschlossen!";
+constexpr const char* kCompletedText = "Setup wurde erfolgreich abgeschlossen!";
 constexpr const char* kRestart =
     "Die optischen Aktualisierungen werden erst nach einem Neustart von Windows abgeschlossen. "
     "Soll Windows jetzt neu gestartet werden?";
@@ -37,17 +38,15 @@ constexpr const char* kCancelQuestion =
     "Programm wahrscheinlich nicht ausführen. Möchten Sie trotzdem abbrechen?";
 constexpr const char* kExists = "Dieser Ordner existiert bereits!";
 
-// Exit statuses of the setup program.
-constexpr int kDone = 0;
-constexpr int kNothingInstalled = 2;
-constexpr int kCompletedWithErrors = 3;
-constexpr int kCancelledDuringCopy = 5;
-constexpr int kRestartNeeded = 9;
-constexpr int kRestartStarted = 10;
-
 constexpr const char* kNoOptions = "set ProgEinstellungen.Check1 0\n"
                                    "set ProgEinstellungen.Check2 0\n"
                                    "set ProgEinstellungen.Check3 0\n";
+
+// From the start to the options page, a step there, then the answer to the message box
+// that ends the run.
+std::string ToOptionsThen(const std::string& step, const char* answer, const char* message) {
+    return std::string(kToOptions) + step + "\nanswer " + answer + " \"" + message + "\"\n";
+}
 
 class InstallRun : public SetupRun {
 protected:
@@ -130,10 +129,7 @@ INSTANTIATE_TEST_SUITE_P(Interfaces, InstallRunUi,
                          [](const auto& info) { return std::string(info.param); });
 
 TEST_P(InstallRunUi, AFullInstallWithEveryOption) {
-    ASSERT_EQ(Run(std::string(kToOptions) +
-                  "click ProgEinstellungen.Command1\n"
-                  "answer no \"" +
-                  kRestart + "\"\n"),
+    ASSERT_EQ(Run(ToOptionsThen("click ProgEinstellungen.Command1", "no", kRestart)),
               kRestartNeeded)
         << errors_;
 
@@ -204,11 +200,8 @@ TEST_P(InstallRunUi, AFullInstallWithEveryOption) {
 namespace {
 
 TEST_F(InstallRun, CancelRightAwayOnTheOptionsPage) {
-    ASSERT_EQ(Run(std::string(kToOptions) +
-                  "click ProgEinstellungen.Command2\n"
-                  "answer ok \"" +
-                  kCompleted + "\"\n"),
-              kDone)
+    ASSERT_EQ(Run(ToOptionsThen("click ProgEinstellungen.Command2", "ok", kCompletedText)),
+              kCompleted)
         << errors_;
     // The installation proper is complete; no option is written.
     ExpectRegistryChanges(Base());
@@ -217,11 +210,7 @@ TEST_F(InstallRun, CancelRightAwayOnTheOptionsPage) {
 }
 
 TEST_F(InstallRun, ClosingTheOptionsPageEndsAsCancelDoes) {
-    ASSERT_EQ(Run(std::string(kToOptions) +
-                  "close ProgEinstellungen\n"
-                  "answer ok \"" +
-                  kCompleted + "\"\n"),
-              kDone)
+    ASSERT_EQ(Run(ToOptionsThen("close ProgEinstellungen", "ok", kCompletedText)), kCompleted)
         << errors_;
     ExpectRegistryChanges(Base());
     EXPECT_EQ(Transcript().back(), "end");
@@ -229,8 +218,8 @@ TEST_F(InstallRun, ClosingTheOptionsPageEndsAsCancelDoes) {
 
 TEST_F(InstallRun, NoOptionBoxTicked) {
     ASSERT_EQ(Run(std::string(kToOptions) + kNoOptions + "click ProgEinstellungen.Command1\n" +
-                  "answer ok \"" + kCompleted + "\"\n"),
-              kDone)
+                  "answer ok \"" + kCompletedText + "\"\n"),
+              kCompleted)
         << errors_;
     std::vector<Expected> expected = Base();
     for (int i = 0; i < 13; ++i) {
@@ -255,8 +244,8 @@ TEST_P(FileTypeChoice, OnlyTheTickedRowsAreWritten) {
             untick += "set ProgEinstellungen.DateiTypenCheck(" + std::to_string(i) + ") 0\n";
     }
     ASSERT_EQ(Run(std::string(kToOptions) + untick + kNoOptions +
-                  "click ProgEinstellungen.Command1\nanswer ok \"" + kCompleted + "\"\n"),
-              kDone)
+                  "click ProgEinstellungen.Command1\nanswer ok \"" + kCompletedText + "\"\n"),
+              kCompleted)
         << errors_;
     std::vector<Expected> expected = Base();
     for (int i : GetParam()) {
@@ -291,11 +280,8 @@ namespace {
 
 TEST_F(InstallRun, OnA256ColourScreenTheDesktopUpdateIsNotOffered) {
     ASSERT_EQ(Zep("display --bits 8 >/dev/null"), 0);
-    ASSERT_EQ(Run(std::string(kToOptions) +
-                  "click ProgEinstellungen.Command1\n"
-                  "answer ok \"" +
-                  kCompleted + "\"\n"),
-              kDone)
+    ASSERT_EQ(Run(ToOptionsThen("click ProgEinstellungen.Command1", "ok", kCompletedText)),
+              kCompleted)
         << errors_;
     auto lines = Transcript();
     EXPECT_NE(std::find(lines.begin(), lines.end(),
@@ -329,11 +315,8 @@ TEST_F(InstallRun, IconDepthAlready16EndsWithoutTheRestartQuestion) {
                   "\"Shell Icon BPP\"=\"16\"\r\n\r\n");
     ASSERT_EQ(Zep("regedit /s " + (dir_.path() / "bpp.reg").string()), 0);
     before_ = Registry();
-    ASSERT_EQ(Run(std::string(kToOptions) +
-                  "click ProgEinstellungen.Command1\n"
-                  "answer ok \"" +
-                  kCompleted + "\"\n"),
-              kDone)
+    ASSERT_EQ(Run(ToOptionsThen("click ProgEinstellungen.Command1", "ok", kCompletedText)),
+              kCompleted)
         << errors_;
     ExpectRegistryChanges(install_expectations::FullInstall(P, W, W));
     // Icons were written and refreshed twice.
@@ -348,10 +331,7 @@ TEST_F(InstallRun, IconDepthAlready16EndsWithoutTheRestartQuestion) {
 }
 
 TEST_F(InstallRun, TheRestartQuestionAnsweredYesRestarts) {
-    ASSERT_EQ(Run(std::string(kToOptions) +
-                  "click ProgEinstellungen.Command1\n"
-                  "answer yes \"" +
-                  kRestart + "\"\n"),
+    ASSERT_EQ(Run(ToOptionsThen("click ProgEinstellungen.Command1", "yes", kRestart)),
               kRestartStarted)
         << errors_;
     EXPECT_EQ(PendingRestart(), "reboot");
@@ -359,10 +339,7 @@ TEST_F(InstallRun, TheRestartQuestionAnsweredYesRestarts) {
 }
 
 TEST_F(InstallRun, TheRestartQuestionAnsweredNoEndsSilently) {
-    ASSERT_EQ(Run(std::string(kToOptions) +
-                  "click ProgEinstellungen.Command1\n"
-                  "answer no \"" +
-                  kRestart + "\"\n"),
+    ASSERT_EQ(Run(ToOptionsThen("click ProgEinstellungen.Command1", "no", kRestart)),
               kRestartNeeded)
         << errors_;
     EXPECT_EQ(PendingRestart(), "");
@@ -373,7 +350,7 @@ TEST_F(InstallRun, DecliningTheAgreementChangesNothing) {
     ASSERT_EQ(Run("click Lizenz.Command2\n"
                   "answer ok \"Leider können Sie das Programm nur ausführen wenn Sie diesen "
                   "Bedingungen zustimmen!\"\n"),
-              kNothingInstalled)
+              kNothingDone)
         << errors_;
     EXPECT_EQ(Transcript(), (std::vector<std::string>{
                                 "show Lizenz",
@@ -382,7 +359,7 @@ TEST_F(InstallRun, DecliningTheAgreementChangesNothing) {
                                 "end"}));
     ExpectRegistryUnchanged();
 
-    ASSERT_EQ(Run("close Lizenz\n"), kNothingInstalled) << errors_;
+    ASSERT_EQ(Run("close Lizenz\n"), kNothingDone) << errors_;
     EXPECT_EQ(Transcript(), (std::vector<std::string>{"show Lizenz", "unload Lizenz", "end"}));
     ExpectRegistryUnchanged();
 }
@@ -431,9 +408,9 @@ TEST_P(InstallRunUi, TheTargetPageRefusesWhatItCannotUse) {
                          "click Setup.WeiterCommand\n"
                          "click ProgEinstellungen.Command2\n"
                          "answer ok \"" +
-                         kCompleted + "\"\n";
+                         kCompletedText + "\"\n";
     fs::create_directories(C() / "Programme" / "Zubehör");
-    ASSERT_EQ(Run(script), kDone) << errors_;
+    ASSERT_EQ(Run(script), kCompleted) << errors_;
     // Nothing was created by the refused clicks; the last went to the root of C:.
     EXPECT_FALSE(Exists("C:\\Programme\\a*b"));
     EXPECT_FALSE(Exists("C:\\Programme\\gibt"));
@@ -453,8 +430,8 @@ TEST_F(InstallRun, ClosingTheTargetPageReturnsToAFreshOne) {
                   "click Setup.WeiterCommand\n"
                   "click ProgEinstellungen.Command2\n"
                   "answer ok \"" +
-                  std::string(kCompleted) + "\"\n"),
-              kDone)
+                  std::string(kCompletedText) + "\"\n"),
+              kCompleted)
         << errors_;
     EXPECT_FALSE(Exists("C:\\Programme\\Anders"));
     EXPECT_TRUE(Exists(kFolder + "\\Terms.txt"));
@@ -468,8 +445,8 @@ TEST_P(InstallRunUi, ClosingTheCopyWindowAndGoingOn) {
                   "\"\n"
                   "click ProgEinstellungen.Command2\n"
                   "answer ok \"" +
-                  kCompleted + "\"\n"),
-              kDone)
+                  kCompletedText + "\"\n"),
+              kCompleted)
         << errors_;
     auto lines = Transcript();
     auto question = std::find_if(lines.begin(), lines.end(),
@@ -484,10 +461,8 @@ TEST_P(InstallRunUi, ClosingTheCopyWindowAndGoingOn) {
 }
 
 TEST_P(InstallRunUi, CancellingDuringTheCopyRecyclesTheFolder) {
-    ASSERT_EQ(Run(std::string(kToOptions) +
-                  "when DateinCopy.DateiName \"Zepanu.exe\" close DateinCopy\n"
-                  "answer yes \"" +
-                  kCancelQuestion + "\"\n"),
+    ASSERT_EQ(Run(ToOptionsThen("when DateinCopy.DateiName \"Zepanu.exe\" close DateinCopy", "yes",
+                                kCancelQuestion)),
               kCancelledDuringCopy)
         << errors_;
     auto lines = Transcript();
@@ -529,7 +504,7 @@ TEST_F(InstallRun, PackedFilesThatAreNotWholeAreNamedOnceAndNeverInstalled) {
     ASSERT_EQ(Run(std::string(kToOptions) + "answer ok\n" +
                   "click ProgEinstellungen.Command2\n"
                   "answer ok \"" +
-                  kCompleted + "\"\n"),
+                  kCompletedText + "\"\n"),
               kCompletedWithErrors)
         << errors_;
     auto messages = Messages();
@@ -566,8 +541,8 @@ TEST_F(InstallRun, ASecondInstallationIntoAnotherFolder) {
                   "click Setup.WeiterCommand\n"
                   "click ProgEinstellungen.Command1\n"
                   "answer ok \"" +
-                  kCompleted + "\"\n"),
-              kDone)
+                  kCompletedText + "\"\n"),
+              kCompleted)
         << errors_;
     // Everything points at the newest copy; the restart lines stand once.
     ExpectRegistryChanges(install_expectations::FullInstall("C:\\PROGRA~1\\ZWEITE~1", W, W));

@@ -15,27 +15,20 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::kToOptions;
+using testing_support::kConfirmRemoval;
+using testing_support::kFullInstall;
 using testing_support::ReadHostFile;
 using testing_support::RegistryDump;
 using testing_support::RunCommand;
 using testing_support::SetupMachine;
 using testing_support::SetupRun;
 using testing_support::WriteHostFile;
+using testing_support::exit_status::kAnotherInstallation;
 
-const std::string kFolder = "C:\\Programme\\Dovek's Zepanu's 1.0";
-constexpr const char* kRemoved = "Dovek’s Zepanu wurde erfolgreich von Ihrem System entfernt.";
+const std::string kFolder = testing_support::kDefaultFolder;
 constexpr const char* kBusy =
     "Es wird bereits eine andere Installation ausgeführt! Bitte warten Sie, bis sie beendet "
     "ist, und starten Sie Setup dann noch einmal.";
-constexpr int kAnotherInstallation = 4;
-
-std::string Install() {
-    return std::string(kToOptions) + "click ProgEinstellungen.Command1\nanswer no\n";
-}
-std::string Confirm() {
-    return std::string("click UnInstall.Command1\nanswer ok \"") + kRemoved + "\"\n";
-}
 
 // What a whole cycle (install, remove, restart) changes on a fresh machine, as
 // `zepmachine diff` tells it against a snapshot taken before. WININIT.BAK, the restart's
@@ -84,7 +77,7 @@ protected:
     std::string Setup() const { return (dist_ / "zepsetup").string(); }
 
     void RemoveAndRestart() {
-        ASSERT_EQ(RunUninstall("Zepanu03DE", Confirm()), 0) << errors_;
+        ASSERT_EQ(RunUninstall("Zepanu03DE", kConfirmRemoval), 0) << errors_;
         ASSERT_EQ(Zep("boot >/dev/null"), 0);
     }
 
@@ -95,10 +88,10 @@ protected:
         auto cycle = [](bool distribution) {
             SetupMachine m;
             return CycleDiff(m, [&] {
-                int status = m.Run(Install());
+                int status = m.Run(kFullInstall);
                 EXPECT_TRUE(status == 0 || status == 9) << status;
-                EXPECT_EQ(distribution ? m.Run(Confirm(), "UnInst")
-                                       : m.RunUninstall("Zepanu03DE", Confirm()),
+                EXPECT_EQ(distribution ? m.Run(kConfirmRemoval, "UnInst")
+                                       : m.RunUninstall("Zepanu03DE", kConfirmRemoval),
                           0);
                 EXPECT_EQ(m.Zep("boot >/dev/null"), 0);
             });
@@ -137,7 +130,7 @@ TEST_F(RecoveryRun, OneInstallationAtATime) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-    int installed = Run(Install());
+    int installed = Run(kFullInstall);
     EXPECT_TRUE(installed == 0 || installed == 9) << errors_;
 }
 
@@ -151,8 +144,8 @@ INSTANTIATE_TEST_SUITE_P(Points, InstallCut,
 
 TEST_P(InstallCut, RunAgainIntoTheSameFolderThenRemoved) {
     std::string diff = CycleDiff(*this, [&] {
-        RunCut(Setup(), Install(), GetParam());
-        int status = Run(Install());
+        RunCut(Setup(), kFullInstall, GetParam());
+        int status = Run(kFullInstall);
         ASSERT_TRUE(status == 0 || status == 9) << errors_;
         for (const auto& line : Transcript())
             EXPECT_EQ(line.find("Dieser Ordner existiert bereits!"), std::string::npos);
@@ -163,8 +156,8 @@ TEST_P(InstallCut, RunAgainIntoTheSameFolderThenRemoved) {
 
 TEST_P(InstallCut, RemovedWithoutFinishing) {
     std::string diff = CycleDiff(*this, [&] {
-        RunCut(Setup(), Install(), GetParam());
-        ASSERT_EQ(Run(Confirm(), "UnInst"), 0) << errors_;
+        RunCut(Setup(), kFullInstall, GetParam());
+        ASSERT_EQ(Run(kConfirmRemoval, "UnInst"), 0) << errors_;
         ASSERT_EQ(Zep("boot >/dev/null"), 0);
     });
     EXPECT_EQ(diff, Uninterrupted(true));
@@ -179,11 +172,11 @@ INSTANTIATE_TEST_SUITE_P(Points, RemovalCut,
 
 TEST_P(RemovalCut, RunAgainFromTheListOfPrograms) {
     std::string diff = CycleDiff(*this, [&] {
-        int status = Run(Install());
+        int status = Run(kFullInstall);
         ASSERT_TRUE(status == 0 || status == 9) << errors_;
         RunCut(std::string(ZEPMACHINE_BIN) + " --machine " + Root().string() +
                    " uninstall Zepanu03DE",
-               Confirm(), GetParam());
+               kConfirmRemoval, GetParam());
         // The entry goes last: the removal can be started again as long as it is unfinished.
         ASSERT_TRUE(Value("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
                           "Uninstall\\Zepanu03DE",

@@ -15,60 +15,36 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::DumpKey;
+using testing_support::FolderContents;
+using testing_support::kConfirmRemoval;
+using testing_support::kFullInstall;
+using testing_support::kPlainInstall;
+using testing_support::kRemoved;
 using testing_support::ReadHostFile;
 using testing_support::RegData;
 using testing_support::RegistryDump;
 using testing_support::SetupRun;
 using testing_support::Sz;
 using testing_support::WriteHostFile;
+using namespace testing_support::exit_status;
 
-const std::string kFolder = "C:\\Programme\\Dovek's Zepanu's 1.0";
+const std::string kFolder = testing_support::kDefaultFolder;
 const std::string P = "C:\\PROGRA~1\\DOVEK'~1.0";
 const std::string kGroup = "C:\\WINDOWS\\Startmenü\\Programme\\Dovek's Zepanu's 1.0";
 const std::string kEntry = "Zepanu03DE";
-constexpr const char* kRemoved = "Dovek’s Zepanu wurde erfolgreich von Ihrem System entfernt.";
 constexpr const char* kTaskbarTitle = "Dovek's TaskBar Symbole 1.0";
-
-constexpr const char* kFullInstall = "click Lizenz.Command1\n"
-                                     "mouseup WillkommenSchirm.WeiterLabel\n"
-                                     "click Setup.WeiterCommand\n"
-                                     "click ProgEinstellungen.Command1\n"
-                                     "answer no\n";
-constexpr const char* kPlainInstall = "click Lizenz.Command1\n"
-                                      "mouseup WillkommenSchirm.WeiterLabel\n"
-                                      "click Setup.WeiterCommand\n"
-                                      "click ProgEinstellungen.Command2\n"
-                                      "answer ok\n";
-
-std::string Confirm() {
-    return std::string("click UnInstall.Command1\nanswer ok \"") + kRemoved + "\"\n";
-}
-
-// Every file and folder of drive C: (relative host path; folders end in '/') with its
-// contents.
-std::map<std::string, std::string> Tree(const fs::path& c) {
-    std::map<std::string, std::string> tree;
-    for (const auto& e : fs::recursive_directory_iterator(c)) {
-        std::string rel = e.path().lexically_relative(c).string();
-        if (e.is_directory())
-            tree[rel + "/"] = "";
-        else if (e.is_regular_file())
-            tree[rel] = ReadHostFile(e.path());
-    }
-    return tree;
-}
 
 class RemovalRun : public SetupRun {
 protected:
-    void Install(const char* script = kFullInstall) {
-        treeBefore_ = Tree(C());
+    void Install(const std::string& script = kFullInstall) {
+        treeBefore_ = FolderContents(C());
         registryBefore_ = Registry();
         keysBefore_ = Keys();
         int status = Run(script);
-        ASSERT_TRUE(status == 0 || status == 9) << errors_;
+        ASSERT_TRUE(status == kCompleted || status == kRestartNeeded) << errors_;
         installed_ = Registry();
     }
-    int Remove(const std::string& script = Confirm()) { return RunUninstall(kEntry, script); }
+    int Remove(const std::string& script = kConfirmRemoval) { return RunUninstall(kEntry, script); }
     std::string Boot() {
         std::string out;
         EXPECT_EQ(Zep("boot", &out), 0) << out;
@@ -118,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Interfaces, RemovalRunUi,
 TEST_P(RemovalRunUi, TheFullCycleLeavesOnlyWhatTheRemovalMeansToLeave) {
     ASSERT_EQ(Zep("snapshot fresh >/dev/null"), 0);
     Install();
-    ASSERT_EQ(Remove(), 0) << errors_;
+    ASSERT_EQ(Remove(), kCompleted) << errors_;
     std::vector<std::string> expected = {"show UnInstall", "show KillPrBar"};
     expected.insert(expected.end(), kSteps.begin(), kSteps.end());
     expected.push_back("msgbox 64 \"" + std::string(kRemoved) + "\" -> 1");
@@ -140,7 +116,7 @@ TEST_P(RemovalRunUi, TheFullCycleLeavesOnlyWhatTheRemovalMeansToLeave) {
                            std::string(row.target);
         EXPECT_FALSE(Exists(path)) << path;
     }
-    std::map<std::string, std::string> files = Tree(C());
+    std::map<std::string, std::string> files = FolderContents(C());
     std::map<std::string, std::string> added, removed;
     for (const auto& [path, contents] : files) {
         auto was = treeBefore_.find(path);
@@ -195,20 +171,20 @@ TEST_P(RemovalRunUi, TheFullCycleLeavesOnlyWhatTheRemovalMeansToLeave) {
 
 TEST_P(RemovalRunUi, NoAndTheCloseBoxChangeNothing) {
     Install();
-    auto tree = Tree(C());
+    auto tree = FolderContents(C());
     ASSERT_EQ(Remove("click UnInstall.Command2\n"), 2) << errors_;
     EXPECT_EQ(Transcript(), (std::vector<std::string>{"show UnInstall", "end"}));
     ASSERT_EQ(Remove("close UnInstall\n"), 2) << errors_;
     EXPECT_EQ(Transcript(),
               (std::vector<std::string>{"show UnInstall", "unload UnInstall", "end"}));
     EXPECT_EQ(Registry(), installed_);
-    EXPECT_EQ(Tree(C()), tree);
+    EXPECT_EQ(FolderContents(C()), tree);
 }
 
 TEST_F(RemovalRun, TheTaskbarProgramIsAskedToClose) {
     Install();
     ASSERT_EQ(Zep(std::string("windows add \"") + kTaskbarTitle + " - läuft\" >/dev/null"), 0);
-    ASSERT_EQ(Remove(), 0) << errors_;
+    ASSERT_EQ(Remove(), kCompleted) << errors_;
     std::string windows, log;
     Zep("windows list", &windows);
     EXPECT_EQ(windows.find(kTaskbarTitle), std::string::npos) << windows;
@@ -220,7 +196,7 @@ TEST_F(RemovalRun, AReadOnlyFileIsLeftForTheRestart) {
     Install();
     fs::path terms = Host(kFolder + "\\Terms.txt");
     SetAttributes(kFolder + "\\Terms.txt", FILE_ATTRIBUTE_READONLY);
-    ASSERT_EQ(Remove(), 0) << errors_;
+    ASSERT_EQ(Remove(), kCompleted) << errors_;
     EXPECT_TRUE(fs::exists(terms));
     auto lines = Transcript();
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
@@ -233,7 +209,7 @@ TEST_F(RemovalRun, AReadOnlyFileIsLeftForTheRestart) {
 TEST_F(RemovalRun, AFileTheUserAddedToTheGroupKeepsIt) {
     Install();
     WriteHostFile(Host(kGroup) / "Meine Notiz.lnk", "mine");
-    ASSERT_EQ(Remove(), 0) << errors_;
+    ASSERT_EQ(Remove(), kCompleted) << errors_;
     EXPECT_TRUE(Exists(kGroup + "\\Meine Notiz.lnk"));
     EXPECT_FALSE(Exists(kGroup + "\\Hilfe.lnk"));
     auto progress = Progress();
@@ -246,7 +222,7 @@ TEST_F(RemovalRun, TheProgramFolderAlreadyGone) {
     // The removal runs from a copy of the program outside the folder it removes.
     fs::copy_file(Host(kFolder + "\\Zepsetup.exe"), C() / "zepsetup.exe");
     fs::remove_all(Host(kFolder));
-    ASSERT_EQ(RunOnMachine("C:\\zepsetup.exe", "UnInst", Confirm()), 0) << errors_;
+    ASSERT_EQ(RunOnMachine("C:\\zepsetup.exe", "UnInst", kConfirmRemoval), kCompleted) << errors_;
     EXPECT_EQ(Progress(), kSteps);
     EXPECT_EQ(Transcript()[Transcript().size() - 2],
               "msgbox 64 \"" + std::string(kRemoved) + "\" -> 1");
@@ -256,7 +232,7 @@ TEST_F(RemovalRun, TheAutostartValueGoesOnlyAsTheInstallationWroteIt) {
     const std::string run = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
     Install();
     ASSERT_TRUE(Value(run, "Dovek's Zepanu 1.0"));
-    ASSERT_EQ(Remove(), 0) << errors_;
+    ASSERT_EQ(Remove(), kCompleted) << errors_;
     EXPECT_FALSE(Value(run, "Dovek's Zepanu 1.0"));
     EXPECT_EQ(Value("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
                     "SystemTray"),
@@ -264,12 +240,12 @@ TEST_F(RemovalRun, TheAutostartValueGoesOnlyAsTheInstallationWroteIt) {
 
     // Changed by the user since: left alone.
     testing_support::SetupMachine changed;
-    ASSERT_EQ(changed.Run(kFullInstall), 9) << changed.errors_;
+    ASSERT_EQ(changed.Run(kFullInstall), kRestartNeeded) << changed.errors_;
     WriteHostFile(changed.dir_.path() / "run.reg",
                   "REGEDIT4\r\n\r\n[" + run +
                       "]\r\n\"Dovek's Zepanu 1.0\"=\"C:\\\\Tools\\\\Tellmo.exe LoadMe\"\r\n\r\n");
     ASSERT_EQ(changed.Zep("regedit /s " + (changed.dir_.path() / "run.reg").string()), 0);
-    ASSERT_EQ(changed.RunUninstall(kEntry, Confirm()), 0) << changed.errors_;
+    ASSERT_EQ(changed.RunUninstall(kEntry, kConfirmRemoval), kCompleted) << changed.errors_;
     EXPECT_EQ(changed.Value(run, "Dovek's Zepanu 1.0"), Sz("C:\\Tools\\Tellmo.exe LoadMe"));
 }
 
@@ -280,24 +256,24 @@ TEST_F(RemovalRun, PaintsIconIsResetOnlyWhenItPointsIntoTheProgramFolder) {
     WriteHostFile(dir_.path() / "paint.reg",
                   "REGEDIT4\r\n\r\n[" + icon + "]\r\n@=\"C:\\\\Icons\\\\Bild.ico\"\r\n\r\n");
     ASSERT_EQ(Zep("regedit /s " + (dir_.path() / "paint.reg").string()), 0);
-    ASSERT_EQ(Remove(), 0) << errors_;
+    ASSERT_EQ(Remove(), kCompleted) << errors_;
     EXPECT_EQ(Value(icon, ""), Sz("C:\\Icons\\Bild.ico"));
 
     // One the suite's viewer set goes back to Paint's; without Paint's path, ",1".
     testing_support::SetupMachine suites;
-    ASSERT_EQ(suites.Run(kPlainInstall), 0) << suites.errors_;
+    ASSERT_EQ(suites.Run(kPlainInstall), kCompleted) << suites.errors_;
     WriteHostFile(suites.dir_.path() / "paint.reg",
                   "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
                   "CurrentVersion\\App Paths\\MSPAINT.EXE]\r\n\r\n[" +
                       icon + "]\r\n@=\"C:\\\\PROGRA~1\\\\DOVEK'~1.0\\\\Vistrel.exe,1\"\r\n\r\n");
     ASSERT_EQ(suites.Zep("regedit /s " + (suites.dir_.path() / "paint.reg").string()), 0);
-    ASSERT_EQ(suites.RunUninstall(kEntry, Confirm()), 0) << suites.errors_;
+    ASSERT_EQ(suites.RunUninstall(kEntry, kConfirmRemoval), kCompleted) << suites.errors_;
     EXPECT_EQ(suites.Value(icon, ""), Sz(",1"));
 }
 
 TEST_F(RemovalRun, TheMachinesOwnFileTypesSurviveARemovalThatDidNotWriteThem) {
     Install(kPlainInstall);
-    ASSERT_EQ(Remove(), 0) << errors_;
+    ASSERT_EQ(Remove(), kCompleted) << errors_;
     RegistryDump after = Registry();
     for (const char* ext : {".bmp", ".dll", ".txt"}) {
         std::string key = DumpKey(std::string("HKEY_CLASSES_ROOT\\") + ext, "");
@@ -308,7 +284,7 @@ TEST_F(RemovalRun, TheMachinesOwnFileTypesSurviveARemovalThatDidNotWriteThem) {
 
 TEST_F(RemovalRun, EveryFileTypeTheInstallationWroteIsGivenBack) {
     Install();
-    ASSERT_EQ(Remove(), 0) << errors_;
+    ASSERT_EQ(Remove(), kCompleted) << errors_;
     std::vector<std::string> keys = Keys();
     RegistryDump after = Registry();
     for (const char* ext : {"zip", "cab", "icl", "dll", "ico", "bmp", "rle", "wmf", "gif", "jpg",
@@ -336,7 +312,7 @@ TEST_F(RemovalRun, WininitKeepsWhatOthersScheduled) {
     fs::path wininit = C() / "WINDOWS" / "WININIT.INI";
     WriteHostFile(wininit, "[CombineVxDs]\r\nC:\\X=Y\r\n\r\n[rename]\r\n"
                            "C:\\WINDOWS\\NEU.DLL=C:\\WINDOWS\\ALT.DLL\r\n\r\n");
-    ASSERT_EQ(Remove(), 0) << errors_;
+    ASSERT_EQ(Remove(), kCompleted) << errors_;
     std::string text = ReadHostFile(wininit);
     EXPECT_TRUE(text.starts_with("[CombineVxDs]\r\nC:\\X=Y\r\n\r\n[rename]\r\n"
                                  "C:\\WINDOWS\\NEU.DLL=C:\\WINDOWS\\ALT.DLL\r\n"
@@ -350,7 +326,7 @@ TEST_F(RemovalRun, WininitKeepsWhatOthersScheduled) {
 
 TEST_F(RemovalRun, WithoutWininitTheSectionIsExactlyTheRemovalsLines) {
     Install(kPlainInstall);
-    ASSERT_EQ(Remove(), 0) << errors_;
+    ASSERT_EQ(Remove(), kCompleted) << errors_;
     std::string expected = "[rename]\r\n";
     for (const char* name : {"Terms.txt", "Falmir.exe", "Serkel.exe", "Runnel.bat", "Tellmo.exe",
                              "Kanthor.exe", "Vistrel.exe", "Unpaxo.exe", "Zepanu.exe",
@@ -372,7 +348,8 @@ TEST_F(RemovalRun, ACopyStartedElsewhereRemovesOnlyTheInstalledFolder) {
     fs::copy_file(Host(kFolder + "\\Zepsetup.exe"), C() / "Downloads" / "Zepsetup.exe");
     WriteHostFile(C() / "Downloads" / "Terms.txt", "my terms");
     WriteHostFile(C() / "Downloads" / "Zepanu.exe", "mine");
-    ASSERT_EQ(RunOnMachine("C:\\Downloads\\Zepsetup.exe", "UnInst", Confirm()), 0) << errors_;
+    ASSERT_EQ(RunOnMachine("C:\\Downloads\\Zepsetup.exe", "UnInst", kConfirmRemoval), kCompleted)
+        << errors_;
     EXPECT_EQ(ReadHostFile(C() / "Downloads" / "Terms.txt"), "my terms");
     EXPECT_FALSE(Exists(kFolder + "\\Terms.txt"));
     EXPECT_EQ(WininitText().find("DOWNLO"), std::string::npos) << WininitText();
@@ -383,7 +360,7 @@ TEST_F(RemovalRun, ACopyStartedElsewhereRemovesOnlyTheInstalledFolder) {
 
 TEST_F(RemovalRun, TheDistributionStartedWithUnInstRemovesTheInstalledCopy) {
     Install(kPlainInstall);
-    ASSERT_EQ(Run(Confirm(), "UnInst"), 0) << errors_;
+    ASSERT_EQ(Run(kConfirmRemoval, "UnInst"), kCompleted) << errors_;
     EXPECT_FALSE(Exists(kFolder + "\\Terms.txt"));
     EXPECT_TRUE(fs::exists(dist_ / "Terms.tx_"));
 }

@@ -12,13 +12,15 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::DumpKey;
+using testing_support::kConfirmRemoval;
+using testing_support::kFullInstall;
+using testing_support::kToOptions;
 using testing_support::RegistryDump;
 using testing_support::SetupRun;
 using testing_support::Sz;
 using testing_support::WriteHostFile;
 
-constexpr const char* kRemoved = "Dovek’s Zepanu wurde erfolgreich von Ihrem System entfernt.";
-const std::string kFolder = "C:\\Programme\\Dovek's Zepanu's 1.0";
+const std::string kFolder = testing_support::kDefaultFolder;
 const std::string kCr = "HKEY_CLASSES_ROOT\\";
 const std::string kMetrics = "HKEY_CURRENT_USER\\Control Panel\\desktop\\WindowMetrics";
 const std::string kShellIcons =
@@ -97,14 +99,6 @@ constexpr const char* kUserSettings = R"(REGEDIT4
 
 )";
 
-constexpr const char* kToOptions = "click Lizenz.Command1\n"
-                                   "mouseup WillkommenSchirm.WeiterLabel\n"
-                                   "click Setup.WeiterCommand\n";
-
-std::string EveryOption() {
-    return std::string(kToOptions) + "click ProgEinstellungen.Command1\nanswer no\n";
-}
-
 std::string NoOption() {
     std::string script = kToOptions;
     for (int i = 0; i < 14; ++i)
@@ -112,10 +106,6 @@ std::string NoOption() {
     return script + "set ProgEinstellungen.Check1 0\nset ProgEinstellungen.Check2 0\n"
                     "set ProgEinstellungen.Check3 0\nclick ProgEinstellungen.Command1\n"
                     "answer ok\n";
-}
-
-std::string Confirm() {
-    return std::string("click UnInstall.Command1\nanswer ok \"") + kRemoved + "\"\n";
 }
 
 // The values of key and every key below it.
@@ -142,7 +132,7 @@ protected:
         ASSERT_TRUE(status == 0 || status == 9) << errors_;
     }
     void Remove() {
-        ASSERT_EQ(RunUninstall("Zepanu03DE", Confirm()), 0) << errors_;
+        ASSERT_EQ(RunUninstall("Zepanu03DE", kConfirmRemoval), 0) << errors_;
         ASSERT_EQ(Zep("boot >/dev/null"), 0);
     }
 };
@@ -155,7 +145,7 @@ TEST_P(FullCycle, EverythingTheUserHadComesBack) {
     Import("mine.reg", kUserSettings);
     const RegistryDump before = Registry();
     const std::vector<std::string> keysBefore = Keys();
-    Install(GetParam() ? EveryOption() : NoOption());
+    Install(GetParam() ? kFullInstall : NoOption());
     if (GetParam()) {
         ASSERT_EQ(Value(kCr + ".bmp", ""), Sz("bmpFile")) << "the installation replaced it";
     }
@@ -179,7 +169,7 @@ TEST_P(FullCycle, EverythingTheUserHadComesBack) {
 TEST_F(UserSettings, WhatTheUserChangedAfterTheInstallationStays) {
     Import("mine.reg", kUserSettings);
     const RegistryDump before = Registry();
-    Install(EveryOption());
+    Install(kFullInstall);
     Import("changed.reg", R"(REGEDIT4
 
 [HKEY_CLASSES_ROOT\.bmp]
@@ -220,7 +210,7 @@ TEST_F(UserSettings, WhatTheUserChangedAfterTheInstallationStays) {
 
 TEST_F(UserSettings, WithoutARecordOnlyTheSuitesValuesGo) {
     Import("mine.reg", kUserSettings);
-    Install(EveryOption());
+    Install(kFullInstall);
     // As an installation made before the record existed left the machine.
     Import("old.reg", "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvel\\Zepsetup]\r\n\r\n");
     Remove();
@@ -267,7 +257,7 @@ TEST_F(UserSettings, TheTimeZoneIsWrittenOnlyWhereItIsWesternEurope) {
     ASSERT_EQ(london.Zep("regedit /s " + file.string()), 0);
     auto zone = Subtree(london.Registry(), active);
     ASSERT_EQ(london.Run(NoOption()), 0) << london.errors_;
-    ASSERT_EQ(london.RunUninstall("Zepanu03DE", Confirm()), 0) << london.errors_;
+    ASSERT_EQ(london.RunUninstall("Zepanu03DE", kConfirmRemoval), 0) << london.errors_;
     EXPECT_EQ(Subtree(london.Registry(), active), zone);
     EXPECT_FALSE(london.Value(europe, "Display"));
 }
@@ -278,9 +268,9 @@ TEST_F(UserSettings, TheTimeZoneIsWrittenOnlyWhereItIsWesternEurope) {
 TEST_F(UserSettings, ARemovalCutShortAndRunAgainGivesEverythingBack) {
     Import("mine.reg", kUserSettings);
     const RegistryDump before = Registry();
-    Install(EveryOption());
+    Install(kFullInstall);
     ASSERT_EQ(Zep("clock real >/dev/null"), 0);
-    WriteHostFile(dir_.path() / "cut.ui", Confirm());
+    WriteHostFile(dir_.path() / "cut.ui", kConfirmRemoval);
     const fs::path log = dir_.path() / "cut.log";
     std::string pid;
     ASSERT_EQ(testing_support::RunCommand(
@@ -306,14 +296,14 @@ TEST_F(UserSettings, ARemovalCutShortAndRunAgainGivesEverythingBack) {
     EXPECT_EQ(Value(kShellIcons, "15").has_value(), true) << "the icons were not given back yet";
     ASSERT_EQ(Zep("clock virtual >/dev/null"), 0);
 
-    ASSERT_EQ(RunOnMachine(kFolder + "\\Zepsetup.exe", "UnInst", Confirm()), 0) << errors_;
+    ASSERT_EQ(RunOnMachine(kFolder + "\\Zepsetup.exe", "UnInst", kConfirmRemoval), 0) << errors_;
     ASSERT_EQ(Zep("boot >/dev/null"), 0);
     EXPECT_EQ(Registry(), before);
 }
 
 TEST_F(UserSettings, TwoInstallationsSideBySideEachRemovesItsOwn) {
     const std::string second = "C:\\Programme\\Dovek's Zepanu's 1.0 (2)";
-    Install(EveryOption());
+    Install(kFullInstall);
     Install(std::string(kToOptions)
                 .insert(std::string(kToOptions).rfind("click"),
                         "set Setup.Text1 \"Dovek's Zepanu's 1.0 (2)\"\n") +
@@ -324,7 +314,7 @@ TEST_F(UserSettings, TwoInstallationsSideBySideEachRemovesItsOwn) {
     ASSERT_TRUE(named);
 
     // The first copy removes the first installation and leaves the entry to the second.
-    ASSERT_EQ(RunOnMachine(kFolder + "\\Zepsetup.exe", "UnInst", Confirm()), 0) << errors_;
+    ASSERT_EQ(RunOnMachine(kFolder + "\\Zepsetup.exe", "UnInst", kConfirmRemoval), 0) << errors_;
     EXPECT_TRUE(Host(kFolder + "\\Zepanu.exe").empty());
     EXPECT_FALSE(Host(second + "\\Zepanu.exe").empty());
     EXPECT_EQ(Value(entry, "UninstallString"), named);
@@ -334,7 +324,7 @@ TEST_F(UserSettings, TwoInstallationsSideBySideEachRemovesItsOwn) {
     EXPECT_FALSE(Host(second + "\\Zepsetup.exe").empty());
 
     // The entry's removal then takes the second and the entry.
-    ASSERT_EQ(RunUninstall("Zepanu03DE", Confirm()), 0) << errors_;
+    ASSERT_EQ(RunUninstall("Zepanu03DE", kConfirmRemoval), 0) << errors_;
     ASSERT_EQ(Zep("boot >/dev/null"), 0);
     EXPECT_TRUE(Host(second + "\\Zepsetup.exe").empty());
     EXPECT_FALSE(Value(entry, "UninstallString"));

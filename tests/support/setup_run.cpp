@@ -107,6 +107,20 @@ std::ostream& operator<<(std::ostream& out, const RegData& data) {
     return out << std::dec << "]";
 }
 
+std::map<std::string, std::string> FolderContents(const fs::path& dir) {
+    std::map<std::string, std::string> contents;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        std::string path = e.path().lexically_relative(dir).string();
+        if (e.is_symlink())
+            contents[path] = "-> " + fs::read_symlink(e.path()).string();
+        else if (e.is_directory())
+            contents[path + "/"] = "";
+        else
+            contents[path] = ReadHostFile(e.path());
+    }
+    return contents;
+}
+
 std::string DumpKey(const std::string& key, const std::string& name) {
     return CanonicalKey(key) + "\\\"" + Upper(name) + "\"";
 }
@@ -122,6 +136,8 @@ int SetupMachine::Zep(const std::string& arguments, std::string* out) const {
                       out);
 }
 
+// The start of a run's command line: its folder, its environment, then extra (more
+// environment, and the command the program is started through).
 static std::string Environment(const fs::path& dir, const fs::path& root, const std::string& ui,
                                const std::string& extra) {
     std::string qt = ui == "qt" ? " QT_QPA_PLATFORM=offscreen" : "";
@@ -132,7 +148,7 @@ static std::string Environment(const fs::path& dir, const fs::path& root, const 
 
 int SetupMachine::Run(const std::string& script, const std::string& arguments) {
     WriteHostFile(dir_.path() / "run.ui", script);
-    std::string command = Environment(dir_.path(), Root(), ui_, environment_) +
+    std::string command = Environment(dir_.path(), Root(), ui_, environment_ + " " + runner_) +
                           (dist_ / "zepsetup").string() + " " + arguments + " 2>errors.txt";
     int status = RunCommand(command);
     errors_ = ReadHostFile(dir_.path() / "errors.txt");
@@ -145,9 +161,9 @@ int SetupMachine::RunOnMachine(const std::string& winPath, const std::string& ar
     std::string quoted = winPath;
     for (size_t at = quoted.find('\''); at != std::string::npos; at = quoted.find('\'', at + 4))
         quoted.replace(at, 1, "'\\''");
-    std::string command = Environment(dir_.path(), Root(), ui_, environment_) + ZEPMACHINE_BIN +
-                          " --machine " + Root().string() + " run '" + quoted + "' " + arguments +
-                          " 2>errors.txt";
+    std::string command = Environment(dir_.path(), Root(), ui_, environment_ + " " + runner_) +
+                          ZEPMACHINE_BIN + " --machine " + Root().string() + " run '" + quoted +
+                          "' " + arguments + " 2>errors.txt";
     int status = RunCommand(command);
     errors_ = ReadHostFile(dir_.path() / "errors.txt");
     return status;
@@ -155,8 +171,9 @@ int SetupMachine::RunOnMachine(const std::string& winPath, const std::string& ar
 
 int SetupMachine::RunUninstall(const std::string& key, const std::string& script) {
     WriteHostFile(dir_.path() / "run.ui", script);
-    std::string command = Environment(dir_.path(), Root(), ui_, environment_) + ZEPMACHINE_BIN +
-                          " --machine " + Root().string() + " uninstall '" + key + "' 2>errors.txt";
+    std::string command = Environment(dir_.path(), Root(), ui_, environment_ + " " + runner_) +
+                          ZEPMACHINE_BIN + " --machine " + Root().string() + " uninstall '" + key +
+                          "' 2>errors.txt";
     int status = RunCommand(command);
     errors_ = ReadHostFile(dir_.path() / "errors.txt");
     return status;

@@ -3,6 +3,7 @@
 // registry, files, transcript and exit status.
 #pragma once
 
+#include "support/run_scripts.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>
@@ -78,6 +79,8 @@ public:
     std::string ui_ = "headless";
     // Extra environment of the runs ("NAME=VALUE ...").
     std::string environment_;
+    // A command the runs are started through ("setpriv ..." to run as another user).
+    std::string runner_;
 
     TempDir dir_;
     std::string errors_;
@@ -91,12 +94,11 @@ protected:
 // The interfaces a run can be made with, for tests that run under both.
 inline constexpr const char* kInterfaces[] = {"headless", "qt"};
 
+// Every folder, file and link below a host folder, by path relative to it (a folder's ends
+// in '/'): a file's contents, a link's "-> " and where it points, "" for a folder.
+std::map<std::string, std::string> FolderContents(const std::filesystem::path& dir);
+
 // The canonical key of a value in a RegistryDump.
 std::string DumpKey(const std::string& key, const std::string& name);
-
-// Lines of the script that reach the options page with the default folder.
-inline constexpr const char* kToOptions = "click Lizenz.Command1\n"
-                                          "mouseup WillkommenSchirm.WeiterLabel\n"
-                                          "click Setup.WeiterCommand\n";
 
 } // namespace testing_support

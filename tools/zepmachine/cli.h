@@ -56,8 +56,13 @@ void NameRunDrive(std::string_view argument);
 // Screen, colours and taskbar, one line each, every line starting with indent.
 void PrintDisplay(const portable::Display& display, std::string_view indent);
 
+// Throws CliError with the reason when the machine can take no change (read-only, or the
+// drive that holds Windows refused): a program started there would fail at its first one.
+void RefuseUnchangeable(portable::Machine& machine);
+
 // Starts the machine's program (a Windows path) with the argument text and waits for it;
-// its exit status. Throws CliError when there is no such program file.
+// its exit status. Throws CliError when there is no such program file, or as
+// RefuseUnchangeable does.
 int RunMachineProgram(const std::string& program, const std::string& arguments);
 
 // Arguments of a verb without options: throws a usage error unless there are count.

@@ -34,7 +34,9 @@ constexpr std::string_view kUsage =
     "                         joined by blanks\n"
     "                         (GetCommandLine; the argument text is ARGS)\n"
     "  ZEPMACHINE             this zepmachine, the machine's registry editor for\n"
-    "                         `regedit /s` started by the program\n";
+    "                         `regedit /s` started by the program\n"
+    "On a machine that can take no change (read-only, or the drive that holds Windows\n"
+    "refused) nothing is started: exit status 1 and the reason.\n";
 
 std::string Joined(std::span<const std::string> args) {
     std::string text;
@@ -109,8 +111,14 @@ int Run(std::span<const std::string> args) {
 
 } // namespace
 
+void RefuseUnchangeable(portable::Machine& machine) {
+    if (std::string why = portable::WhyUnchangeable(machine); !why.empty())
+        throw CliError(why + "; nothing was started");
+}
+
 int RunMachineProgram(const std::string& program, const std::string& arguments) {
     portable::Machine& machine = TheMachine();
+    RefuseUnchangeable(machine);
     portable::FileSystem& files = TheFiles();
     std::string path = win::ToAnsi(program);
     portable::WinPath parsed;

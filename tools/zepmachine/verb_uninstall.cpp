@@ -115,7 +115,7 @@ int Uninstall(std::span<const std::string> args) {
     if (args.size() == 1 && args[0] == "--list")
         return List();
     ExpectArgs(args, 1, 1, kUsage);
-    TheMachine();
+    RefuseUnchangeable(TheMachine());
     Key entry(std::string(kUninstallKey) + "\\" + win::ToAnsi(args[0]));
     if (!entry.get())
         throw CliError(Shown(args[0]) +

@@ -114,6 +114,11 @@ private:
 // The time now as the store keeps it: UTC, "2024-05-01T12:34:56.789Z".
 std::string TimeStamp();
 
+// Why no change can be made on the machine, in words for a person: "the machine is
+// read-only (...)", or "drive C: is refused: <the reason>" for the drive that holds
+// Windows; empty when changes can be made (machine_access.cpp).
+std::string WhyUnchangeable(Machine& machine);
+
 // The machine this process runs on, opened on first use from SelectMachineFolder(). Only
 // the default machine is made when it does not exist yet; any other folder that holds no
 // machine is refused with a MachineError.
