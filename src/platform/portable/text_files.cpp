@@ -49,7 +49,18 @@ DWORD ReadWholeFile(FileSystem& files, std::string_view path, std::string& out) 
     }
 }
 
-DWORD ReplaceWholeFile(FileSystem& files, std::string_view path, std::string_view bytes) {
+win::ByteSource FdSource(int fd) {
+    return [fd](char* buffer, size_t size) -> std::ptrdiff_t {
+        for (;;) {
+            ssize_t n = ::read(fd, buffer, size);
+            if (n >= 0 || errno != EINTR)
+                return n;
+        }
+    };
+}
+
+DWORD ReplaceFileStreamed(FileSystem& files, std::string_view path,
+                          const std::function<bool(const win::ByteSink&)>& write) {
     std::string sibling = SiblingFor(path);
     DWORD rc;
     {
@@ -58,7 +69,13 @@ DWORD ReplaceWholeFile(FileSystem& files, std::string_view path, std::string_vie
         if (rc = files.Open(sibling, OpenRequest{false, true, D::CreateAlways, true}, fd);
             rc != ERROR_SUCCESS)
             return rc;
-        rc = WriteAll(fd.get(), bytes);
+        DWORD writeRc = ERROR_SUCCESS;
+        win::BufferedSink sink([&](std::string_view bytes) {
+            writeRc = WriteAll(fd.get(), bytes);
+            return writeRc == ERROR_SUCCESS;
+        });
+        bool ok = write(sink.AsSink()) && sink.Flush();
+        rc = ok ? ERROR_SUCCESS : writeRc != ERROR_SUCCESS ? writeRc : ERROR_READ_FAULT;
         if (rc == ERROR_SUCCESS && ::fsync(fd.get()) != 0)
             rc = ERROR_WRITE_FAULT;
     }
@@ -67,6 +84,10 @@ DWORD ReplaceWholeFile(FileSystem& files, std::string_view path, std::string_vie
     if (rc != ERROR_SUCCESS)
         files.DeleteFile(sibling); // the old file stays as it was
     return rc;
+}
+
+DWORD ReplaceWholeFile(FileSystem& files, std::string_view path, std::string_view bytes) {
+    return ReplaceFileStreamed(files, path, [&](const win::ByteSink& sink) { return sink(bytes); });
 }
 
 } // namespace portable
