@@ -31,24 +31,6 @@ DWORD WriteAll(int fd, std::string_view bytes) {
 
 } // namespace
 
-DWORD ReadWholeFile(FileSystem& files, std::string_view path, std::string& out) {
-    UniqueFd fd;
-    if (DWORD rc = files.Open(path, OpenMode::Read, fd); rc != ERROR_SUCCESS)
-        return rc;
-    out.clear();
-    char buffer[4096];
-    for (;;) {
-        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return ERROR_READ_FAULT;
-        if (n == 0)
-            return ERROR_SUCCESS;
-        out.append(buffer, static_cast<size_t>(n));
-    }
-}
-
 win::ByteSource FdSource(int fd) {
     return [fd](char* buffer, size_t size) -> std::ptrdiff_t {
         for (;;) {

@@ -14,8 +14,6 @@ namespace portable {
 
 class FileSystem;
 
-// The bytes of an existing file (Windows path, ANSI).
-DWORD ReadWholeFile(FileSystem& files, std::string_view path, std::string& out);
 // The bytes of an open file, read in blocks.
 win::ByteSource FdSource(int fd);
 // Writes what write gives its sink to path through a sibling "NAME.$$$" renamed over path;
