@@ -113,7 +113,9 @@ struct Bench {
         out << "[rename]\r\n";
         char line[80];
         for (long i = 0; i < entries; ++i) {
-            int n = std::snprintf(line, sizeof line, "NUL=C:\\WINDOWS\\TEMP\\ZEP%08ld.TMP\r\n", i);
+            int n =
+                std::snprintf(line, sizeof line,
+                              "NUL=C:\\WINDOWS\\TEMP\\~ZEPANU.TMP\\UNINSTALL\\ZEP%09ld.TMP\r\n", i);
             out.write(line, n);
         }
         out << "\r\n" << scheduled;
