@@ -8,12 +8,12 @@
 #include "system/run_failures.h"
 
 #include <algorithm>
+#include <memory>
+#include <unordered_map>
 
 namespace wininit {
 namespace {
 
-using win::JoinLines;
-using win::SplitLines;
 constexpr auto Trim = win::TrimBlanks;
 
 bool IsHeader(std::string_view line) {
@@ -21,56 +21,84 @@ bool IsHeader(std::string_view line) {
     return line.size() >= 2 && line.front() == '[' && line.find(']') != std::string_view::npos;
 }
 
-bool SameLine(std::string_view a, std::string_view b) {
-    return win::AnsiEqualsNoCase(Trim(a), Trim(b));
-}
-
 bool IsRenameHeader(std::string_view line) {
     return win::AnsiEqualsNoCase(Trim(line), "[RENAME]");
 }
 
-// The [RENAME] sections of lines, each as [first line, end).
-std::vector<std::pair<size_t, size_t>> RenameSections(const std::vector<std::string>& lines) {
-    std::vector<std::pair<size_t, size_t>> sections;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (!IsRenameHeader(lines[i]))
-            continue;
-        size_t end = i + 1;
-        while (end < lines.size() && !IsHeader(lines[end]))
-            ++end;
-        sections.emplace_back(i + 1, end);
-        i = end - 1;
-    }
-    return sections;
-}
-
-// Wanted lines that no section has, each once, in their order.
-std::vector<std::string> Missing(const std::vector<std::string>& lines,
-                                 const std::vector<std::pair<size_t, size_t>>& sections,
-                                 const std::vector<std::string>& wanted) {
+// What the merge does, found in a first pass over the text: which wanted lines no
+// [RENAME] section has, and after which line they go.
+struct Plan {
     std::vector<std::string> missing;
-    for (const auto& w : wanted) {
-        auto same = [&](const std::string& line) { return SameLine(line, w); };
-        bool present = std::any_of(missing.begin(), missing.end(), same);
-        for (auto [from, to] : sections) {
-            present = present || std::any_of(lines.begin() + static_cast<std::ptrdiff_t>(from),
-                                             lines.begin() + static_cast<std::ptrdiff_t>(to), same);
-        }
-        if (!present)
-            missing.push_back(w);
-    }
-    return missing;
+    bool hasSection = false;
+    size_t insertAfter = 0; // index of the first section's header or last non-empty line
+};
+
+// Wanted lines keyed by their upper case without blanks around, so that each line of a
+// large file costs one lookup however many lines are wanted.
+std::string Key(std::string_view line) {
+    return win::AnsiUpper(Trim(line));
 }
 
-std::string AppendSection(std::string_view text, std::string_view header,
-                          const std::vector<std::string>& lines) {
-    std::string out(text);
-    if (!out.empty() && out.back() != '\n')
-        out += "\r\n";
-    out += std::string(header) + "\r\n";
-    for (const auto& line : lines)
-        out += line + "\r\n";
-    return out + "\r\n";
+// False on a read error.
+bool MakePlan(win::LineReader& reader, const std::vector<std::string>& wanted, Plan& plan) {
+    std::unordered_map<std::string, bool> present;
+    for (const auto& w : wanted)
+        present.emplace(Key(w), false);
+    bool inRename = false, inFirst = false;
+    std::string line;
+    for (size_t i = 0; reader.Next(line); ++i) {
+        if (IsHeader(line)) {
+            inRename = IsRenameHeader(line);
+            inFirst = inRename && !plan.hasSection;
+            if (inFirst) {
+                plan.hasSection = true;
+                plan.insertAfter = i;
+            }
+            continue;
+        }
+        if (!inRename)
+            continue;
+        if (inFirst && !Trim(line).empty())
+            plan.insertAfter = i;
+        if (reader.Cut())
+            continue; // longer than any wanted line
+        if (auto it = present.find(Key(line)); it != present.end())
+            it->second = true;
+    }
+    for (const auto& w : wanted) {
+        auto it = present.find(Key(w));
+        if (!it->second)
+            plan.missing.push_back(w);
+        it->second = true; // each once
+    }
+    return !reader.Failed();
+}
+
+// Copies the text line by line, byte for byte, with the plan's lines added. False when it
+// cannot be read or written.
+bool Merge(win::LineReader& reader, const Plan& plan, std::string_view header,
+           const win::ByteSink& out) {
+    auto add = [&](std::string_view line) { return out(line) && out("\r\n"); };
+    auto addMissing = [&] { return std::all_of(plan.missing.begin(), plan.missing.end(), add); };
+    std::string line;
+    bool open = false; // the last line copied has no end
+    for (size_t i = 0; reader.Next(line); ++i) {
+        if (!reader.CopyLine(out))
+            return false;
+        open = reader.Open();
+        if (!plan.hasSection || i != plan.insertAfter)
+            continue;
+        if ((open && !out("\r\n")) || !addMissing())
+            return false;
+        open = false;
+    }
+    if (reader.Failed())
+        return false;
+    if (plan.hasSection)
+        return true;
+    if (open && !out("\r\n"))
+        return false;
+    return add(header) && addMissing() && out("\r\n");
 }
 
 // Notes why WININIT.INI could not be brought up to date and raises 75 for the caller's
@@ -82,37 +110,68 @@ std::string AppendSection(std::string_view text, std::string_view header,
     forms::Raise(forms::kPathFileAccessError);
 }
 
-std::string ReadWininit(const std::string& path) {
-    HANDLE file = win::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        if (win::GetLastError() == ERROR_FILE_NOT_FOUND)
-            return {};
-        Fail(path, "it cannot be opened");
+// WININIT.INI open for reading; without a file, a source that is at its end at once.
+struct WininitFile {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    bool exists = false;
+    WininitFile(const WininitFile&) = delete;
+    WininitFile& operator=(const WininitFile&) = delete;
+    WininitFile() = default;
+    ~WininitFile() {
+        if (handle != INVALID_HANDLE_VALUE)
+            win::CloseHandle(handle);
     }
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    bool ok;
-    while ((ok = win::ReadFile(file, buffer, sizeof buffer, &read, nullptr)) && read > 0)
-        text.append(buffer, read);
-    win::CloseHandle(file);
-    if (!ok)
-        Fail(path, "it cannot be read");
-    return text;
+    win::ByteSource Source() {
+        return [this](char* buffer, size_t size) -> std::ptrdiff_t {
+            if (handle == INVALID_HANDLE_VALUE)
+                return 0;
+            DWORD read = 0;
+            if (!win::ReadFile(handle, buffer, static_cast<DWORD>(size), &read, nullptr))
+                return -1;
+            return static_cast<std::ptrdiff_t>(read);
+        };
+    }
+};
+
+void OpenWininit(const std::string& path, WininitFile& file) {
+    file.handle = win::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+    file.exists = file.handle != INVALID_HANDLE_VALUE;
+    if (!file.exists && win::GetLastError() != ERROR_FILE_NOT_FOUND)
+        Fail(path, "it cannot be opened");
 }
 
-void WriteWininit(const std::string& path, const std::string& sibling, const std::string& text) {
+Plan PlanFor(const std::string& path, const std::vector<std::string>& lines, bool& exists) {
+    WininitFile file;
+    OpenWininit(path, file);
+    exists = file.exists;
+    win::LineReader reader(file.Source());
+    Plan plan;
+    if (!MakePlan(reader, lines, plan))
+        Fail(path, "it cannot be read");
+    return plan;
+}
+
+// Writes the merged text beside the old file and renames it over that.
+void WriteWininit(const std::string& path, const std::string& sibling, const Plan& plan,
+                  std::string_view header) {
+    auto file = std::make_unique<WininitFile>();
+    OpenWininit(path, *file);
+    win::LineReader reader(file->Source());
     // Marked temporary: a machine that finds it left behind by a crash removes it.
-    HANDLE file = win::CreateFileA(sibling.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_TEMPORARY, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    HANDLE out = win::CreateFileA(sibling.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
         Fail(path, "the new text cannot be written beside it");
-    DWORD written = 0;
-    bool ok =
-        win::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-        written == text.size();
-    win::CloseHandle(file);
+    win::BufferedSink sink([out](std::string_view bytes) {
+        DWORD written = 0;
+        return win::WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                              nullptr) &&
+               written == bytes.size();
+    });
+    bool ok = Merge(reader, plan, header, sink.AsSink()) && sink.Flush();
+    file.reset(); // Windows renames nothing over a file that is open
+    win::CloseHandle(out);
     if (ok)
         ok = win::MoveFileExA(sibling.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
     if (!ok) {
@@ -140,19 +199,16 @@ void ScheduleDeletions(const std::vector<std::string>& lines) {
 
 std::string WithRenameLines(std::string_view text, const std::vector<std::string>& wanted,
                             std::string_view header) {
-    std::vector<std::string> lines = SplitLines(text);
-    auto sections = RenameSections(lines);
-    std::vector<std::string> missing = Missing(lines, sections, wanted);
-    if (sections.empty())
-        return AppendSection(text, header, missing);
-    if (missing.empty())
-        return std::string(text);
-    auto [start, end] = sections.front();
-    size_t at = end;
-    while (at > start && Trim(lines[at - 1]).empty())
-        --at;
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), missing.begin(), missing.end());
-    return JoinLines(lines);
+    Plan plan;
+    win::LineReader first(win::SourceOf(text));
+    MakePlan(first, wanted, plan);
+    std::string out;
+    win::LineReader second(win::SourceOf(text));
+    Merge(second, plan, header, [&](std::string_view bytes) {
+        out += bytes;
+        return true;
+    });
+    return out;
 }
 
 void AddRenameLines(const std::vector<std::string>& lines, std::string_view header) {
@@ -161,10 +217,10 @@ void AddRenameLines(const std::vector<std::string>& lines, std::string_view head
     std::vector<std::string> ansi;
     for (const auto& line : lines)
         ansi.push_back(win::ToAnsi(line));
-    std::string before = ReadWininit(path);
-    std::string after = WithRenameLines(before, ansi, win::ToAnsi(header));
-    if (after != before || before.empty())
-        WriteWininit(path, folder + "\\WININIT.$$$", after);
+    bool exists = false;
+    Plan plan = PlanFor(path, ansi, exists);
+    if (!plan.missing.empty() || !exists)
+        WriteWininit(path, folder + "\\WININIT.$$$", plan, win::ToAnsi(header));
     ScheduleDeletions(ansi);
 }
 

@@ -428,7 +428,7 @@ TEST_F(HostileMachine, ABootCutOffGoesOnWhereItStopped) {
     WriteHostFile(c() / "NEU.TXT", "neu");
     WriteHostFile(c() / "WINDOWS" / "WININIT.INI", "[rename]\r\nNUL=C:\\NEU.TXT\r\n");
 
-    ASSERT_EQ(Zep("boot", &out), 0) << out;
+    ASSERT_EQ(Zep("boot --verbose", &out), 0) << out;
     EXPECT_TRUE(out.starts_with("an interrupted boot goes on with line " +
                                 std::to_string(next + 1) + " of WININIT.BAK\n"))
         << out.substr(0, 200);
@@ -437,7 +437,10 @@ TEST_F(HostileMachine, ABootCutOffGoesOnWhereItStopped) {
         EXPECT_EQ(fs::exists(file), i + 1 < next) << file;
     }
     EXPECT_EQ(left(), next - 1) << "nothing else is left in the folder";
-    EXPECT_TRUE(out.ends_with("WININIT.INI -> WININIT.BAK\ndeleted C:\\NEU.TXT\n"))
+    EXPECT_TRUE(out.ends_with("WININIT.INI -> WININIT.BAK\ndeleted C:\\NEU.TXT\n" +
+                              std::to_string(kLines + 2 - next) +
+                              " entries: " + std::to_string(kLines + 2 - next) +
+                              " deleted, 0 renamed, 0 skipped, 0 failed\n"))
         << out.substr(out.size() - std::min<size_t>(out.size(), 200));
     EXPECT_FALSE(fs::exists(c() / "NEU.TXT"));
     ASSERT_EQ(Zep("boot", &out), 0);

@@ -28,6 +28,10 @@ TEST(IniText, EditsKeepEveryOtherLine) {
     EXPECT_EQ(SetEntry("[a]\r\nx=1\r\n", "neu", "k", "v"), "[a]\r\nx=1\r\n\r\n[neu]\r\nk=v\r\n");
     EXPECT_EQ(SetEntry(text, "fehlt", "k", std::nullopt), text);
     EXPECT_EQ(DeleteSection(text, "vcache"), "; comment\r\n[boot]\r\nshell=Explorer.exe\r\n");
+    // Lines the edit does not touch keep their ends, a missing last one gets one.
+    EXPECT_EQ(SetEntry("[a]\nx=1", "a", "y", "2"), "[a]\nx=1\r\ny=2\r\n");
+    EXPECT_EQ(SetEntry("[a]\nx=1\n[b]\n", "A", "x", "3"), "[a]\nx=3\r\n[b]\n");
+    EXPECT_EQ(SetEntry("k\n", "neu", "k", "v"), "k\n\r\n[neu]\r\nk=v\r\n");
 }
 
 class Profile : public ::testing::Test {

@@ -7,34 +7,80 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 using testing_support::ReadHostFile;
 using testing_support::TestMachine;
 using testing_support::WriteHostFile;
 
+namespace fs = std::filesystem;
+
 const char* kMetrics = "Control Panel\\desktop\\WindowMetrics";
 
+// Every line the merge does not add stays byte for byte: line ends, a missing last line
+// end, bytes of any value, lines too long to be entries.
 TEST(WininitRename, AddsTheSectionOrItsMissingLinesAndKeepsTheRest) {
     using wininit::WithRenameLines;
-    std::vector<std::string> lines{"NUL=C:\\A", "NUL=C:\\B"};
-    EXPECT_EQ(WithRenameLines("", lines), "[RENAME]\r\nNUL=C:\\A\r\nNUL=C:\\B\r\n\r\n");
-    EXPECT_EQ(WithRenameLines("[CombineVxDs]\r\nX=Y", lines),
-              "[CombineVxDs]\r\nX=Y\r\n[RENAME]\r\nNUL=C:\\A\r\nNUL=C:\\B\r\n\r\n");
-    // Another program's entries stay, the section is found in any case, lines already
-    // there (in any case) are not added again.
-    EXPECT_EQ(WithRenameLines("[rename]\r\nC:\\NEU=C:\\ALT\r\nnul=c:\\b\r\n\r\n[Other]\r\nK=V\r\n",
-                              lines),
-              "[rename]\r\nC:\\NEU=C:\\ALT\r\nnul=c:\\b\r\nNUL=C:\\A\r\n\r\n[Other]\r\nK=V\r\n");
-    std::string once = WithRenameLines("", lines);
-    EXPECT_EQ(WithRenameLines(once, lines), once);
-    EXPECT_EQ(WithRenameLines("[RENAME]\n", {"NUL=C:\\A", "nul=c:\\a"}),
-              "[RENAME]\r\nNUL=C:\\A\r\n");
-    // A line any of several sections holds is not added again; new lines go to the first.
-    EXPECT_EQ(WithRenameLines("[Rename]\r\nX=Y\r\n[A]\r\n[RENAME]\r\nNUL=C:\\B\r\n", lines),
-              "[Rename]\r\nX=Y\r\nNUL=C:\\A\r\n[A]\r\n[RENAME]\r\nNUL=C:\\B\r\n");
+    using namespace std::string_literals;
+    const std::vector<std::string> ab{"NUL=C:\\A", "NUL=C:\\B"};
+    const std::string longLine(10000, 'x');
+    struct Case {
+        std::string text;
+        std::vector<std::string> lines;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"", ab, "[RENAME]\r\nNUL=C:\\A\r\nNUL=C:\\B\r\n\r\n"},
+        {"[CombineVxDs]\r\nX=Y", ab,
+         "[CombineVxDs]\r\nX=Y\r\n[RENAME]\r\nNUL=C:\\A\r\nNUL=C:\\B\r\n\r\n"},
+        {"[x]\nk=v\n", ab, "[x]\nk=v\n[RENAME]\r\nNUL=C:\\A\r\nNUL=C:\\B\r\n\r\n"},
+        // Another program's entries stay, the section is found in any case, lines already
+        // there (in any case, with blanks around) are not added again.
+        {"[rename]\r\nC:\\NEU=C:\\ALT\r\nnul=c:\\b\r\n\r\n[Other]\r\nK=V\r\n", ab,
+         "[rename]\r\nC:\\NEU=C:\\ALT\r\nnul=c:\\b\r\nNUL=C:\\A\r\n\r\n[Other]\r\nK=V\r\n"},
+        {"[RENAME]\r\n  nul=c:\\A \t\r\nNul=C:\\b\r\n", ab,
+         "[RENAME]\r\n  nul=c:\\A \t\r\nNul=C:\\b\r\n"},
+        {"[RENAME]\n", {"NUL=C:\\A", "nul=c:\\a"}, "[RENAME]\nNUL=C:\\A\r\n"},
+        // A line any of several sections holds is not added again; new lines go to the first.
+        {"[Rename]\r\nX=Y\r\n[A]\r\n[RENAME]\r\nNUL=C:\\B\r\n", ab,
+         "[Rename]\r\nX=Y\r\nNUL=C:\\A\r\n[A]\r\n[RENAME]\r\nNUL=C:\\B\r\n"},
+        // Lone LFs, a section last without a line end, odd bytes and CRs, a long line.
+        {"[a]\nk=v\n\n[rename]\nA=B\n\n", ab,
+         "[a]\nk=v\n\n[rename]\nA=B\nNUL=C:\\A\r\nNUL=C:\\B\r\n\n"},
+        {"[x]\r\nk=v\r\n[RENAME]\r\nnul=C:\\B", ab,
+         "[x]\r\nk=v\r\n[RENAME]\r\nnul=C:\\B\r\nNUL=C:\\A\r\n"},
+        {"[\xff]\r\n\x81\0\xe4=\r\r\n[RENAME]\r\n\x9d\r\n\r\n\r\n"s,
+         {"NUL=C:\\A"},
+         "[\xff]\r\n\x81\0\xe4=\r\r\n[RENAME]\r\n\x9d\r\nNUL=C:\\A\r\n\r\n\r\n"s},
+        {"[RENAME]\r\n" + longLine + "\n[x]",
+         {"NUL=C:\\A"},
+         "[RENAME]\r\n" + longLine + "\nNUL=C:\\A\r\n[x]"},
+        {"[RENAME]\r\n" + longLine, {"NUL=C:\\A"}, "[RENAME]\r\n" + longLine + "\r\nNUL=C:\\A\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 60));
+        EXPECT_EQ(WithRenameLines(c.text, c.lines), c.expected);
+    }
+    std::string once = WithRenameLines("", ab);
+    EXPECT_EQ(WithRenameLines(once, ab), once);
     // A new section takes the caller's header.
     EXPECT_EQ(WithRenameLines("", {"NUL=C:\\A"}, "[rename]"), "[rename]\r\nNUL=C:\\A\r\n\r\n");
+}
+
+// The process's virtual size (VmSize), in bytes.
+size_t VirtualBytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmSize:"))
+            return std::stoul(line.substr(7)) * 1024;
+    }
+    return 0;
 }
 
 class RefreshShellIcons : public ::testing::Test {
@@ -122,6 +168,45 @@ TEST_F(RefreshShellIcons, AnUnwritableWininitIsPassedOverSilently) {
     machine_.machine().SetSetting("windows_dir", "C:\\FEHLT");
     Setup_API::RefreshShellIcons(); // no error leaves it
     EXPECT_EQ(WinRegistry::ReadUserValue(kMetrics, "Shell Icon Size").ToString(), "32");
+}
+
+// WININIT.INI is streamed: a file far larger than the memory the process may still take
+// gets its line.
+TEST_F(RefreshShellIcons, AHugeWininitIsMergedInBoundedMemory) {
+    constexpr size_t kFiller = 700000; // lines of 70 bytes: 49 MB
+    fs::path path = machine_.DriveC() / "WINDOWS" / "WININIT.INI";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "[CombineVxDs]\r\n";
+        const std::string filler = "C:\\WINDOWS\\SYSTEM\\" + std::string(48, 'x') + "=1\r\n";
+        for (size_t i = 0; i < kFiller; ++i)
+            out << filler;
+        out << "[rename]\r\nNUL=C:\\ALT.TXT";
+    }
+    size_t before = fs::file_size(path);
+    pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        // 32 MB more than the child has: a 49 MB text read whole cannot fit.
+        struct rlimit limit {};
+        limit.rlim_cur = limit.rlim_max = VirtualBytes() + (32u << 20);
+        ::setrlimit(RLIMIT_AS, &limit);
+        try {
+            wininit::AddRenameLines({"NUL=C:\\NEU.TXT", "nul=c:\\alt.txt"});
+        } catch (...) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(fs::file_size(path), before + std::string("\r\nNUL=C:\\NEU.TXT\r\n").size());
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(-60, std::ios::end);
+    std::string tail(60, '\0');
+    in.read(tail.data(), 60);
+    EXPECT_TRUE(tail.ends_with("[rename]\r\nNUL=C:\\ALT.TXT\r\nNUL=C:\\NEU.TXT\r\n")) << tail;
 }
 
 } // namespace

@@ -6,22 +6,7 @@
 namespace portable::ini {
 namespace {
 
-using win::JoinLines;
-using win::SplitLines;
 constexpr auto Trim = win::TrimBlanks;
-
-bool IsKey(std::string_view line, std::string_view key) {
-    auto entry = ParseEntry(line);
-    return entry && win::AnsiEqualsNoCase(entry->key, Trim(key));
-}
-
-// Index after the section's last non-empty line.
-size_t AfterLastEntry(const std::vector<std::string>& lines, const Section& s) {
-    size_t at = s.end;
-    while (at > s.header + 1 && Trim(lines[at - 1]).empty())
-        --at;
-    return at;
-}
 
 } // namespace
 
@@ -45,59 +30,113 @@ std::optional<Entry> ParseEntry(std::string_view line) {
     return Entry{Trim(line.substr(0, eq)), Trim(line.substr(eq + 1))};
 }
 
-std::optional<Section> FindSection(const std::vector<std::string>& lines, std::string_view name) {
-    for (size_t i = 0; i < lines.size(); ++i) {
-        auto header = SectionName(lines[i]);
-        if (!header || !win::AnsiEqualsNoCase(*header, Trim(name)))
+bool StreamedEdit::IsKey(std::string_view line) const {
+    auto entry = ParseEntry(line);
+    return entry && win::AnsiEqualsNoCase(entry->key, Trim(*edit_.key));
+}
+
+bool StreamedEdit::Plan(win::LineReader& reader) {
+    std::string line;
+    size_t i = 0;
+    for (; reader.Next(line); ++i) {
+        if (auto name = SectionName(line)) {
+            if (header_ && end_ == 0)
+                end_ = i;
+            if (!header_ && win::AnsiEqualsNoCase(*name, Trim(edit_.section)))
+                header_ = insertAfter_ = i;
             continue;
-        size_t end = i + 1;
-        while (end < lines.size() && !SectionName(lines[end]))
-            ++end;
-        return Section{i, end};
+        }
+        if (!header_ || end_ != 0)
+            continue;
+        if (!Trim(line).empty())
+            insertAfter_ = i;
+        if (edit_.key && !keyLine_ && !reader.Cut() && IsKey(line)) {
+            keyLine_ = i;
+            keySame_ = edit_.value && line == Entry();
+        }
     }
-    return std::nullopt;
+    if (header_ && end_ == 0)
+        end_ = i;
+    return !reader.Failed();
+}
+
+bool StreamedEdit::Changes() const {
+    if (!edit_.key || !edit_.value)
+        return header_ && (!edit_.key || keyLine_);
+    return !keySame_;
+}
+
+std::string StreamedEdit::Entry() const {
+    return std::string(Trim(*edit_.key)) + "=" + std::string(*edit_.value);
+}
+
+bool StreamedEdit::AddAtEnd(bool open, bool lastBlank, const win::ByteSink& out) const {
+    if (open && !out("\r\n"))
+        return false;
+    if (!lastBlank && !out("\r\n"))
+        return false;
+    return out("[" + std::string(Trim(edit_.section)) + "]\r\n") && out(Entry() + "\r\n");
+}
+
+bool StreamedEdit::Apply(win::LineReader& reader, const win::ByteSink& out) const {
+    bool setting = edit_.key && edit_.value;
+    std::string entry = setting ? Entry() + "\r\n" : "";
+    std::string line;
+    bool open = false, lastBlank = true;
+    size_t i = 0;
+    for (; reader.Next(line); ++i) {
+        bool inSection = header_ && i >= *header_ && i < end_;
+        bool body = inSection && i > *header_;
+        if (!edit_.key && inSection)
+            continue; // the section goes
+        if (edit_.key && !edit_.value && body && !reader.Cut() && IsKey(line))
+            continue; // an entry of the key goes
+        if (setting && keyLine_ == i) {
+            if (!out(entry))
+                return false;
+            open = false;
+            lastBlank = false;
+            continue;
+        }
+        if (!reader.CopyLine(out))
+            return false;
+        open = reader.Open();
+        lastBlank = Trim(line).empty() && !reader.Cut();
+        if (setting && header_ && !keyLine_ && i == insertAfter_) {
+            if ((open && !out("\r\n")) || !out(entry))
+                return false;
+            open = false;
+        }
+    }
+    if (reader.Failed())
+        return false;
+    if (setting && !header_)
+        return AddAtEnd(open, lastBlank, out);
+    return true;
+}
+
+std::string Edited(std::string_view text, const ProfileEdit& edit) {
+    StreamedEdit streamed(edit);
+    win::LineReader first(win::SourceOf(text));
+    streamed.Plan(first);
+    if (!streamed.Changes())
+        return std::string(text);
+    std::string out;
+    win::LineReader second(win::SourceOf(text));
+    streamed.Apply(second, [&](std::string_view bytes) {
+        out += bytes;
+        return true;
+    });
+    return out;
 }
 
 std::string SetEntry(std::string_view text, std::string_view section, std::string_view key,
                      std::optional<std::string_view> value) {
-    std::vector<std::string> lines = SplitLines(text);
-    auto found = FindSection(lines, section);
-    if (!value) {
-        if (!found)
-            return std::string(text);
-        size_t before = lines.size();
-        for (size_t i = found->end; i-- > found->header + 1;) {
-            if (IsKey(lines[i], key))
-                lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
-        }
-        return lines.size() == before ? std::string(text) : JoinLines(lines);
-    }
-    std::string entry = std::string(Trim(key)) + "=" + std::string(*value);
-    if (!found) {
-        if (!lines.empty() && !Trim(lines.back()).empty())
-            lines.emplace_back();
-        lines.push_back("[" + std::string(Trim(section)) + "]");
-        lines.push_back(entry);
-        return JoinLines(lines);
-    }
-    for (size_t i = found->header + 1; i < found->end; ++i) {
-        if (IsKey(lines[i], key)) {
-            lines[i] = entry;
-            return JoinLines(lines);
-        }
-    }
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(AfterLastEntry(lines, *found)), entry);
-    return JoinLines(lines);
+    return Edited(text, {section, key, value});
 }
 
 std::string DeleteSection(std::string_view text, std::string_view section) {
-    std::vector<std::string> lines = SplitLines(text);
-    auto found = FindSection(lines, section);
-    if (!found)
-        return std::string(text);
-    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(found->header),
-                lines.begin() + static_cast<std::ptrdiff_t>(found->end));
-    return JoinLines(lines);
+    return Edited(text, {section, std::nullopt, std::nullopt});
 }
 
 } // namespace portable::ini

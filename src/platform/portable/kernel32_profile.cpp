@@ -1,5 +1,6 @@
-// WritePrivateProfileStringA on the portable machine: the INI file is edited as text
-// (ini_file) and replaced whole through a renamed sibling (text_files).
+// WritePrivateProfileStringA on the portable machine: the INI file is read as a stream
+// twice, to find the lines the edit touches (ini_file) and to copy it with the edit to a
+// sibling renamed over it (text_files), so that a file of any size costs bounded memory.
 // Left out: the profile cache of Windows (every call reads and writes the file), the
 // flush call with all arguments null, files mapped to the registry.
 #include "platform/kernel32.h"
@@ -42,21 +43,33 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
             return Result(ERROR_INVALID_PARAMETER);
         portable::FileSystem& files = portable::CurrentFileSystem();
         std::string path = ProfilePath(files, fileName);
-        std::string text;
-        DWORD rc = portable::ReadWholeFile(files, path, text);
-        bool deleting = !key || !value;
-        if (rc == ERROR_FILE_NOT_FOUND && deleting)
-            return Result(ERROR_SUCCESS); // nothing to delete
-        if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
-            return Result(rc);
-        std::string edited =
-            !key ? portable::ini::DeleteSection(text, section)
-                 : portable::ini::SetEntry(text, section, key,
-                                           value ? std::optional<std::string_view>(value)
-                                                 : std::nullopt);
-        if (edited == text && rc == ERROR_SUCCESS)
-            return Result(ERROR_SUCCESS);
-        if (rc = portable::ReplaceWholeFile(files, path, edited); rc != ERROR_SUCCESS)
+        portable::ini::ProfileEdit edit{section, std::nullopt, std::nullopt};
+        if (key)
+            edit.key = key;
+        if (key && value)
+            edit.value = value;
+        portable::ini::StreamedEdit streamed(edit);
+        bool exists;
+        {
+            portable::UniqueFd fd;
+            DWORD rc = files.Open(path, portable::OpenMode::Read, fd);
+            if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
+                return Result(rc);
+            exists = rc == ERROR_SUCCESS;
+            win::LineReader reader(exists ? portable::FdSource(fd.get()) : SourceOf({}));
+            if (!streamed.Plan(reader))
+                return Result(ERROR_READ_FAULT);
+        }
+        if (!streamed.Changes() && (exists || !key || !value))
+            return Result(ERROR_SUCCESS); // nothing to change or to delete
+        DWORD rc = portable::ReplaceFileStreamed(files, path, [&](const ByteSink& sink) {
+            portable::UniqueFd fd;
+            if (exists && files.Open(path, portable::OpenMode::Read, fd) != ERROR_SUCCESS)
+                return false;
+            win::LineReader reader(exists ? portable::FdSource(fd.get()) : SourceOf({}));
+            return streamed.Apply(reader, sink);
+        });
+        if (rc != ERROR_SUCCESS)
             return Result(rc);
         files.machine().Journal(JournalEntry(path, section, key, value));
         return Result(ERROR_SUCCESS);

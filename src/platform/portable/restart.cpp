@@ -34,13 +34,18 @@ std::string FlagsText(UINT flags) {
 // an interrupted boot goes on with the next line and never runs one twice.
 using Mark = std::function<void()>;
 
-std::string DeleteAtBoot(FileSystem& files, const std::string& path, const Mark& mark) {
+struct Action {
+    BootOutcome outcome;
+    std::string text;
+};
+
+Action DeleteAtBoot(FileSystem& files, const std::string& path, const Mark& mark) {
     std::string shown = win::FromAnsi(path);
     DirEntry entry;
     if (files.Stat(path, entry) != ERROR_SUCCESS)
-        return "skipped NUL=" + shown + " (missing)";
+        return {BootOutcome::Skipped, "skipped NUL=" + shown + " (missing)"};
     if (entry.IsDirectory())
-        return "skipped NUL=" + shown + " (a folder)";
+        return {BootOutcome::Skipped, "skipped NUL=" + shown + " (a folder)"};
     DWORD rc = files.DeleteAndRecord(path, mark);
     if (rc == ERROR_ACCESS_DENIED && (entry.attributes & FILE_ATTRIBUTE_READONLY)) {
         // Start-up runs before any protection applies: read-only files go too.
@@ -48,48 +53,81 @@ std::string DeleteAtBoot(FileSystem& files, const std::string& path, const Mark&
         rc = files.DeleteAndRecord(path, mark);
     }
     if (rc != ERROR_SUCCESS)
-        return "failed NUL=" + shown + " (error " + std::to_string(rc) + ")";
-    return "deleted " + shown;
+        return {BootOutcome::Failed, "failed NUL=" + shown + " (error " + std::to_string(rc) + ")"};
+    return {BootOutcome::Deleted, "deleted " + shown};
 }
 
-std::string RenameAtBoot(FileSystem& files, const std::string& target, const std::string& source,
-                         const Mark& mark) {
+Action RenameAtBoot(FileSystem& files, const std::string& target, const std::string& source,
+                    const Mark& mark) {
     std::string shown = win::FromAnsi(target) + "=" + win::FromAnsi(source);
     DirEntry entry;
     if (files.Stat(source, entry) != ERROR_SUCCESS)
-        return "skipped " + shown + " (missing)";
+        return {BootOutcome::Skipped, "skipped " + shown + " (missing)"};
     auto record = [&] {
         files.machine().Journal("move " + win::FromAnsi(source) + " -> " + win::FromAnsi(target));
         mark();
     };
     if (DWORD rc = files.MoveAndRecord(source, target, record, true); rc != ERROR_SUCCESS)
-        return "failed " + shown + " (error " + std::to_string(rc) + ")";
-    return "renamed " + win::FromAnsi(source) + " -> " + win::FromAnsi(target);
+        return {BootOutcome::Failed, "failed " + shown + " (error " + std::to_string(rc) + ")"};
+    return {BootOutcome::Renamed,
+            "renamed " + win::FromAnsi(source) + " -> " + win::FromAnsi(target)};
 }
 
-// Runs the [rename] section's lines from line index first on.
-void RunRenameSection(FileSystem& files, const std::string& text, size_t first,
-                      BootReport& report) {
+Action RunEntry(FileSystem& files, std::string_view line, bool cut, size_t index,
+                const Mark& mark) {
+    if (cut) // its path would be cut short
+        return {BootOutcome::Failed, "failed line " + std::to_string(index + 1) + " (longer than " +
+                                         std::to_string(win::LineReader::kMaxLine) + " bytes)"};
+    auto entry = ini::ParseEntry(line);
+    std::string target(entry->key), source(entry->value);
+    return win::AnsiEqualsNoCase(target, "NUL") ? DeleteAtBoot(files, source, mark)
+                                                : RenameAtBoot(files, target, source, mark);
+}
+
+void Count(BootCounts& counts, BootOutcome outcome) {
+    switch (outcome) {
+    case BootOutcome::Deleted:
+        ++counts.deleted;
+        break;
+    case BootOutcome::Renamed:
+        ++counts.renamed;
+        break;
+    case BootOutcome::Skipped:
+        ++counts.skipped;
+        break;
+    case BootOutcome::Failed:
+        ++counts.failed;
+        break;
+    }
+}
+
+// Runs the first [rename] section's lines from line index first on, reading them one at a
+// time. False on a read error.
+bool RunRenameSection(FileSystem& files, win::LineReader& reader, size_t first, BootReport& report,
+                      BootListener* listener) {
     Machine& machine = files.machine();
-    std::vector<std::string> lines = win::SplitLines(text);
-    auto section = ini::FindSection(lines, "rename");
-    if (!section)
-        return;
+    bool inSection = false;
     size_t unmarked = 0;
-    for (size_t i = std::max(first, section->header + 1); i < section->end; ++i) {
-        auto entry = ini::ParseEntry(lines[i]);
+    std::string line;
+    for (size_t i = 0; reader.Next(line); ++i) {
+        if (auto name = ini::SectionName(line)) {
+            if (inSection)
+                break; // only the first section runs
+            inSection = win::AnsiEqualsNoCase(*name, "rename");
+            continue;
+        }
+        if (!inSection || i < first)
+            continue;
         std::string next = std::to_string(i + 1);
         Mark mark = [&] { machine.SetSetting(kNextLineSetting, next); };
-        if (entry) {
-            std::string target(entry->key), source(entry->value);
-            std::string action = win::AnsiEqualsNoCase(target, "NUL")
-                                     ? DeleteAtBoot(files, source, mark)
-                                     : RenameAtBoot(files, target, source, mark);
-            bool changed = action.starts_with("deleted") || action.starts_with("renamed");
+        if (reader.Cut() || ini::ParseEntry(line)) {
+            Action action = RunEntry(files, line, reader.Cut(), i, mark);
+            bool changed =
+                action.outcome == BootOutcome::Deleted || action.outcome == BootOutcome::Renamed;
             unmarked = changed ? 0 : unmarked + 1;
-            if (action.starts_with("failed"))
-                ++report.failedLines;
-            report.actions.push_back(std::move(action));
+            Count(report.counts, action.outcome);
+            if (listener)
+                listener->Entry(action.outcome, action.text);
         } else {
             ++unmarked;
         }
@@ -98,6 +136,7 @@ void RunRenameSection(FileSystem& files, const std::string& text, size_t first,
             unmarked = 0;
         }
     }
+    return !reader.Failed();
 }
 
 } // namespace
@@ -158,23 +197,28 @@ std::string SetAsideFailure(FileSystem& files, const std::string& backup, DWORD 
 // Runs WININIT.BAK's lines from line first on. False when it cannot be read: failure says
 // why, and the mark is cleared (there is nothing to go on with).
 bool RunBackup(FileSystem& files, const std::string& backup, size_t first, bool resumed,
-               BootReport& report) {
-    std::string text;
-    if (DWORD rc = ReadWholeFile(files, backup, text); rc != ERROR_SUCCESS) {
-        Fail(files.machine(), report,
-             "WININIT.BAK cannot be read (error " + std::to_string(rc) + "); " +
-                 (resumed ? "the lines from line " + std::to_string(first + 1) + " on were not run"
-                          : std::string("none of its lines was run")));
-        files.machine().SetSetting(kNextLineSetting, "");
-        return false;
+               BootReport& report, BootListener* listener) {
+    UniqueFd fd;
+    DWORD rc = files.Open(backup, OpenMode::Read, fd);
+    if (rc == ERROR_SUCCESS) {
+        win::LineReader reader(FdSource(fd.get()));
+        if (RunRenameSection(files, reader, first, report, listener))
+            return true;
+        rc = ERROR_READ_FAULT;
     }
-    RunRenameSection(files, text, first, report);
-    return true;
+    bool none = !resumed && rc != ERROR_READ_FAULT;
+    size_t next = InterruptedAt(files.machine()).value_or(first) + 1;
+    Fail(files.machine(), report,
+         "WININIT.BAK cannot be read (error " + std::to_string(rc) + "); " +
+             (none ? std::string("none of its lines was run")
+                   : "the lines from line " + std::to_string(next) + " on were not run"));
+    files.machine().SetSetting(kNextLineSetting, "");
+    return false;
 }
 
 } // namespace
 
-BootReport Boot(FileSystem& files) {
+BootReport Boot(FileSystem& files, BootListener* listener) {
     Machine& machine = files.machine();
     BootReport report;
     std::string windows = win::ToAnsi(machine.Setting("windows_dir", "C:\\WINDOWS"));
@@ -184,9 +228,10 @@ BootReport Boot(FileSystem& files) {
     if (std::optional<size_t> first = InterruptedAt(machine)) {
         report.resumed = true;
         report.resumedAt = *first;
-        if (!RunBackup(files, backup, *first, true, report))
+        if (listener)
+            listener->Resuming(*first);
+        if (!RunBackup(files, backup, *first, true, report, listener))
             return report;
-        report.resumedActions = report.actions.size();
         machine.SetSetting(kNextLineSetting, "");
     }
     DirEntry entry;
@@ -196,14 +241,16 @@ BootReport Boot(FileSystem& files) {
             Fail(machine, report, SetAsideFailure(files, backup, rc));
             return report; // the restart stays pending
         }
-        if (!RunBackup(files, backup, 0, false, report))
+        if (listener)
+            listener->SetAside();
+        if (!RunBackup(files, backup, 0, false, report, listener))
             return report;
     }
     Transaction done(machine.store());
     machine.SetSetting(kPendingSetting, "");
     machine.SetSetting(kNextLineSetting, "");
-    machine.Journal(report.failedLines > 0
-                        ? "boot (" + std::to_string(report.failedLines) + " lines failed)"
+    machine.Journal(report.counts.failed > 0
+                        ? "boot (" + std::to_string(report.counts.failed) + " lines failed)"
                         : std::string("boot"));
     done.Commit();
     return report;

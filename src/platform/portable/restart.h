@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
 namespace portable {
 
@@ -18,14 +17,32 @@ void MarkRestartPending(Machine& machine, UINT flags);
 // "reboot", "shutdown", "logoff", or empty when none is pending.
 std::string PendingRestart(Machine& machine);
 
+enum class BootOutcome { Deleted, Renamed, Skipped, Failed };
+
+struct BootCounts {
+    size_t deleted = 0, renamed = 0, skipped = 0, failed = 0;
+    size_t Entries() const { return deleted + renamed + skipped + failed; }
+};
+
+// Told of each step as the boot goes, so that a caller can show the entries of a WININIT.INI
+// of any size without the boot keeping them.
+class BootListener {
+public:
+    virtual ~BootListener() = default;
+    // An interrupted boot goes on with line `line` (0 for the first) of WININIT.BAK.
+    virtual void Resuming(size_t /*line*/) {}
+    // WININIT.INI became WININIT.BAK; its entries follow.
+    virtual void SetAside() {}
+    // One entry of [rename]: what was done (UTF-8).
+    virtual void Entry(BootOutcome /*outcome*/, const std::string& /*action*/) {}
+};
+
 struct BootReport {
-    bool resumed = false;             // an interrupted boot went on, from line resumedAt
-    size_t resumedAt = 0;             // (0 for the first) of WININIT.BAK
-    bool hadWininit = false;          // a WININIT.INI was found (after the interrupted boot)
-    std::vector<std::string> actions; // one line per entry of [rename], UTF-8
-    size_t resumedActions = 0;        // the first of them are the interrupted boot's
-    int failedLines = 0;              // entries that could not be carried out
-    std::string failure;              // why nothing was run; empty when the boot ran
+    bool resumed = false;    // an interrupted boot went on, from line resumedAt
+    size_t resumedAt = 0;    // (0 for the first) of WININIT.BAK
+    bool hadWininit = false; // a WININIT.INI was found (after the interrupted boot)
+    BootCounts counts;       // the entries of both
+    std::string failure;     // why nothing (more) was run; empty when the boot ran
 };
 
 // Processes WININIT.INI in the Windows folder. First it becomes WININIT.BAK (replacing an
@@ -36,7 +53,8 @@ struct BootReport {
 // middle goes on at the next boot with the next line and no line runs twice (before a
 // WININIT.INI written since): "NUL=path" deletes the file, "dest=src" renames src to dest
 // (replacing a file dest); an entry whose file is missing is skipped, one that fails is counted and
-// the rest still run. Other sections and everything else stay untouched.
-BootReport Boot(FileSystem& files);
+// the rest still run; a line too long for a path fails. Other sections and everything else
+// stay untouched. WININIT.BAK is read as a stream: memory stays bounded whatever its size.
+BootReport Boot(FileSystem& files, BootListener* listener = nullptr);
 
 } // namespace portable

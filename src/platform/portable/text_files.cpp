@@ -31,25 +31,18 @@ DWORD WriteAll(int fd, std::string_view bytes) {
 
 } // namespace
 
-DWORD ReadWholeFile(FileSystem& files, std::string_view path, std::string& out) {
-    UniqueFd fd;
-    if (DWORD rc = files.Open(path, OpenMode::Read, fd); rc != ERROR_SUCCESS)
-        return rc;
-    out.clear();
-    char buffer[4096];
-    for (;;) {
-        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return ERROR_READ_FAULT;
-        if (n == 0)
-            return ERROR_SUCCESS;
-        out.append(buffer, static_cast<size_t>(n));
-    }
+win::ByteSource FdSource(int fd) {
+    return [fd](char* buffer, size_t size) -> std::ptrdiff_t {
+        for (;;) {
+            ssize_t n = ::read(fd, buffer, size);
+            if (n >= 0 || errno != EINTR)
+                return n;
+        }
+    };
 }
 
-DWORD ReplaceWholeFile(FileSystem& files, std::string_view path, std::string_view bytes) {
+DWORD ReplaceFileStreamed(FileSystem& files, std::string_view path,
+                          const std::function<bool(const win::ByteSink&)>& write) {
     std::string sibling = SiblingFor(path);
     DWORD rc;
     {
@@ -58,7 +51,13 @@ DWORD ReplaceWholeFile(FileSystem& files, std::string_view path, std::string_vie
         if (rc = files.Open(sibling, OpenRequest{false, true, D::CreateAlways, true}, fd);
             rc != ERROR_SUCCESS)
             return rc;
-        rc = WriteAll(fd.get(), bytes);
+        DWORD writeRc = ERROR_SUCCESS;
+        win::BufferedSink sink([&](std::string_view bytes) {
+            writeRc = WriteAll(fd.get(), bytes);
+            return writeRc == ERROR_SUCCESS;
+        });
+        bool ok = write(sink.AsSink()) && sink.Flush();
+        rc = ok ? ERROR_SUCCESS : writeRc != ERROR_SUCCESS ? writeRc : ERROR_READ_FAULT;
         if (rc == ERROR_SUCCESS && ::fsync(fd.get()) != 0)
             rc = ERROR_WRITE_FAULT;
     }
@@ -67,6 +66,10 @@ DWORD ReplaceWholeFile(FileSystem& files, std::string_view path, std::string_vie
     if (rc != ERROR_SUCCESS)
         files.DeleteFile(sibling); // the old file stays as it was
     return rc;
+}
+
+DWORD ReplaceWholeFile(FileSystem& files, std::string_view path, std::string_view bytes) {
+    return ReplaceFileStreamed(files, path, [&](const win::ByteSink& sink) { return sink(bytes); });
 }
 
 } // namespace portable
