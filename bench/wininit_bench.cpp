@@ -4,7 +4,11 @@
 // The huge file holds 1.5 million "NUL=" entries of files that are not there (90 MB): the
 // removal reads and rewrites it, the boot runs every entry. Targets: at most 64 MB resident
 // for both, time growing with the file and not faster.
-//   BENCH_ZEPMACHINE, BENCH_DIST  another build's zepmachine and distribution, to compare
+//   ZEPSETUP_BENCH_ZEPMACHINE, ZEPSETUP_BENCH_DIST  another build's zepmachine and distribution, to
+//   compare
+#include "bench_process.h"
+#include "support/run_scripts.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -22,60 +26,25 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
-constexpr const char* kFullInstall = "click Lizenz.Command1\n"
-                                     "mouseup WillkommenSchirm.WeiterLabel\n"
-                                     "click Setup.WeiterCommand\n"
-                                     "click ProgEinstellungen.Command1\n"
-                                     "answer no\n";
-constexpr const char* kRemoval = "click UnInstall.Command1\nanswer ok\n";
+using bench::Measure;
+using bench::Usage;
+using testing_support::kConfirmRemoval;
+using testing_support::kFullInstall;
+using testing_support::exit_status::kRestartNeeded;
+
 constexpr long kHugeEntries = 1500000; // 60 bytes each: 90 MB
 constexpr long kSmallEntries = 60;
 constexpr double kPeakMegabytes = 64;
 
 std::string Zepmachine() {
-    const char* other = std::getenv("BENCH_ZEPMACHINE");
+    const char* other = std::getenv("ZEPSETUP_BENCH_ZEPMACHINE");
     return other ? other : ZEPMACHINE_BIN;
 }
 
 std::string Dist() {
-    const char* other = std::getenv("BENCH_DIST");
+    const char* other = std::getenv("ZEPSETUP_BENCH_DIST");
     return other ? other : ZEPSETUP_DIST;
-}
-
-struct Usage {
-    double wall = 0, cpu = 0, peakMb = 0;
-    int status = -1;
-};
-
-// Runs argv with env added, its output dropped: wall time, CPU time and peak resident
-// memory.
-Usage Measure(const std::vector<std::string>& argv, const std::vector<std::string>& env = {}) {
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    auto start = Clock::now();
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        for (const auto& e : env)
-            ::putenv(const_cast<char*>(e.c_str()));
-        std::freopen("/dev/null", "w", stdout);
-        std::freopen("/dev/null", "w", stderr);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(pid, &status, 0, &usage);
-    Usage u;
-    u.wall = std::chrono::duration<double>(Clock::now() - start).count();
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    u.cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    u.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    u.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return u;
 }
 
 struct Bench {
@@ -86,7 +55,7 @@ struct Bench {
             std::abort();
         dir = pattern;
         std::ofstream(dir / "install.ui") << kFullInstall;
-        std::ofstream(dir / "removal.ui") << kRemoval;
+        std::ofstream(dir / "removal.ui") << kConfirmRemoval;
     }
     ~Bench() {
         std::error_code ec;
@@ -106,7 +75,7 @@ struct Bench {
         std::string z = Zepmachine() + " --machine " + m.string();
         if (std::system((Zepmachine() + " init " + m.string() + " >/dev/null").c_str()) != 0 ||
             std::system((z + " clock virtual >/dev/null").c_str()) != 0 ||
-            Measure({Dist() + "/zepsetup"}, Environment(m, "install.ui")).status != 9)
+            Measure({Dist() + "/zepsetup"}, Environment(m, "install.ui")).status != kRestartNeeded)
             std::abort();
         fs::path wininit = m / "drive_c" / "WINDOWS" / "WININIT.INI";
         std::string scheduled;
@@ -151,7 +120,7 @@ void BM_RemovalAndBoot(benchmark::State& state) {
         state.ResumeTiming();
         Usage removal = Measure({Zepmachine(), "--machine", m.string(), "uninstall", "Zepanu03DE"},
                                 b.Environment(m, "removal.ui"));
-        Usage boot = Measure({Zepmachine(), "--machine", m.string(), "boot"});
+        Usage boot = Measure({Zepmachine(), "--machine", m.string(), "boot"}, {});
         if (removal.status != 0 || boot.status != 0) {
             state.SkipWithError("the removal or the boot did not end as expected");
             return;
