@@ -157,6 +157,18 @@ TEST(FolderListing, StoredNamesOutliveTheProcessAndFollowTheHost) {
     };
     EXPECT_EQ(lookUp("C:\\Ordner\\Langer Name D.txt"), "C:\\ORDNER\\LANGER~3.TXT");
     EXPECT_EQ(lookUp("C:\\ORDNER\\LANGER~2.TXT"), "C:\\ORDNER\\LANGER~2.TXT");
+    {
+        // Asked often enough, a process reads the folder's names from the store once.
+        auto fresh = portable::Machine::Open(m.root());
+        portable::FileSystem files(*fresh);
+        std::string shortPath;
+        for (int i = 0; i < 300; ++i) {
+            ASSERT_EQ(files.ShortPath("C:\\Ordner\\Langer Name D.txt", shortPath), 0u);
+            ASSERT_EQ(shortPath, "C:\\ORDNER\\LANGER~3.TXT") << i;
+        }
+        EXPECT_EQ(files.ShortPath("C:\\Ordner\\Langer Name X.txt", shortPath),
+                  DWORD{ERROR_FILE_NOT_FOUND});
+    }
 
     // The host adds a name that sorts first and removes one: the folder is listed again, the
     // new name gets a free alias, and the aliases handed out stay. (Within the timer tick of

@@ -567,11 +567,9 @@ std::shared_ptr<const FolderListing> FileSystem::Entries(int dirFd, const std::s
     bool stated = ::fstat(dirFd, &st) == 0;
     if (stated) {
         if (auto kept = cache_->Get(dirKey, st))
-            return *kept;
-        if (stored && names_->Current(dirKey, FolderStamp::Of(st))) {
-            Keep(dirKey, st, nullptr);
-            return nullptr;
-        }
+            return *kept ? *kept : FromStore(dirKey, st);
+        if (stored && names_->Current(dirKey, FolderStamp::Of(st)))
+            return FromStore(dirKey, st);
     }
     auto listing = std::make_shared<FolderListing>();
     listing->entries = ListHostFolder(dirFd);
@@ -582,6 +580,25 @@ std::shared_ptr<const FolderListing> FileSystem::Entries(int dirFd, const std::s
     listing->Index();
     if (stated)
         Keep(dirKey, st, listing);
+    return listing;
+}
+
+std::shared_ptr<const FolderListing> FileSystem::FromStore(const std::string& dirKey,
+                                                           const struct stat& st) {
+    // A folder this process looks in again and again is read from the store once and kept:
+    // hash look-ups instead of queries, still without listing the host folder.
+    constexpr unsigned kQueriesBeforeReading = 256;
+    if (storeQueries_.size() > 4096)
+        storeQueries_.clear();
+    if (++storeQueries_[dirKey] <= kQueriesBeforeReading) {
+        Keep(dirKey, st, nullptr);
+        return nullptr;
+    }
+    storeQueries_.erase(dirKey);
+    auto listing = std::make_shared<FolderListing>();
+    listing->entries = names_->All(dirKey);
+    listing->Index();
+    Keep(dirKey, st, listing);
     return listing;
 }
 

@@ -25,6 +25,7 @@
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -166,6 +167,10 @@ private:
     // line. A folder of a drive whose names are not stored (stored false: a run's own drive)
     // gets its aliases in memory.
     std::shared_ptr<const FolderListing> Entries(int dirFd, const std::string& dirKey, bool stored);
+    // The store answers for the folder (its names are current): null, or the folder's
+    // names read from the store once the process has asked often enough.
+    std::shared_ptr<const FolderListing> FromStore(const std::string& dirKey,
+                                                   const struct stat& st);
     void Keep(const std::string& dirKey, const struct stat& st,
               std::shared_ptr<const FolderListing> listing);
     void CheckKeptListings();
@@ -195,6 +200,7 @@ private:
     std::uint64_t namesSeen_ = 0;
     // Folders whose rows this process wrote in the open transaction ("" for all).
     std::unordered_set<std::string> uncommitted_;
+    std::unordered_map<std::string, unsigned> storeQueries_; // per folder whose names are current
 };
 
 // The entries Windows sees in the host folder dirFd, sorted by host name: regular files and
