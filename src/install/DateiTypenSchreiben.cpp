@@ -1,10 +1,10 @@
 #include "install/DateiTypenSchreiben.h"
 
-#include "app/error_model.h"
-#include "app/file_types.h"
-#include "app/install_record.h"
-#include "app/program_state.h"
 #include "forms/controls.h"
+#include "program/error_model.h"
+#include "program/file_types.h"
+#include "program/install_record.h"
+#include "program/program_state.h"
 #include "system/Setup_API.h"
 #include "system/WinRegistry.h"
 

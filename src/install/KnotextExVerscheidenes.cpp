@@ -1,9 +1,9 @@
 #include "install/KnotextExVerscheidenes.h"
 
-#include "app/error_model.h"
-#include "app/install_record.h"
-#include "app/program_state.h"
 #include "install/DateiTypenSchreiben.h"
+#include "program/error_model.h"
+#include "program/install_record.h"
+#include "program/program_state.h"
 #include "system/WinRegistry.h"
 #include "system/file_streams.h"
 

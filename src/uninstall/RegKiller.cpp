@@ -4,7 +4,7 @@
 // passed over.
 //
 // Nothing the user had is lost. What the installation replaced is given back from its
-// record (app/install_record.h) where it still holds what the installation left; a value
+// record (program/install_record.h) where it still holds what the installation left; a value
 // the user changed since stays. Where there is no record (an installation made before the
 // record existed), a value the cleanup would reset or delete is touched only when it is
 // the suite's: it points into the program folder being removed, or it equals what the
@@ -13,11 +13,11 @@
 // only on a machine whose zone is Western Europe.
 #include "uninstall/KillPrBar.h"
 
-#include "app/file_types.h"
 #include "forms/file_statements.h"
 #include "forms/on_error.h"
 #include "platform/codepage.h"
 #include "platform/kernel32.h"
+#include "program/file_types.h"
 #include "system/Setup_API.h"
 #include "system/WinRegistry.h"
 #include "system/file_streams.h"

@@ -1,4 +1,4 @@
-#include "app/file_types.h"
+#include "program/file_types.h"
 
 #include "system/Setup_API.h"
 
