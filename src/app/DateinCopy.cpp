@@ -1,9 +1,6 @@
 #include "app/DateinCopy.h"
 
 #include "app/ProgEinstellungen.h"
-#include "app/error_model.h"
-#include "app/program_state.h"
-#include "app/unfinished_installation.h"
 #include "forms/msgbox.h"
 #include "forms/runtime.h"
 #include "install/DateienKopieren.h"
@@ -12,6 +9,9 @@
 #include "platform/codepage.h"
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
+#include "program/error_model.h"
+#include "program/program_state.h"
+#include "program/unfinished_installation.h"
 #include "system/Setup_API.h"
 
 #include <cstring>

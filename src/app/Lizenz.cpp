@@ -1,10 +1,10 @@
 #include "app/Lizenz.h"
 
 #include "app/WillkommenSchirm.h"
-#include "app/error_model.h"
-#include "app/install_record.h"
 #include "forms/msgbox.h"
 #include "forms/runtime.h"
+#include "program/error_model.h"
+#include "program/install_record.h"
 #include "system/Setup_API.h"
 #include "system/WinRegistry.h"
 

@@ -6,6 +6,7 @@
 #include "forms/controls.h"
 #include "forms/global_form.h"
 #include "forms/picture_box.h"
+#include "program/suite_contract.h"
 
 namespace app {
 
@@ -31,7 +32,7 @@ private:
 inline forms::Global<LizenzForm> Lizenz;
 
 // The value the acceptance is recorded in (HKEY_CURRENT_USER), written, never read.
-inline constexpr const char* kAcceptanceKey = "Software\\Quorvel\\Zepanu\\3.0";
+inline constexpr const char* kAcceptanceKey = kVersionKey;
 inline constexpr const char* kAcceptanceValue = "Der Benutzer hat der Lizenz zugestimmt";
 
 } // namespace app

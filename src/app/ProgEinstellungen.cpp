@@ -1,10 +1,6 @@
 #include "app/ProgEinstellungen.h"
 
 #include "app/WillkommenSchirm.h"
-#include "app/error_model.h"
-#include "app/install_record.h"
-#include "app/program_state.h"
-#include "app/unfinished_installation.h"
 #include "forms/msgbox.h"
 #include "forms/runtime.h"
 #include "install/DateiTypenSchreiben.h"
@@ -12,6 +8,10 @@
 #include "install/SysSymboleschreiben.h"
 #include "install/TaskBarEx.h"
 #include "platform/user32.h"
+#include "program/error_model.h"
+#include "program/install_record.h"
+#include "program/program_state.h"
+#include "program/unfinished_installation.h"
 #include "system/Setup_API.h"
 
 #include <cmath>

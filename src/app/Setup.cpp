@@ -2,14 +2,14 @@
 
 #include "app/DateinCopy.h"
 #include "app/WillkommenSchirm.h"
-#include "app/error_model.h"
-#include "app/program_state.h"
-#include "app/unfinished_installation.h"
 #include "forms/file_statements.h"
 #include "forms/msgbox.h"
 #include "forms/runtime.h"
 #include "platform/codepage.h"
 #include "platform/kernel32.h"
+#include "program/error_model.h"
+#include "program/program_state.h"
+#include "program/unfinished_installation.h"
 #include "system/Setup_API.h"
 #include "system/WinRegistry.h"
 

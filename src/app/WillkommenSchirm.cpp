@@ -1,8 +1,8 @@
 #include "app/WillkommenSchirm.h"
 
 #include "app/Setup.h"
-#include "app/program_state.h"
 #include "forms/screen.h"
+#include "program/program_state.h"
 #include "system/Setup_API.h"
 
 #include <array>

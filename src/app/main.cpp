@@ -1,14 +1,14 @@
 // zepsetup: the setup and removal program. The argument text belongs to the program
 // (see start_up.cpp); host settings come from the environment (backend_choice.h). The exit
 // status tells how the run ended (app::FinalOutcome).
-#include "app/error_model.h"
-#include "app/program_state.h"
 #include "app/start_up.h"
 #include "forms/app_object.h"
 #include "forms/backend_choice.h"
 #include "forms/program_end.h"
 #include "forms/runtime.h"
 #include "platform/machine_access.h"
+#include "program/error_model.h"
+#include "program/program_state.h"
 
 #include <cstdio>
 #include <exception>

@@ -1,10 +1,10 @@
 #include "app/start_up.h"
 
 #include "app/Lizenz.h"
-#include "app/program_state.h"
 #include "forms/app_object.h"
 #include "forms/msgbox.h"
 #include "platform/kernel32.h"
+#include "program/program_state.h"
 #include "system/Setup_API.h"
 #include "uninstall/UnInstall.h"
 

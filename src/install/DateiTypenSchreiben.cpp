@@ -1,10 +1,10 @@
 #include "install/DateiTypenSchreiben.h"
 
-#include "app/error_model.h"
-#include "app/file_types.h"
-#include "app/install_record.h"
-#include "app/program_state.h"
 #include "forms/controls.h"
+#include "program/error_model.h"
+#include "program/install_record.h"
+#include "program/program_state.h"
+#include "program/suite_contract.h"
 #include "system/Setup_API.h"
 #include "system/WinRegistry.h"
 
@@ -13,15 +13,12 @@
 namespace install {
 namespace {
 
+using app::kFlagKey;
 using app::record::Target;
 using WinRegistry::HKCR;
 using WinRegistry::HKLM;
 
 constexpr const char* kFolderVerb = "Directory\\shell\\ZepanuTrimbo";
-
-void WriteFlag(std::string_view flag) {
-    WinRegistry::WriteValue(WinRegistry::HKLM, kFlagKey, flag, WinRegistry::Value::Integer(1));
-}
 
 void AssociateFileType(forms::OnError& run, const app::FileType& row) {
     run([&] {
@@ -29,7 +26,7 @@ void AssociateFileType(forms::OnError& run, const app::FileType& row) {
             0, std::string(row.extension), std::string(row.menu), std::string(row.type),
             app::Resolve(row.command, app::ProgDir), app::Resolve(row.icon, app::ProgDir));
     });
-    run([&] { WriteFlag(row.flag); });
+    run([&] { app::WriteFlag(row.flag); });
 }
 
 void AddFolderAssistantVerb(forms::OnError& run) {
@@ -38,7 +35,7 @@ void AddFolderAssistantVerb(forms::OnError& run) {
         WinRegistry::WriteValue(HKCR, std::string(kFolderVerb) + "\\Command", "",
                                 Setup_API::AddBackslash(app::ProgDir) + "Falmir.exe %1");
     });
-    run([] { WriteFlag("Trimbo"); });
+    run([] { app::WriteFlag(app::kFolderAssistantFlag); });
 }
 
 // What the ticked rows write, for the installation's record.
@@ -47,7 +44,7 @@ std::vector<Target> Targets(const std::array<bool, kFileTypeRows>& ticked) {
     for (std::size_t i = 0; i < kFileTypeRows; ++i) {
         if (!ticked[i])
             continue;
-        std::string_view flag = "Trimbo";
+        std::string_view flag = app::kFolderAssistantFlag;
         if (i < app::kFileTypes.size()) {
             for (const auto& value : app::FileTypeValues(app::kFileTypes[i], app::ProgDir)) {
                 std::vector<WinRegistry::Stored> writes = {value.data};

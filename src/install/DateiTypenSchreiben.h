@@ -18,9 +18,6 @@ inline constexpr std::size_t kFileTypeRows = 14;
 // The captions of the options page's file-type boxes, by index.
 extern const std::array<std::string_view, kFileTypeRows> kFileTypeCaptions;
 
-// The flag values under this key (HKEY_LOCAL_MACHINE) record what was associated.
-inline constexpr const char* kFlagKey = "SOFTWARE\\Quorvel\\Zepanu\\KontextmenüEx";
-
 // boxes are the page's DateiTypenCheck(0) to (13); a box counts as ticked when its value
 // is not 0.
 void DateiTypenSchreiben(const std::array<forms::CheckBox*, kFileTypeRows>& boxes);

@@ -1,12 +1,12 @@
 #include "install/DateienKopieren.h"
 
-#include "app/error_model.h"
-#include "app/program_state.h"
 #include "forms/app_object.h"
 #include "forms/controls.h"
 #include "forms/picture_box.h"
 #include "install/manifest.h"
 #include "platform/kernel32.h"
+#include "program/error_model.h"
+#include "program/program_state.h"
 #include "system/Setup_API.h"
 
 namespace install {

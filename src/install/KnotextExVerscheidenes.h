@@ -6,6 +6,8 @@
 
 namespace install {
 
+// Spelling kept deliberately: the installation's record and the options page know the step
+// by this name.
 void KnotextExVerscheidenes();
 
 } // namespace install

@@ -1,9 +1,9 @@
 #include "install/MachShellIcons.h"
 
-#include "app/error_model.h"
-#include "app/program_state.h"
 #include "platform/codepage.h"
 #include "platform/shortcut_toolkit.h"
+#include "program/error_model.h"
+#include "program/program_state.h"
 #include "system/Setup_API.h"
 
 namespace install {

@@ -1,8 +1,8 @@
 #include "install/SysSymboleschreiben.h"
 
-#include "app/error_model.h"
-#include "app/install_record.h"
-#include "app/program_state.h"
+#include "program/error_model.h"
+#include "program/install_record.h"
+#include "program/program_state.h"
 #include "system/Setup_API.h"
 #include "system/WinRegistry.h"
 

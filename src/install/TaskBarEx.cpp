@@ -1,7 +1,7 @@
 #include "install/TaskBarEx.h"
 
-#include "app/install_record.h"
-#include "app/program_state.h"
+#include "program/install_record.h"
+#include "program/program_state.h"
 #include "system/WinRegistry.h"
 
 #include <cstdint>

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -144,5 +145,18 @@ void BeginRegScript();
 // makes the folder the program was started from (forms::App::Path) the current folder.
 // Run-time error 53 when the editor cannot be started.
 void ImportRegScript();
+
+} // namespace WinRegistry
+
+namespace forms {
+class OnError;
+}
+
+namespace WinRegistry {
+
+// Writes each line to the open script as a statement of its own under run.
+void PrintRegScriptLines(forms::OnError& run, std::initializer_list<std::string_view> lines);
+// The whole script: BeginRegScript, the lines, ImportRegScript, each a statement under run.
+void RunRegScript(forms::OnError& run, std::initializer_list<std::string_view> lines);
 
 } // namespace WinRegistry

@@ -1,19 +1,15 @@
 // Setup_API: one file type registered through a registry script (or removed again).
 #include "system/Setup_API.h"
 
+#include "forms/on_error.h"
 #include "platform/codepage.h"
 #include "system/WinRegistry.h"
-#include "system/file_streams.h"
 
 namespace Setup_API {
 namespace {
 
 constexpr std::string_view kImageExtractor = "{BB2E617C-0920-11d1-9A0B-00C04FC2D6C1}";
 constexpr std::string_view kImageHandler = "{7376D660-C583-11d0-A3A5-00C04FD706EC}";
-
-void Line(const std::string& text) {
-    FileStreams::PrintLine(WinRegistry::kScriptStream, text);
-}
 
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
@@ -59,20 +55,22 @@ void WriteFileTypeScript(std::int16_t removeOnly, std::optional<std::string> ext
         return;
     const std::string& e = *extension;
     const std::string& t = *typeName;
-    WinRegistry::BeginRegScript();
-    Line("[HKEY_CLASSES_ROOT\\" + e + "File]");
-    Line("@=" + Quoted(t));
-    Line("\"EditFlags\"=hex:d2,01,00,00");
-    Line("");
-    Line("[HKEY_CLASSES_ROOT\\" + e + "File\\Shell]");
-    Line("@=\"\"");
-    Line("");
-    Line("[HKEY_CLASSES_ROOT\\" + e + "File\\Shell\\" + t + "]");
-    Line("@=" + Quoted(*caption));
-    Line("");
-    Line("[HKEY_CLASSES_ROOT\\." + e + "]");
-    Line("@=" + Quoted(e + "File"));
-    WinRegistry::ImportRegScript();
+    // One statement: a line that cannot be written fails the call.
+    forms::OnError run;
+    WinRegistry::RunRegScript(run, {
+                                       "[HKEY_CLASSES_ROOT\\" + e + "File]",
+                                       "@=" + Quoted(t),
+                                       "\"EditFlags\"=hex:d2,01,00,00",
+                                       "",
+                                       "[HKEY_CLASSES_ROOT\\" + e + "File\\Shell]",
+                                       "@=\"\"",
+                                       "",
+                                       "[HKEY_CLASSES_ROOT\\" + e + "File\\Shell\\" + t + "]",
+                                       "@=" + Quoted(*caption),
+                                       "",
+                                       "[HKEY_CLASSES_ROOT\\." + e + "]",
+                                       "@=" + Quoted(e + "File"),
+                                   });
 
     using WinRegistry::HKCR;
     WinRegistry::WriteValue(HKCR, e + "File\\DefaultIcon", "", *icon);

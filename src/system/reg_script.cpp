@@ -4,6 +4,7 @@
 #include "system/WinRegistry.h"
 
 #include "forms/app_object.h"
+#include "forms/on_error.h"
 #include "forms/run_time_error.h"
 #include "platform/codepage.h"
 #include "platform/kernel32.h"
@@ -89,6 +90,17 @@ void ImportRegScript() {
     FileStreams::Close(kScriptStream);
     RunAndWait("regedit /s " + ScriptPath());
     DeleteScript();
+}
+
+void PrintRegScriptLines(forms::OnError& run, std::initializer_list<std::string_view> lines) {
+    for (std::string_view line : lines)
+        run([&] { FileStreams::PrintLine(kScriptStream, line); });
+}
+
+void RunRegScript(forms::OnError& run, std::initializer_list<std::string_view> lines) {
+    run([] { BeginRegScript(); });
+    PrintRegScriptLines(run, lines);
+    run([] { ImportRegScript(); });
 }
 
 } // namespace WinRegistry

@@ -1,10 +1,10 @@
 #include "uninstall/KillPrBar.h"
 
-#include "app/program_state.h"
 #include "forms/msgbox.h"
 #include "forms/on_error.h"
 #include "forms/runtime.h"
 #include "platform/kernel32.h"
+#include "program/program_state.h"
 #include "system/Setup_API.h"
 #include "uninstall/program_folder.h"
 

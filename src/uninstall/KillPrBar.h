@@ -3,10 +3,10 @@
 // success and ends the program. No step shows an error: each passes over what fails.
 #pragma once
 
-#include "app/install_record.h"
 #include "forms/controls.h"
 #include "forms/global_form.h"
 #include "forms/picture_box.h"
+#include "program/install_record.h"
 
 #include <cstdint>
 #include <optional>

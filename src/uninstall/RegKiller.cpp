@@ -4,7 +4,7 @@
 // passed over.
 //
 // Nothing the user had is lost. What the installation replaced is given back from its
-// record (app/install_record.h) where it still holds what the installation left; a value
+// record (program/install_record.h) where it still holds what the installation left; a value
 // the user changed since stays. Where there is no record (an installation made before the
 // record existed), a value the cleanup would reset or delete is touched only when it is
 // the suite's: it points into the program folder being removed, or it equals what the
@@ -13,18 +13,18 @@
 // only on a machine whose zone is Western Europe.
 #include "uninstall/KillPrBar.h"
 
-#include "app/file_types.h"
 #include "forms/file_statements.h"
 #include "forms/on_error.h"
 #include "platform/codepage.h"
 #include "platform/kernel32.h"
+#include "program/suite_contract.h"
 #include "system/Setup_API.h"
 #include "system/WinRegistry.h"
-#include "system/file_streams.h"
 #include "uninstall/program_folder.h"
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <string_view>
 #include <vector>
 
@@ -46,7 +46,7 @@ constexpr const char* kMyComputerShell = "CLSID\\{20D04FE0-3AEA-1069-A2D8-08002B
 constexpr const char* kMetricsKey = "Control Panel\\desktop\\WindowMetrics";
 constexpr const char* kTimeZoneKey = "System\\CurrentControlSet\\Control\\TimeZoneInformation";
 
-constexpr std::array<std::string_view, 10> kTimeZoneScript = {
+const std::initializer_list<std::string_view> kTimeZoneScript = {
     "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\TimeZoneInformation]",
     "\"StandardStart\"=hex:00,00,09,00,00,00,05,00,03,00,00,00,00,00,00,00",
     "",
@@ -81,8 +81,8 @@ void GiveBackRecorded(forms::OnError& run, const Record& record, const MaybeFold
 }
 
 void RemoveSuiteKeys(forms::OnError& run) {
-    run([] { DeleteKey(HKLM, "SOFTWARE\\Quorvel\\Zepanu"); });
-    run([] { DeleteKey(HKCU, "Software\\Quorvel\\Zepanu"); });
+    run([] { DeleteKey(HKLM, app::kSuiteMachineKey); });
+    run([] { DeleteKey(HKCU, app::kSuiteUserKey); });
     run([] { DeleteKey(HKLM, "SOFTWARE\\Quorvel\\Velkor"); });
     run([] { DeleteKey(HKCU, "Software\\Quorvel\\Velkor"); });
     run([] { DeleteKey(HKLM, "SOFTWARE\\Quorvel\\Trimbo"); });
@@ -158,10 +158,7 @@ void RestoreTimeZone(forms::OnError& run) {
     run([&] { westernEurope = IsWesternEurope(); });
     if (!westernEurope)
         return;
-    run([] { WinRegistry::BeginRegScript(); });
-    for (std::string_view line : kTimeZoneScript)
-        run([&] { FileStreams::PrintLine(WinRegistry::kScriptStream, line); });
-    run([] { WinRegistry::ImportRegScript(); });
+    WinRegistry::RunRegScript(run, kTimeZoneScript);
 }
 
 void RemoveFileCacheSettings(forms::OnError& run, const Record& record) {

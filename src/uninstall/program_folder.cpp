@@ -1,11 +1,11 @@
 #include "uninstall/program_folder.h"
 
-#include "app/unfinished_installation.h"
 #include "forms/app_object.h"
 #include "forms/on_error.h"
 #include "platform/codepage.h"
 #include "platform/kernel32.h"
 #include "platform/text_lines.h"
+#include "program/unfinished_installation.h"
 #include "system/Setup_API.h"
 #include "system/WinRegistry.h"
 #include "uninstall/removal_lists.h"

@@ -7,7 +7,7 @@
 // - otherwise (the distribution medium, a download folder with a copy of the setup
 //   program) it removes the folder the uninstall entry names;
 // - neither, but an installation was cut off before it wrote its entry
-//   (app/unfinished_installation.h): the folder it recorded;
+//   (program/unfinished_installation.h): the folder it recorded;
 // - none of these: no program folder is known, and no file is deleted or scheduled.
 // The removal decides once, when it starts (KillPrBarForm::Folder): its own deletions
 // change what the start folder holds.

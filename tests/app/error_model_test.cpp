@@ -1,12 +1,12 @@
 // The program's error policies and the shared error report.
-#include "app/error_model.h"
-#include "app/program_state.h"
 #include "forms/app_object.h"
 #include "forms/controls.h"
 #include "forms/global_form.h"
 #include "forms/msgbox.h"
 #include "forms/program_end.h"
 #include "forms/runtime.h"
+#include "program/error_model.h"
+#include "program/program_state.h"
 #include "support/ui_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The installation's record: what it keeps before and after a step, how the removal gives
 // it back, and that a damaged record costs only its damaged strings.
-#include "app/install_record.h"
+#include "program/install_record.h"
 
 #include "support/test_machine.h"
 

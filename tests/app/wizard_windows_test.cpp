@@ -4,11 +4,11 @@
 #include "app/ProgEinstellungen.h"
 #include "app/Setup.h"
 #include "app/WillkommenSchirm.h"
-#include "app/program_state.h"
 #include "forms/input.h"
 #include "forms/runtime.h"
 #include "platform/kernel32.h"
 #include "platform/portable/display.h"
+#include "program/program_state.h"
 #include "support/ui_fixture.h"
 #include "system/WinRegistry.h"
 
@@ -20,10 +20,8 @@ using testing_support::UiTest;
 
 class Wizard : public UiTest {
 protected:
-    Wizard() {
-        app::AnimStep = 0;
-        app::RunOutcome = app::Outcome::NothingDone;
-    }
+    Wizard() { app::ResetProgramState(); }
+    ~Wizard() override { app::ResetProgramState(); }
     void Screen(int width, int height, int bits = 16, int planes = 1) {
         portable::Display d;
         d.width = width;
@@ -130,7 +128,6 @@ TEST_F(Wizard, WindowsClosingTheCopyWindowAsksNothingAndEndsTheRun) {
         EXPECT_FALSE(line.starts_with("msgbox")) << line;
     EXPECT_EQ(app::RunOutcome, app::Outcome::CancelledDuringCopy);
     EXPECT_EQ(transcript->Lines().back(), "end");
-    app::ProgDir.clear();
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // The installation steps one by one, in this process, on a fresh machine with the
 // headless interface: what each writes, that running one twice changes nothing more, and
 // that a failing statement is reported and the rest of the step still runs.
-#include "app/program_state.h"
 #include "forms/controls.h"
 #include "forms/global_form.h"
 #include "forms/picture_box.h"
@@ -13,6 +12,7 @@
 #include "install/manifest.h"
 #include "platform/codepage.h"
 #include "platform/kernel32.h"
+#include "program/program_state.h"
 #include "support/szdd_literal.h"
 #include "support/ui_fixture.h"
 #include "system/WinRegistry.h"
@@ -48,14 +48,12 @@ class Steps : public UiTest {
 protected:
     Steps() {
         ::setenv("ZEPMACHINE", ZEPMACHINE_BIN, 1);
-        app::ProgDir.clear();
-        app::IconsWritten = false;
-        app::IconDepthWas16 = false;
+        app::ResetProgramState();
     }
     ~Steps() override {
         ::unsetenv("ZEPMACHINE");
         ::unsetenv("ZEPSETUP_MODULE");
-        app::ProgDir.clear();
+        app::ResetProgramState();
     }
 
     // A distribution of plain files (expansion copies them unchanged), played as the

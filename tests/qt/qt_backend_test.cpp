@@ -3,7 +3,6 @@
 // the close box with its reason, a close arriving inside DoEvents, timers; UI scripts played
 // as input events give the headless transcript; the lists show the machine.
 #include "app/WillkommenSchirm.h"
-#include "app/program_state.h"
 #include "forms/controls.h"
 #include "forms/dir_list_box.h"
 #include "forms/drive_list_box.h"
@@ -15,6 +14,7 @@
 #include "forms/runtime.h"
 #include "forms/timer.h"
 #include "platform/kernel32.h"
+#include "program/program_state.h"
 #include "qt_fixture.h"
 
 #include <gtest/gtest.h>
@@ -369,7 +369,7 @@ TEST_F(QtInput, UiScriptStepsAsInputEventsGiveTheHeadlessTranscript) {
 // ExplodeForm draws onto the screen while the welcome screen loads; its window opens with
 // those rectangles growing over what lay beneath it.
 TEST_F(QtInput, TheWelcomeScreensRectanglesOpenItsWindow) {
-    app::AnimStep = 0;
+    app::ResetProgramState();
     app::WillkommenSchirm->Show();
     auto& window = dynamic_cast<forms::qt::FormWindow&>(Widget(*app::WillkommenSchirm));
     EXPECT_EQ(window.ExplosionPlayed(), 50u);

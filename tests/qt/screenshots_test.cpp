@@ -7,11 +7,11 @@
 #include "app/ProgEinstellungen.h"
 #include "app/Setup.h"
 #include "app/WillkommenSchirm.h"
-#include "app/program_state.h"
 #include "forms/app_object.h"
 #include "forms/msgbox.h"
 #include "forms/qt/message_box.h"
 #include "forms/runtime.h"
+#include "program/program_state.h"
 #include "qt_fixture.h"
 #include "system/Setup_API.h"
 #include "uninstall/KillPrBar.h"
@@ -42,7 +42,7 @@ QRgb Rgb(int r, int g, int b) {
 
 class Screenshots : public QtUiTest {
 protected:
-    Screenshots() { app::AnimStep = 0; }
+    Screenshots() { app::ResetProgramState(); }
 
     // Controls: caption (as the widget shows it) and rectangle in the parent widget.
     void ExpectPlaced(const forms::Control& control, const QRect& rect) {

@@ -7,12 +7,12 @@
 #include "app/DateinCopy.h"
 #include "app/Lizenz.h"
 #include "app/WillkommenSchirm.h"
-#include "app/program_state.h"
 #include "forms/runtime.h"
 #include "forms/screen.h"
 #include "platform/gdi32.h"
 #include "platform/portable/display.h"
 #include "platform/user32.h"
+#include "program/program_state.h"
 #include "qt_fixture.h"
 #include "system/Setup_API.h"
 
@@ -36,7 +36,7 @@ struct CopyWindow : app::DateinCopyForm {
 
 class XvfbScreens : public QtUiTest {
 protected:
-    XvfbScreens() : QtUiTest("xcb") { app::AnimStep = 0; }
+    XvfbScreens() : QtUiTest("xcb") { app::ResetProgramState(); }
 
     // The whole screen as the X server shows it, saved under its name.
     QImage ScreenShot(const std::string& name) {

@@ -1,4 +1,4 @@
-#include "app/unfinished_installation.h"
+#include "program/unfinished_installation.h"
 
 #include "platform/codepage.h"
 #include "platform/text_lines.h"

@@ -1,6 +1,7 @@
-#include "app/file_types.h"
+#include "program/suite_contract.h"
 
 #include "system/Setup_API.h"
+#include "system/WinRegistry.h"
 
 namespace app {
 const std::array<FileType, 13> kFileTypes = {{
@@ -83,6 +84,10 @@ const std::array<FileType, 13> kFileTypes = {{
      {Base::Program, "\\Icons\\Symbols.icl,55"},
      "DateiTypLog"},
 }};
+
+void WriteFlag(std::string_view name) {
+    WinRegistry::WriteValue(WinRegistry::HKLM, kFlagKey, name, WinRegistry::Value::Integer(1));
+}
 
 std::string Resolve(const Cell& cell, std::string_view p) {
     switch (cell.base) {

@@ -1,4 +1,4 @@
-#include "app/error_model.h"
+#include "program/error_model.h"
 
 #include "forms/msgbox.h"
 #include "system/run_failures.h"

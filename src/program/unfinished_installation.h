@@ -8,12 +8,14 @@
 // written before and the removal deletes with the suite's keys.
 #pragma once
 
+#include "program/suite_contract.h"
+
 #include <optional>
 #include <string>
 
 namespace app {
 
-inline constexpr const char* kUnfinishedKey = "Software\\Quorvel\\Zepanu\\3.0";
+inline constexpr const char* kUnfinishedKey = kVersionKey;
 inline constexpr const char* kUnfinishedValue = "Installation nicht abgeschlossen";
 
 // Records folder (a full path, long or short) as the unfinished installation's.

@@ -1,4 +1,4 @@
-#include "app/install_record.h"
+#include "program/install_record.h"
 
 #include "forms/run_time_error.h"
 #include "platform/codepage.h"

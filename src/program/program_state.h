@@ -43,4 +43,7 @@ extern Outcome RunOutcome;
 // The exit status of the run: RunOutcome, "with errors" when a failure was noted.
 Outcome FinalOutcome();
 
+// Puts the state above back as a new run starts with it (for tests that run several).
+void ResetProgramState();
+
 } // namespace app

@@ -1,4 +1,4 @@
-#include "app/program_state.h"
+#include "program/program_state.h"
 
 #include "system/run_failures.h"
 
@@ -23,6 +23,14 @@ Outcome FinalOutcome() {
     default:
         return RunOutcome; // nothing done, cancelled, refused: the failure changes nothing
     }
+}
+
+void ResetProgramState() {
+    ProgDir.clear();
+    IconsWritten = false;
+    IconDepthWas16 = false;
+    AnimStep = 0;
+    RunOutcome = Outcome::NothingDone;
 }
 
 } // namespace app
