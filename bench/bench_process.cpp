@@ -47,4 +47,16 @@ int Shell(const std::string& command) {
     return std::system(command.c_str());
 }
 
+ScratchFolder::ScratchFolder(const std::string& prefix) {
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    if (!::mkdtemp(pattern.data()))
+        std::abort();
+    dir = pattern;
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
+
 } // namespace bench

@@ -2,6 +2,7 @@
 // of the process and every descendant it waited for.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,16 @@ struct Usage {
 // given). Output is dropped unless BENCH_VERBOSE is set.
 Usage Measure(const std::vector<std::string>& argv, const std::vector<std::string>& env,
               const std::string& in = {}, const std::string& out = {});
+
+// A folder of its own under the temporary folder (prefix-XXXXXX) for one benchmark run,
+// removed with everything in it when the run ends.
+struct ScratchFolder {
+    std::filesystem::path dir;
+    explicit ScratchFolder(const std::string& prefix);
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+};
 
 // Runs a command line through the shell; its exit status.
 int Shell(const std::string& command);

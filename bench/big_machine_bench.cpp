@@ -74,18 +74,9 @@ void MakeFiles(const fs::path& folder, long n) {
     }
 }
 
-struct Bench {
-    fs::path dir;
-    Bench() {
-        std::string pattern = (fs::temp_directory_path() / "big-machine-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            std::abort();
-        dir = pattern;
+struct Bench : bench::ScratchFolder {
+    Bench() : ScratchFolder("big-machine-bench") {
         std::ofstream(dir / "install.ui") << kFullInstall;
-    }
-    ~Bench() {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
     std::string Zep(const fs::path& machine) const {
         return Zepmachine() + " --machine " + Quoted(machine.string()) + " ";

@@ -80,19 +80,10 @@ long LastJournalId(const fs::path& machine) {
     return id;
 }
 
-struct Bench {
-    fs::path dir;
-    Bench() {
-        std::string pattern = (fs::temp_directory_path() / "setup-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            std::abort();
-        dir = pattern;
+struct Bench : bench::ScratchFolder {
+    Bench() : ScratchFolder("setup-bench") {
         std::ofstream(dir / "install.ui") << kFullInstall;
         std::ofstream(dir / "removal.ui") << kConfirmRemoval;
-    }
-    ~Bench() {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
     // A fresh machine on a virtual clock.
     fs::path Machine(int n) const {

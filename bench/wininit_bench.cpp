@@ -47,19 +47,10 @@ std::string Dist() {
     return other ? other : ZEPSETUP_DIST;
 }
 
-struct Bench {
-    fs::path dir;
-    Bench() {
-        std::string pattern = (fs::temp_directory_path() / "wininit-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            std::abort();
-        dir = pattern;
+struct Bench : bench::ScratchFolder {
+    Bench() : ScratchFolder("wininit-bench") {
         std::ofstream(dir / "install.ui") << kFullInstall;
         std::ofstream(dir / "removal.ui") << kConfirmRemoval;
-    }
-    ~Bench() {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
     std::vector<std::string> Environment(const fs::path& machine, const char* script) const {
         return {"ZEPSETUP_MACHINE=" + machine.string(), "ZEPSETUP_UI=headless",

@@ -8,8 +8,11 @@
 // forward by the machine's own changes: the folder's times are read just before and just
 // after the host change, and the claim moves only from the first to the second, so that a
 // change behind the machine's back (the host adds or removes files) leaves it behind and the
-// folder is listed again. Names read from the store are data, never trusted as places: a
-// host name that is not a valid Windows name is no entry.
+// folder is listed again. (A host whose folder times move only once per timer tick could
+// hide a host change made in the same tick as the machine's; a kernel that gives a change
+// after a read of the times distinct times, as Linux 6.13 and later do, cannot.) Names read
+// from the store are data, never trusted as places: a host name that is not a valid Windows
+// name is no entry.
 #pragma once
 
 #include "platform/portable/file_system.h"
