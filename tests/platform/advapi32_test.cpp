@@ -94,20 +94,14 @@ TEST_F(Advapi32, CreateMakesEveryMissingLevelAndReportsTheDisposition) {
     win::RegCloseKey(key);
 }
 
-TEST_F(Advapi32, NamesIgnoreCaseUmlautsIncluded) {
+// That names ignore case is a conformance test; here, what the store keeps.
+TEST_F(Advapi32, AKeyKeepsTheSpellingItWasCreatedWith) {
     std::string mixed = win::ToAnsi("SOFTWARE\\Quorvel\\Zepanu\\KontextmenüEx");
     std::string upper = win::ToAnsi("software\\QUORVEL\\zepanu\\KONTEXTMENÜEX");
-    HKEY key = Create(HKEY_LOCAL_MACHINE, mixed);
-    std::string flag = win::ToAnsi("Prompt im Kontextmenü");
-    SetString(key, flag.c_str(), "x");
-    win::RegCloseKey(key);
-
+    win::RegCloseKey(Create(HKEY_LOCAL_MACHINE, mixed));
     DWORD disposition = 0;
-    key = Create(HKEY_LOCAL_MACHINE, upper, &disposition);
+    win::RegCloseKey(Create(HKEY_LOCAL_MACHINE, upper, &disposition));
     EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
-    std::string flagUpper = win::ToAnsi("PROMPT IM KONTEXTMENÜ");
-    EXPECT_EQ(Query(key, flagUpper.c_str()), std::string("x\0", 2));
-    win::RegCloseKey(key);
     // The stored name keeps the spelling it was created with.
     auto store = portable::RegistryStore::Of(m.machine());
     auto id = store->FindKey(portable::kLocalMachineKey, upper);
@@ -125,7 +119,8 @@ TEST_F(Advapi32, ClassesRootIsTheClassesKeyOfTheLocalMachine) {
     win::RegCloseKey(same);
 }
 
-TEST_F(Advapi32, QueryFollowsTheBufferContract) {
+// The sizes a query answers are a conformance test; here, the bytes it leaves alone.
+TEST_F(Advapi32, AQueryWritesNothingBeyondWhatItReturns) {
     HKEY key = Create(HKEY_CURRENT_USER, "T");
     SetString(key, "Name", "Ja");
 
@@ -161,7 +156,8 @@ TEST_F(Advapi32, QueryFollowsTheBufferContract) {
     win::RegCloseKey(key);
 }
 
-TEST_F(Advapi32, ValuesKeepTypeAndExactBytes) {
+// Common types are a conformance test; here, what Windows 95 does with odd ones.
+TEST_F(Advapi32, OddValuesKeepTheirTypeAndBytes) {
     HKEY key = Create(HKEY_CURRENT_USER, "T");
     const BYTE bytes[] = {0x00, 0xFF, 0x00, 0x10, 0x20};
     ASSERT_EQ(win::RegSetValueExA(key, "Bin", 0, REG_BINARY, bytes, sizeof bytes), ERROR_SUCCESS);
@@ -187,20 +183,13 @@ TEST_F(Advapi32, ValuesKeepTypeAndExactBytes) {
     win::RegCloseKey(key);
 }
 
-TEST_F(Advapi32, DeleteKeyTakesTheWholeSubtreeButNeverARoot) {
+// That a delete takes the subtree is a conformance test; here, what the store keeps of it
+// and the roots of every hive.
+TEST_F(Advapi32, ADeletedSubtreeLeavesNoRowsAndNoRootGoes) {
     HKEY key = Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvel\\Zepanu\\KontextmenüEx\\Deep");
     SetString(key, "v", "1");
     win::RegCloseKey(key);
-    key = Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvel\\Velkor");
-    win::RegCloseKey(key);
-
     EXPECT_EQ(win::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvel\\Zepanu"), ERROR_SUCCESS);
-    HKEY gone;
-    EXPECT_EQ(Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvel\\Zepanu", gone), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvel\\Velkor", gone), ERROR_SUCCESS);
-    win::RegCloseKey(gone);
-    EXPECT_EQ(win::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvel\\Zepanu"),
-              ERROR_FILE_NOT_FOUND);
     auto& db = m.machine().store();
     auto& orphans = db.Prepare("SELECT count(*) FROM reg_values WHERE key NOT IN "
                                "(SELECT id FROM reg_keys)");
