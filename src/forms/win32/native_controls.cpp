@@ -12,6 +12,7 @@
 #include <commctrl.h>
 
 #include <cmath>
+#include <optional>
 
 namespace forms::win32 {
 namespace {
@@ -63,6 +64,27 @@ void RegisterClasses() {
     picture.hIcon = nullptr;
     picture.lpszClassName = kPictureClass;
     RegisterClassExA(&picture);
+}
+
+std::optional<ChildWindow> ChildWindowOf(const Control& control) {
+    switch (control.Kind()) {
+    case ControlKind::CommandButton:
+    case ControlKind::CheckBox:
+    case ControlKind::Frame:
+        return ButtonWindow(control);
+    case ControlKind::Label:
+        return LabelWindow(control);
+    case ControlKind::TextBox:
+        return TextBoxWindow(control);
+    case ControlKind::PictureBox:
+        return PictureWindow(control);
+    case ControlKind::DriveListBox:
+        return DriveListWindow();
+    case ControlKind::DirListBox:
+        return FolderListWindow();
+    default:
+        return std::nullopt; // timers, images and lines (drawn on the form) have no window
+    }
 }
 
 } // namespace
@@ -136,6 +158,11 @@ void NativeWindows::Create(Form& form) {
     controls_[window] = &form;
     windows_[&form] = window;
     form.AttachWindow(window);
+    CreateChildren(form);
+    mirroring_ = false;
+}
+
+void NativeWindows::CreateChildren(Form& form) {
     for (Control* control : form.Controls()) {
         if (IsContainer(*control))
             CreateChild(form, *control);
@@ -150,67 +177,17 @@ void NativeWindows::Create(Form& form) {
         if (HWND child = IsContainer(*control) ? WindowOf(*control) : nullptr)
             SetWindowPos(child, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
-    mirroring_ = false;
 }
 
 void NativeWindows::CreateChild(Form& form, Control& control) {
-    const char* windowClass = nullptr;
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-    DWORD exStyle = 0;
-    std::string text = Ansi(control.Caption());
-    switch (control.Kind()) {
-    case ControlKind::Label:
-        windowClass = "STATIC";
-        style |= SS_LEFT | SS_NOTIFY;
-        break;
-    case ControlKind::CommandButton:
-        windowClass = "BUTTON";
-        style |=
-            WS_TABSTOP | BS_MULTILINE |
-            (static_cast<CommandButton&>(control).Default() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-        break;
-    case ControlKind::CheckBox:
-        windowClass = "BUTTON";
-        style |= WS_TABSTOP | BS_CHECKBOX | BS_MULTILINE;
-        break;
-    case ControlKind::Frame:
-        windowClass = "BUTTON";
-        style |= BS_GROUPBOX;
-        break;
-    case ControlKind::TextBox:
-        windowClass = "EDIT";
-        style |= WS_TABSTOP | ES_AUTOHSCROLL;
-        exStyle |= WS_EX_CLIENTEDGE;
-        text = Ansi(static_cast<TextBox&>(control).Text());
-        break;
-    case ControlKind::PictureBox:
-        windowClass = kPictureClass;
-        text.clear();
-        break;
-    case ControlKind::DriveListBox:
-        windowClass = "COMBOBOX";
-        style |= WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL;
-        text.clear();
-        break;
-    case ControlKind::DirListBox:
-        windowClass = "LISTBOX";
-        style |= WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL;
-        exStyle |= WS_EX_CLIENTEDGE;
-        text.clear();
-        break;
-    default:
-        return; // timers, images and lines have no window (lines are drawn on the form)
-    }
-    if (control.BorderStyle() == vbFixedSingle) {
-        if (control.Kind() == ControlKind::PictureBox)
-            exStyle |= WS_EX_CLIENTEDGE;
-        else if (control.Kind() == ControlKind::Label)
-            style |= WS_BORDER;
-    }
+    std::optional<ChildWindow> made = ChildWindowOf(control);
+    if (!made)
+        return;
+    DWORD style = made->style | WS_CHILD | WS_CLIPSIBLINGS;
     if (!control.Enabled())
         style |= WS_DISABLED;
-    HWND window = CreateWindowExA(exStyle, windowClass, text.c_str(), style, 0, 0, 0, 0,
-                                  form.hWnd(), nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND window = CreateWindowExA(made->exStyle, made->windowClass, made->text.c_str(), style, 0, 0,
+                                  0, 0, form.hWnd(), nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!window)
         return;
     controls_[window] = &control;
@@ -218,14 +195,26 @@ void NativeWindows::CreateChild(Form& form, Control& control) {
     if (control.Kind() != ControlKind::PictureBox)
         SetWindowSubclass(window, ChildProc, kSubclassId, 0);
     SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control)), FALSE);
-    if (control.Kind() == ControlKind::CheckBox)
-        SendMessageA(window, BM_SETCHECK, static_cast<CheckBox&>(control).Value(), 0);
-    if (control.Kind() == ControlKind::DriveListBox)
-        FillDrives(control);
-    if (control.Kind() == ControlKind::DirListBox)
-        FillFolders(control);
+    FillNew(control, window);
     Place(control);
     ShowChild(control);
+}
+
+// What a new window shows beside its text: a check box's mark, the lists' items.
+void NativeWindows::FillNew(Control& control, HWND window) {
+    switch (control.Kind()) {
+    case ControlKind::CheckBox:
+        MirrorCheck(control, window);
+        return;
+    case ControlKind::DriveListBox:
+        FillDrives(control);
+        return;
+    case ControlKind::DirListBox:
+        FillFolders(control);
+        return;
+    default:
+        return;
+    }
 }
 
 void NativeWindows::Destroy(Form& form) {
@@ -233,26 +222,30 @@ void NativeWindows::Destroy(Form& form) {
     if (it == windows_.end())
         return;
     HWND window = it->second;
-    for (Control* control : form.Controls()) {
-        auto child = windows_.find(control);
-        if (child != windows_.end()) {
-            controls_.erase(child->second);
-            folderItems_.erase(child->second);
-            windows_.erase(child);
-        }
-        if (control->Kind() == ControlKind::PictureBox) {
-            auto dc = measuring_.find(static_cast<PictureBox*>(control));
-            if (dc != measuring_.end()) {
-                DeleteDC(dc->second);
-                measuring_.erase(dc);
-            }
-        }
-    }
+    for (Control* control : form.Controls())
+        Forget(*control);
     controls_.erase(window);
     windows_.erase(it);
     if (pressed_ && GetAncestor(pressed_, GA_ROOT) == window)
         pressed_ = nullptr;
     DestroyWindow(window);
+}
+
+// A child's entries in the tables, and what was kept for it, go with its form's window.
+void NativeWindows::Forget(Control& control) {
+    auto child = windows_.find(&control);
+    if (child != windows_.end()) {
+        controls_.erase(child->second);
+        folderItems_.erase(child->second);
+        windows_.erase(child);
+    }
+    if (control.Kind() != ControlKind::PictureBox)
+        return;
+    auto dc = measuring_.find(static_cast<PictureBox*>(&control));
+    if (dc == measuring_.end())
+        return;
+    DeleteDC(dc->second);
+    measuring_.erase(dc);
 }
 
 void NativeWindows::Show(Form& form) {
@@ -318,73 +311,75 @@ void NativeWindows::Changed(Control& control, Property what) {
         return;
     }
     mirroring_ = true;
-    bool isForm = control.Kind() == ControlKind::Form;
+    Mirror(control, window, what);
+    InvalidateRect(window, nullptr, TRUE);
+    mirroring_ = false;
+}
+
+void NativeWindows::Mirror(Control& control, HWND window, Property what) {
     switch (what) {
     case Property::Caption:
         SetWindowTextA(window, Ansi(control.Caption()).c_str());
-        break;
-    case Property::Text: {
-        std::string text = Ansi(static_cast<TextBox&>(control).Text());
-        char current[1024] = {};
-        GetWindowTextA(window, current, sizeof current);
-        if (text != current)
-            SetWindowTextA(window, text.c_str());
-        break;
-    }
+        return;
+    case Property::Text:
+        MirrorText(control, window);
+        return;
     case Property::Value:
-        SendMessageA(window, BM_SETCHECK, static_cast<CheckBox&>(control).Value(), 0);
-        break;
+        MirrorCheck(control, window);
+        return;
     case Property::Enabled:
-        if (isForm)
-            RefreshInput();
-        else
-            EnableWindow(window, control.Enabled());
-        break;
+        MirrorEnabled(control, window);
+        return;
     case Property::Visible:
-        if (!isForm) {
-            if (IsContainer(control))
-                PlaceAll(control.Parent());
-            else
-                ShowChild(control);
-        }
-        break;
+        MirrorVisible(control);
+        return;
     case Property::Position:
-        if (isForm)
-            SetWindowPos(window, nullptr, PixelsX(control.Left()), PixelsY(control.Top()),
-                         PixelsX(control.Width()), PixelsY(control.Height()),
-                         SWP_NOZORDER | SWP_NOACTIVATE);
-        else if (IsContainer(control))
-            PlaceAll(control.Parent());
-        else
-            Place(control);
-        break;
+        MirrorPosition(control, window);
+        return;
     case Property::Font:
         SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control)), TRUE);
-        break;
+        return;
     case Property::Border:
-        if (control.Kind() == ControlKind::Label) {
-            LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
-            style = control.BorderStyle() == vbFixedSingle ? (style | WS_BORDER)
-                                                           : (style & ~LONG_PTR{WS_BORDER});
-            SetWindowLongPtrA(window, GWL_STYLE, style);
-            SetWindowPos(window, nullptr, 0, 0, 0, 0,
-                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE |
-                             SWP_FRAMECHANGED);
-        }
-        break;
+        MirrorBorder(control, window);
+        return;
     case Property::Drive:
         FillDrives(control);
-        break;
+        return;
     case Property::Path:
         FillFolders(control);
-        break;
+        return;
     case Property::Colours:
     case Property::MousePointer:
     case Property::Interval:
-        break;
+        return;
     }
-    InvalidateRect(window, nullptr, TRUE);
-    mirroring_ = false;
+}
+
+void NativeWindows::MirrorEnabled(Control& control, HWND window) {
+    if (control.Kind() == ControlKind::Form)
+        RefreshInput();
+    else
+        EnableWindow(window, control.Enabled());
+}
+
+void NativeWindows::MirrorVisible(Control& control) {
+    if (control.Kind() == ControlKind::Form)
+        return;
+    if (IsContainer(control))
+        PlaceAll(control.Parent());
+    else
+        ShowChild(control);
+}
+
+void NativeWindows::MirrorPosition(Control& control, HWND window) {
+    if (control.Kind() == ControlKind::Form)
+        SetWindowPos(window, nullptr, PixelsX(control.Left()), PixelsY(control.Top()),
+                     PixelsX(control.Width()), PixelsY(control.Height()),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    else if (IsContainer(control))
+        PlaceAll(control.Parent());
+    else
+        Place(control);
 }
 
 void NativeWindows::Redraw(PictureBox& box) {
@@ -414,45 +409,37 @@ void NativeWindows::Notify(Input::Kind kind, HWND window, std::string value) {
     onInput_(Input{kind, window, std::move(value)});
 }
 
+// The children of standard classes: custom pointers, mouse moves and what their kind adds.
 LRESULT NativeWindows::ChildMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                     bool& handled) {
     Control* control = ControlOf(window);
     if (!control)
         return 0;
     switch (message) {
-    case WM_ERASEBKGND: // a group box leaves its inside unpainted; a frame is opaque
-        if (control->Kind() == ControlKind::Frame) {
-            RECT inside{};
-            GetClientRect(window, &inside);
-            FillRect(reinterpret_cast<HDC>(wParam), &inside, Brush(control->BackColor()));
-            handled = true;
-            return TRUE;
-        }
-        return 0;
+    case WM_ERASEBKGND:
+        return EraseFrame(*control, window, reinterpret_cast<HDC>(wParam), handled);
     case WM_SETCURSOR:
-        if (control->MousePointer() == vbCustom && LOWORD(lParam) == HTCLIENT) {
-            SetCursor(Cursor(control->MouseIcon()));
-            handled = true;
-            return TRUE;
-        }
-        return 0;
+        return SetPointer(*control, lParam, handled);
     case WM_MOUSEMOVE:
         if (control->OnMouseMove)
             Notify(Input::Kind::MouseMove, window);
         return 0;
     case WM_LBUTTONUP:
-        if (control->Kind() == ControlKind::Label && control->OnMouseUp)
-            Notify(Input::Kind::MouseUp, window);
+        LabelMouseUp(*control, window);
         return 0;
-    case WM_APP: // a folder opened by a script: lParam points to its path (UTF-8)
-        if (control->Kind() == ControlKind::DirListBox) {
-            Notify(Input::Kind::Set, window, *reinterpret_cast<const std::string*>(lParam));
-            handled = true;
-        }
-        return 0;
+    case WM_APP:
+        return ScriptFolder(*control, window, lParam, handled);
     default:
         return 0;
     }
+}
+
+LRESULT NativeWindows::SetPointer(Control& control, LPARAM lParam, bool& handled) {
+    if (control.MousePointer() != vbCustom || LOWORD(lParam) != HTCLIENT)
+        return 0;
+    SetCursor(Cursor(control.MouseIcon()));
+    handled = true;
+    return TRUE;
 }
 
 } // namespace forms::win32

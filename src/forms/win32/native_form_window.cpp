@@ -4,7 +4,6 @@
 
 #include "forms/controls.h"
 #include "forms/win32/native_shared.h"
-#include "platform/codepage.h"
 
 namespace forms::win32 {
 namespace {
@@ -51,8 +50,6 @@ LRESULT NativeWindows::ColourFor(HWND child, HDC dc) {
         return reinterpret_cast<LRESULT>(Brush(ColourBehind(*control)));
     }
     COLORREF back = control->BackColor();
-    if (control->Kind() == ControlKind::CheckBox || control->Kind() == ControlKind::Frame)
-        back = control->BackColor();
     SetBkColor(dc, back);
     return reinterpret_cast<LRESULT>(Brush(back));
 }
@@ -66,19 +63,10 @@ LRESULT NativeWindows::FormMessage(HWND window, UINT message, WPARAM wParam, LPA
     case WM_CLOSE:
         Notify(Input::Kind::Close, window);
         return 0;
-    case WM_ERASEBKGND: {
-        RECT rect;
-        GetClientRect(window, &rect);
-        FillRect(reinterpret_cast<HDC>(wParam), &rect, Brush(form.BackColor()));
-        return 1;
-    }
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window, &paint);
-        PaintForm(form, dc);
-        EndPaint(window, &paint);
-        return 0;
-    }
+    case WM_ERASEBKGND:
+        return EraseForm(form, window, reinterpret_cast<HDC>(wParam));
+    case WM_PAINT:
+        return PaintFormWindow(form, window);
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:
@@ -87,57 +75,54 @@ LRESULT NativeWindows::FormMessage(HWND window, UINT message, WPARAM wParam, LPA
                 ColourFor(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)))
             return brush;
         break;
-    case WM_COMMAND: {
-        HWND child = reinterpret_cast<HWND>(lParam);
-        Control* from = ControlOf(child);
-        if (!from)
+    case WM_COMMAND:
+        if (!ControlOf(reinterpret_cast<HWND>(lParam)))
             break;
-        WORD code = HIWORD(wParam);
-        switch (from->Kind()) {
-        case ControlKind::CommandButton:
-        case ControlKind::CheckBox:
-            if (code == BN_CLICKED)
-                Notify(Input::Kind::Click, child);
-            break;
-        case ControlKind::Label:
-            if (code == STN_CLICKED)
-                Notify(Input::Kind::Click, child);
-            break;
-        case ControlKind::TextBox:
-            if (code == EN_CHANGE) {
-                int n = GetWindowTextLengthA(child);
-                std::string text(static_cast<size_t>(n) + 1, '\0');
-                GetWindowTextA(child, text.data(), n + 1);
-                text.resize(static_cast<size_t>(n));
-                Notify(Input::Kind::Set, child, win::FromAnsi(text));
-            }
-            break;
-        case ControlKind::DriveListBox:
-            if (code == CBN_SELCHANGE) {
-                LRESULT at = SendMessageA(child, CB_GETCURSEL, 0, 0);
-                char item[MAX_PATH] = {};
-                if (at >= 0 && SendMessageA(child, CB_GETLBTEXTLEN, at, 0) < MAX_PATH)
-                    SendMessageA(child, CB_GETLBTEXT, at, reinterpret_cast<LPARAM>(item));
-                Notify(Input::Kind::Set, child, win::FromAnsi(std::string(item).substr(0, 2)));
-            }
-            break;
-        case ControlKind::DirListBox:
-            if (code == LBN_DBLCLK) {
-                LRESULT at = SendMessageA(child, LB_GETCURSEL, 0, 0);
-                const auto& items = folderItems_[child];
-                if (at >= 0 && static_cast<size_t>(at) < items.size())
-                    Notify(Input::Kind::Set, child, win::FromAnsi(items[static_cast<size_t>(at)]));
-            }
-            break;
-        default:
-            break;
-        }
+        Command(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
         return 0;
-    }
     default:
         break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT NativeWindows::EraseForm(Form& form, HWND window, HDC dc) {
+    RECT rect;
+    GetClientRect(window, &rect);
+    FillRect(dc, &rect, Brush(form.BackColor()));
+    return 1;
+}
+
+LRESULT NativeWindows::PaintFormWindow(Form& form, HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    PaintForm(form, dc);
+    EndPaint(window, &paint);
+    return 0;
+}
+
+// A child's notification, handed to its kind.
+void NativeWindows::Command(HWND child, WORD code) {
+    switch (ControlOf(child)->Kind()) {
+    case ControlKind::CommandButton:
+    case ControlKind::CheckBox:
+        ButtonCommand(child, code);
+        return;
+    case ControlKind::Label:
+        LabelCommand(child, code);
+        return;
+    case ControlKind::TextBox:
+        TextBoxCommand(child, code);
+        return;
+    case ControlKind::DriveListBox:
+        DriveListCommand(child, code);
+        return;
+    case ControlKind::DirListBox:
+        FolderListCommand(child, code);
+        return;
+    default:
+        return;
+    }
 }
 
 void NativeWindows::PaintForm(Form& form, HDC dc) {

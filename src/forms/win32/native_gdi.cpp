@@ -6,6 +6,33 @@
 #include <cmath>
 
 namespace forms::win32 {
+namespace {
+
+// A closed hand: a filled fist with its outline, 32 x 32, hot spot at the top.
+HCURSOR FistCursor() {
+    BYTE andMask[128], xorMask[128];
+    for (int row = 0; row < 32; ++row) {
+        for (int byte = 0; byte < 4; ++byte) {
+            BYTE a = 0xFF, x = 0x00;
+            for (int bit = 0; bit < 8; ++bit) {
+                int col = byte * 8 + bit;
+                bool inside = row >= 6 && row <= 22 && col >= 6 && col <= 21;
+                bool edge = inside && (row == 6 || row == 22 || col == 6 || col == 21 ||
+                                       (row == 10 && col < 18) || (col % 4 == 2 && row < 10));
+                if (inside) {
+                    a &= static_cast<BYTE>(~(0x80 >> bit));
+                    if (!edge)
+                        x |= static_cast<BYTE>(0x80 >> bit);
+                }
+            }
+            andMask[row * 4 + byte] = a;
+            xorMask[row * 4 + byte] = x;
+        }
+    }
+    return CreateCursor(GetModuleHandleA(nullptr), 12, 6, 32, 32, andMask, xorMask);
+}
+
+} // namespace
 
 HFONT NativeWindows::FontFor(const Control& control) {
     const forms::Font& font = control.Font();
@@ -50,27 +77,7 @@ HCURSOR NativeWindows::Cursor(const std::string& picture) {
         return it->second;
     HCURSOR cursor = LoadCursorA(nullptr, IDC_HAND);
     if (picture == "hand_pressed") {
-        // A closed hand: a filled fist with its outline, 32 x 32, hot spot at the top.
-        BYTE andMask[128], xorMask[128];
-        for (int row = 0; row < 32; ++row) {
-            for (int byte = 0; byte < 4; ++byte) {
-                BYTE a = 0xFF, x = 0x00;
-                for (int bit = 0; bit < 8; ++bit) {
-                    int col = byte * 8 + bit;
-                    bool inside = row >= 6 && row <= 22 && col >= 6 && col <= 21;
-                    bool edge = inside && (row == 6 || row == 22 || col == 6 || col == 21 ||
-                                           (row == 10 && col < 18) || (col % 4 == 2 && row < 10));
-                    if (inside) {
-                        a &= static_cast<BYTE>(~(0x80 >> bit));
-                        if (!edge)
-                            x |= static_cast<BYTE>(0x80 >> bit);
-                    }
-                }
-                andMask[row * 4 + byte] = a;
-                xorMask[row * 4 + byte] = x;
-            }
-        }
-        if (HCURSOR fist = CreateCursor(GetModuleHandleA(nullptr), 12, 6, 32, 32, andMask, xorMask))
+        if (HCURSOR fist = FistCursor())
             cursor = fist;
     }
     cursors_[picture] = cursor;
