@@ -4,6 +4,8 @@
 // replay their drawing with GDI), mirrored from the model. User input on them is not acted
 // on inside the window procedures: it becomes an Input passed to the backend, which hands
 // it to the model outside any window procedure (handlers may run nested loops, End or fail).
+// One file per kind of control (native_buttons, native_label, native_text_box, native_lists,
+// native_picture), the form's window in native_form_window, fonts and brushes in native_gdi.
 #pragma once
 
 #include "forms/form.h"
@@ -53,18 +55,51 @@ public:
     LRESULT ChildMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
 
 private:
+    // native_controls.cpp: the table of windows, creation, mirroring, the children's procedure.
+    void CreateChildren(Form& form);
     void CreateChild(Form& form, Control& control);
+    void FillNew(Control& control, HWND window);
+    void Forget(Control& control);
     void Place(Control& control);
     void PlaceAll(Form& form);
     void ShowChild(Control& control);
-    void FillDrives(Control& control);
-    void FillFolders(Control& control);
-    void PaintForm(Form& form, HDC dc);
-    void PaintPicture(PictureBox& box, HDC dc);
+    void Mirror(Control& control, HWND window, Property what);
+    void MirrorEnabled(Control& control, HWND window);
+    void MirrorVisible(Control& control);
+    void MirrorPosition(Control& control, HWND window);
+    LRESULT SetPointer(Control& control, LPARAM lParam, bool& handled);
+    void Notify(Input::Kind kind, HWND window, std::string value = {});
+    // native_gdi.cpp: fonts, brushes and pointers, made once and kept.
     HFONT FontFor(const Control& control);
     HBRUSH Brush(COLORREF colour);
+    // native_form_window.cpp: the form's window.
+    LRESULT EraseForm(Form& form, HWND window, HDC dc);
+    LRESULT PaintFormWindow(Form& form, HWND window);
+    void PaintForm(Form& form, HDC dc);
     LRESULT ColourFor(HWND child, HDC dc);
-    void Notify(Input::Kind kind, HWND window, std::string value = {});
+    void Command(HWND child, WORD code);
+    // native_buttons.cpp: command buttons, check boxes, frames.
+    void ButtonCommand(HWND child, WORD code);
+    void MirrorCheck(Control& control, HWND window);
+    LRESULT EraseFrame(Control& control, HWND window, HDC dc, bool& handled);
+    // native_label.cpp: labels.
+    void LabelCommand(HWND child, WORD code);
+    void LabelMouseUp(Control& control, HWND window);
+    void MirrorBorder(Control& control, HWND window);
+    // native_text_box.cpp: the text box.
+    void TextBoxCommand(HWND child, WORD code);
+    void MirrorText(Control& control, HWND window);
+    // native_lists.cpp: the drive list and the folder list.
+    void DriveListCommand(HWND child, WORD code);
+    void FolderListCommand(HWND child, WORD code);
+    LRESULT ScriptFolder(Control& control, HWND window, LPARAM lParam, bool& handled);
+    void FillDrives(Control& control);
+    void FillFolders(Control& control);
+    // native_picture.cpp: picture boxes, which replay their drawing.
+    LRESULT PaintPictureWindow(PictureBox& box, HWND window);
+    void PaintPicture(PictureBox& box, HDC dc);
+    void ReplayText(PictureBox& box, HDC dc, const Drawing& d);
+    void ReplayBox(HDC dc, const Drawing& d);
 
     std::function<void(Input)> onInput_;
     std::map<HWND, Control*> controls_;
