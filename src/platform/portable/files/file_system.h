@@ -148,14 +148,28 @@ public:
 
 private:
     struct Located;
-    struct Change;
+    struct Target;
     enum class Need { Read, Write };
+    // How a call reaches the entry its path names.
+    struct Reach {
+        Need need = Need::Read;
+        bool mustExist = true;            // a missing entry is ERROR_FILE_NOT_FOUND
+        DWORD refuseRoot = ERROR_SUCCESS; // else a drive's root is refused with this code
+        bool inTransaction = false;       // the store's transaction begins before the walk
+        bool wildcardLeaf = false;        // the last name may hold * and ?
+    };
 
+    // Walks from the drive's folder to the folder that holds the path's last name, one
+    // folder at a time (openat, O_NOFOLLOW), and looks that name up there.
     DWORD Locate(const WinPath& path, Need need, Located& out);
-    // The opening every change of one entry shares: the path parsed, a drive's root refused,
-    // the store's transaction begun, the entry located for writing; with mustExist a missing
-    // entry is ERROR_FILE_NOT_FOUND.
-    DWORD BeginChange(std::string_view path, bool mustExist, Change& out);
+    // The opening every call on one path shares: the path parsed, a drive's root refused
+    // when asked, the store's transaction begun when asked (so that names brought in line
+    // on the way are part of it), the path located, and a missing entry refused when it
+    // must exist.
+    DWORD Resolve(std::string_view path, const Reach& reach, Target& out);
+    // Resolve for a change of one entry: located for writing, a drive's root refused
+    // (ERROR_ACCESS_DENIED), in the store's transaction.
+    DWORD BeginChange(std::string_view path, bool mustExist, Target& out);
     DWORD MoveEntry(std::string_view from, std::string_view to, bool replace,
                     const std::function<void()>* record);
     DWORD DeleteEntry(std::string_view path, const std::function<void()>* record);
