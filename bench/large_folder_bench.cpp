@@ -9,7 +9,7 @@
 #include "platform/kernel32.h"
 
 #include "platform/portable/machine.h"
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/store/sqlite_db.h"
 
 #include <benchmark/benchmark.h>
 

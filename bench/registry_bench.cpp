@@ -12,9 +12,9 @@
 // Machines are made under $TMPDIR (or /tmp); the 1,000,000-value machine takes a few seconds
 // to fill.
 #include "platform/portable/machine.h"
-#include "platform/portable/regedit_import.h"
-#include "platform/portable/registry_store.h"
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/registry/regedit_import.h"
+#include "platform/portable/registry/registry_store.h"
+#include "platform/portable/store/sqlite_db.h"
 #include "system/WinRegistry.h"
 
 #include <benchmark/benchmark.h>

@@ -7,8 +7,8 @@
 // does about 1 MB/s), so the start-up takes a while.
 #include "platform/kernel32.h"
 #include "platform/lz32.h"
+#include "platform/portable/files/szdd.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/szdd.h"
 
 #include <benchmark/benchmark.h>
 #include <mspack.h>

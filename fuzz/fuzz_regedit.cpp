@@ -2,9 +2,9 @@
 // transaction that is rolled back, so every input starts from the baseline registry. What
 // an accepted import leaves must export to a script that imports again without a problem.
 #include "platform/portable/machine.h"
-#include "platform/portable/regedit_export.h"
-#include "platform/portable/regedit_import.h"
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/registry/regedit_export.h"
+#include "platform/portable/registry/regedit_import.h"
+#include "platform/portable/store/sqlite_db.h"
 
 #include <cstdint>
 #include <cstdlib>

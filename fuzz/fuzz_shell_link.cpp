@@ -3,7 +3,7 @@
 // past its end), and the other bits of the first byte cut that many bytes (up to 63) off
 // its end, so damaged structures deep inside a valid file are reached without seeds.
 // Whatever decodes must encode again (when it has a target) and decode to the same link.
-#include "platform/portable/shell_link.h"
+#include "platform/portable/shell/shell_link.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -2,8 +2,8 @@
 // written) on arbitrary bytes. It must refuse with DamagedState or read a state that encodes
 // back to exactly the same bytes (the format has one form per state), and comparing what it
 // read must work: with itself nothing differs, with an empty state everything is added.
-#include "platform/portable/state_codec.h"
-#include "platform/portable/state_diff.h"
+#include "platform/portable/store/state_codec.h"
+#include "platform/portable/store/state_diff.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // both as a whole file (header, then body) and as a bare body; the expansion must match a
 // plain byte-at-a-time ring-buffer decoder, must not depend on how reads are split, and
 // cannot produce more than 18 bytes per 2 input bytes.
-#include "platform/portable/szdd.h"
+#include "platform/portable/files/szdd.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -9,9 +9,9 @@
 // appeared or vanished, and every host path the file system hands out must lie inside a
 // drive's folder. Drive C: is then brought back to its first state, so each input starts
 // from the same machine.
-#include "platform/portable/file_system.h"
+#include "platform/portable/files/file_system.h"
+#include "platform/portable/files/win_path.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/win_path.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // advapi32: the registry functions the program calls, with Win32 names, argument order and
 // results (ERROR_SUCCESS or an error code; no last-error). The portable machine implements
-// them in portable/advapi32.cpp over the machine's registry store; the Windows build
+// them in portable/registry/advapi32.cpp over the machine's registry store; the Windows build
 // forwards to the real functions.
 #pragma once
 

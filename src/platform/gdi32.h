@@ -1,5 +1,5 @@
 // gdi32: the drawing and device functions the program calls, with Win32 names, argument
-// order and return conventions. The portable machine implements them in portable/gdi32.cpp
+// order and return conventions. The portable machine implements them in portable/windows/gdi32.cpp
 // (screen facts from the machine's display settings, drawing recorded); the Windows build
 // forwards to the real ones.
 #pragma once

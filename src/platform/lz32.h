@@ -14,7 +14,7 @@ using ::LZOpenFileA;
 using ::LZSeek;
 using ::OpenFile;
 #else
-// kernel32's OpenFile, whose handles the LZ functions take (see portable/lz32.cpp).
+// kernel32's OpenFile, whose handles the LZ functions take (see portable/files/lz32.cpp).
 HFILE OpenFile(LPCSTR fileName, LPOFSTRUCT reOpenBuf, UINT style);
 // A packed (SZDD) file's source gets an LZ handle of its own; a plain file keeps the one
 // given, as Windows documents it.

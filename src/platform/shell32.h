@@ -1,5 +1,5 @@
 // shell32: the shell functions the program calls, with Win32 names, argument order and
-// return conventions. The portable machine implements them in portable/shell32.cpp; the
+// return conventions. The portable machine implements them in portable/shell/shell32.cpp; the
 // Windows build forwards to the real ones.
 #pragma once
 

@@ -1,7 +1,7 @@
 // The shortcut toolkit: program groups and shortcuts in the user's Start menu, with the
 // names, argument order and results of the small library the setup program was written
 // against. Strings are ANSI (Windows-1252). The portable machine implements it in
-// portable/shortcut_toolkit.cpp, writing real .lnk files; the Windows build implements
+// portable/shell/shortcut_toolkit.cpp, writing real .lnk files; the Windows build implements
 // the same three functions on IShellLinkA.
 //
 // folder is relative to the Start menu's Programs folder (value "Programs" of the key

@@ -1,6 +1,6 @@
 // user32: the window, message and restart functions the program calls, with Win32 names,
 // argument order and return conventions. The portable machine implements them in
-// portable/user32.cpp over its window table; the Windows build forwards to the real ones.
+// portable/windows/user32.cpp over its window table; the Windows build forwards to the real ones.
 #pragma once
 
 #include "platform/win_types.h"

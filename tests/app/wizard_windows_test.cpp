@@ -7,7 +7,7 @@
 #include "forms/input.h"
 #include "forms/runtime.h"
 #include "platform/kernel32.h"
-#include "platform/portable/display.h"
+#include "platform/portable/windows/display.h"
 #include "program/program_state.h"
 #include "support/ui_fixture.h"
 #include "system/WinRegistry.h"

@@ -2,8 +2,8 @@
 #include "platform/shell32.h"
 
 #include "platform/portable/machine.h"
-#include "platform/portable/named_lock.h"
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/store/named_lock.h"
+#include "platform/portable/store/sqlite_db.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // was cut off can be run again to its end, and the machine ends as after an uninterrupted
 // cycle.
 #include "platform/portable/machine.h"
-#include "platform/portable/named_lock.h"
+#include "platform/portable/store/named_lock.h"
 #include "support/setup_run.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // zepmachine snapshot and diff on a temporary machine: what a run changed, for people and
 // for scripts.
 #include "platform/portable/machine.h"
-#include "platform/portable/sha256.h"
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/store/sha256.h"
+#include "platform/portable/store/sqlite_db.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>

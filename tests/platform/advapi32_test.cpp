@@ -4,8 +4,8 @@
 
 #include "platform/codepage.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/registry_store.h"
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/registry/registry_store.h"
+#include "platform/portable/store/sqlite_db.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>

@@ -4,9 +4,9 @@
 #include "platform/lz32.h"
 
 #include "platform/portable/api_guard.h"
-#include "platform/portable/file_system.h"
+#include "platform/portable/files/file_system.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/store/sqlite_db.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>

@@ -2,10 +2,10 @@
 // misses what changed since, whoever changed it.
 #include "platform/kernel32.h"
 
-#include "platform/portable/file_system.h"
+#include "platform/portable/files/file_system.h"
+#include "platform/portable/files/short_name.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/short_name.h"
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/store/sqlite_db.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>

@@ -5,8 +5,8 @@
 #include "platform/shell32.h"
 #include "platform/shortcut_toolkit.h"
 
-#include "platform/portable/file_system.h"
-#include "platform/portable/recycle_bin.h"
+#include "platform/portable/files/file_system.h"
+#include "platform/portable/files/recycle_bin.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>

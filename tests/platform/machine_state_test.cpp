@@ -1,12 +1,12 @@
 // Machine states: what a snapshot reads, how two states compare, how a state is stored.
-#include "platform/portable/machine_state.h"
+#include "platform/portable/store/machine_state.h"
 
 #include "platform/kernel32.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/snapshot_store.h"
-#include "platform/portable/sqlite_db.h"
-#include "platform/portable/state_codec.h"
-#include "platform/portable/state_diff.h"
+#include "platform/portable/store/snapshot_store.h"
+#include "platform/portable/store/sqlite_db.h"
+#include "platform/portable/store/state_codec.h"
+#include "platform/portable/store/state_diff.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>

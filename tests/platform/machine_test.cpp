@@ -1,7 +1,7 @@
 #include "platform/portable/machine.h"
 
 #include "platform/kernel32.h"
-#include "platform/portable/file_system.h"
+#include "platform/portable/files/file_system.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>

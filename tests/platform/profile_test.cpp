@@ -1,6 +1,6 @@
 // WritePrivateProfileStringA and the INI edits behind it.
 #include "platform/kernel32.h"
-#include "platform/portable/ini_file.h"
+#include "platform/portable/files/ini_file.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>

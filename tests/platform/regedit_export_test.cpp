@@ -1,12 +1,12 @@
 // Export and re-import: the REGEDIT4 text of a registry brings back the same keys, names,
 // types and bytes, for the baseline and for random registries full of awkward names and data.
-#include "platform/portable/regedit_export.h"
+#include "platform/portable/registry/regedit_export.h"
 
 #include "platform/codepage.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/regedit_import.h"
-#include "platform/portable/registry_store.h"
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/registry/regedit_import.h"
+#include "platform/portable/registry/registry_store.h"
+#include "platform/portable/store/sqlite_db.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>

@@ -3,12 +3,12 @@
 // reported, as "! LINE: reason: line", then the registry below the keys named T of each
 // root afterwards, as the exporter writes it. REGEDIT_CASES_UPDATE=1 rewrites the .expect
 // files from what the importer does (review the diff before committing it).
-#include "platform/portable/regedit_import.h"
+#include "platform/portable/registry/regedit_import.h"
 
 #include "platform/codepage.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/regedit_export.h"
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/registry/regedit_export.h"
+#include "platform/portable/store/sqlite_db.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 #include "platform/kernel32.h"
 
 #include "platform/portable/machine.h"
-#include "platform/portable/regedit_export.h"
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/registry/regedit_export.h"
+#include "platform/portable/store/sqlite_db.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>

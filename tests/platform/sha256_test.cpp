@@ -1,4 +1,4 @@
-#include "platform/portable/sha256.h"
+#include "platform/portable/store/sha256.h"
 
 #include <gtest/gtest.h>
 

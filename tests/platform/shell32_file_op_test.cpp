@@ -4,9 +4,9 @@
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
 
-#include "platform/portable/file_system.h"
-#include "platform/portable/recycle_bin.h"
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/files/file_system.h"
+#include "platform/portable/files/recycle_bin.h"
+#include "platform/portable/store/sqlite_db.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>

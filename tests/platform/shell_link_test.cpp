@@ -1,6 +1,6 @@
 // The .lnk codec: the layout the writer produces, a round trip of every field, and the
 // reader on damaged, truncated and foreign input.
-#include "platform/portable/shell_link.h"
+#include "platform/portable/shell/shell_link.h"
 
 #include <gtest/gtest.h>
 

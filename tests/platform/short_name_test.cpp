@@ -1,4 +1,4 @@
-#include "platform/portable/short_name.h"
+#include "platform/portable/files/short_name.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "platform/advapi32.h"
 #include "platform/codepage.h"
 #include "platform/kernel32.h"
-#include "platform/portable/shell_link.h"
+#include "platform/portable/shell/shell_link.h"
 
 #include "support/test_machine.h"
 

@@ -7,7 +7,7 @@
 #include "platform/kernel32.h"
 #include "platform/portable/api_guard.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/store/sqlite_db.h"
 
 #include "support/test_machine.h"
 

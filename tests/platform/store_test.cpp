@@ -1,7 +1,7 @@
 // The machine's store as several connections share it: the read transaction kept between
 // statements, the change signal the caches follow, checkpoints while a stream of commits
 // runs, read-only stores, and a writer killed while committing.
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/store/sqlite_db.h"
 
 #include <gtest/gtest.h>
 

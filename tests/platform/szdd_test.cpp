@@ -1,7 +1,7 @@
 // The SZDD decoder: files packed by Debian's mscompress expand to their original bytes,
 // header classification, error reporting, and byte-for-byte agreement with libmspack on
 // valid, random, truncated and damaged streams.
-#include "platform/portable/szdd.h"
+#include "platform/portable/files/szdd.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>

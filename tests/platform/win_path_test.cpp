@@ -1,4 +1,4 @@
-#include "platform/portable/win_path.h"
+#include "platform/portable/files/win_path.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "forms/runtime.h"
 #include "forms/screen.h"
 #include "platform/gdi32.h"
-#include "platform/portable/display.h"
+#include "platform/portable/windows/display.h"
 #include "platform/user32.h"
 #include "program/program_state.h"
 #include "qt_fixture.h"

@@ -3,7 +3,7 @@
 #include "platform/advapi32.h"
 #include "platform/codepage.h"
 #include "platform/kernel32.h"
-#include "platform/portable/file_system.h"
+#include "platform/portable/files/file_system.h"
 #include "platform/portable/machine.h"
 #include "platform/portable/restart.h"
 

@@ -6,8 +6,8 @@
 #include "platform/advapi32.h"
 #include "platform/codepage.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/registry_store.h"
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/registry/registry_store.h"
+#include "platform/portable/store/sqlite_db.h"
 #include "support/error_of.h"
 #include "support/test_machine.h"
 

@@ -1,8 +1,8 @@
 #include "cli.h"
 
-#include "platform/portable/display.h"
-#include "platform/portable/file_system.h"
+#include "platform/portable/files/file_system.h"
 #include "platform/portable/machine.h"
+#include "platform/portable/windows/display.h"
 
 #include <cctype>
 #include <cerrno>

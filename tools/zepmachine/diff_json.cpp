@@ -2,8 +2,8 @@
 #include "diff_output.h"
 
 #include "platform/codepage.h"
-#include "platform/portable/regedit_format.h"
-#include "platform/portable/state_diff.h"
+#include "platform/portable/registry/regedit_format.h"
+#include "platform/portable/store/state_diff.h"
 
 #include <cstdio>
 

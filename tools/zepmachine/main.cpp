@@ -2,7 +2,7 @@
 #include "cli.h"
 
 #include "platform/portable/machine.h"
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/store/sqlite_db.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // zepmachine boot: restarts the machine.
 #include "cli.h"
 
-#include "platform/portable/file_system.h"
+#include "platform/portable/files/file_system.h"
 #include "platform/portable/machine.h"
 #include "platform/portable/restart.h"
 #include "platform/quoted_input.h"

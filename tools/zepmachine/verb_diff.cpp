@@ -3,9 +3,9 @@
 #include "diff_output.h"
 
 #include "platform/portable/machine.h"
-#include "platform/portable/machine_state.h"
-#include "platform/portable/snapshot_store.h"
-#include "platform/portable/state_diff.h"
+#include "platform/portable/store/machine_state.h"
+#include "platform/portable/store/snapshot_store.h"
+#include "platform/portable/store/state_diff.h"
 
 namespace zepmachine {
 

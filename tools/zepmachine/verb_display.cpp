@@ -1,8 +1,8 @@
 // zepmachine display: the machine's screen, colour depth and taskbar.
 #include "cli.h"
 
-#include "platform/portable/display.h"
 #include "platform/portable/machine.h"
+#include "platform/portable/windows/display.h"
 
 #include <cstdio>
 

@@ -1,8 +1,8 @@
 // zepmachine info: what the machine is made of.
 #include "cli.h"
 
-#include "platform/portable/display.h"
 #include "platform/portable/machine.h"
+#include "platform/portable/windows/display.h"
 
 #include <cstdio>
 #include <string>

@@ -2,9 +2,9 @@
 #include "cli.h"
 
 #include "platform/codepage.h"
-#include "platform/portable/file_system.h"
+#include "platform/portable/files/file_system.h"
+#include "platform/portable/files/recycle_bin.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/recycle_bin.h"
 #include "platform/quoted_input.h"
 
 #include <charconv>

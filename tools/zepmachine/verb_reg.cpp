@@ -2,11 +2,11 @@
 #include "cli.h"
 
 #include "platform/codepage.h"
-#include "platform/portable/file_system.h"
+#include "platform/portable/files/file_system.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/regedit_export.h"
-#include "platform/portable/regedit_format.h"
-#include "platform/portable/registry_store.h"
+#include "platform/portable/registry/regedit_export.h"
+#include "platform/portable/registry/regedit_format.h"
+#include "platform/portable/registry/registry_store.h"
 #include "platform/quoted_input.h"
 
 #include <algorithm>

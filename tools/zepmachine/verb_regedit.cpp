@@ -3,9 +3,9 @@
 #include "cli.h"
 
 #include "platform/codepage.h"
-#include "platform/portable/file_system.h"
+#include "platform/portable/files/file_system.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/regedit_import.h"
+#include "platform/portable/registry/regedit_import.h"
 #include "platform/quoted_input.h"
 
 #include <cerrno>

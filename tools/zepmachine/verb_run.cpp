@@ -2,7 +2,7 @@
 #include "cli.h"
 
 #include "platform/codepage.h"
-#include "platform/portable/file_system.h"
+#include "platform/portable/files/file_system.h"
 #include "platform/portable/machine.h"
 #include "platform/quoted_input.h"
 

@@ -2,8 +2,8 @@
 #include "cli.h"
 
 #include "platform/portable/machine.h"
-#include "platform/portable/machine_state.h"
-#include "platform/portable/snapshot_store.h"
+#include "platform/portable/store/machine_state.h"
+#include "platform/portable/store/snapshot_store.h"
 
 namespace zepmachine {
 

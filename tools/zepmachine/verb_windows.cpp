@@ -2,7 +2,7 @@
 #include "cli.h"
 
 #include "platform/portable/machine.h"
-#include "platform/portable/window_table.h"
+#include "platform/portable/windows/window_table.h"
 #include "platform/quoted_input.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "platform/portable/api_guard.h"
 
 #include "platform/portable/machine.h"
-#include "platform/portable/sqlite_db.h"
+#include "platform/portable/store/sqlite_db.h"
 
 #include <exception>
 #include <mutex>

@@ -7,7 +7,7 @@
 
 #include "platform/codepage.h"
 #include "platform/portable/api_guard.h"
-#include "platform/portable/file_system.h"
+#include "platform/portable/files/file_system.h"
 #include "platform/portable/handles.h"
 
 #include <cstdio>

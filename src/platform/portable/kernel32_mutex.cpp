@@ -5,7 +5,7 @@
 #include "platform/portable/api_guard.h"
 #include "platform/portable/handles.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/named_lock.h"
+#include "platform/portable/store/named_lock.h"
 
 #include <optional>
 #include <string>

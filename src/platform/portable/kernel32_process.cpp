@@ -10,7 +10,7 @@
 
 #include "platform/codepage.h"
 #include "platform/portable/api_guard.h"
-#include "platform/portable/file_system.h"
+#include "platform/portable/files/file_system.h"
 #include "platform/portable/handles.h"
 #include "platform/portable/machine.h"
 

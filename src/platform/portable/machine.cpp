@@ -1,13 +1,13 @@
 #include "platform/portable/machine.h"
 
 #include "platform/portable/api_guard.h"
-#include "platform/portable/baseline.h"
-#include "platform/portable/file_system.h"
-#include "platform/portable/recycle_bin.h"
-#include "platform/portable/registry_store.h"
-#include "platform/portable/session.h"
-#include "platform/portable/sqlite_db.h"
-#include "platform/portable/stored_names.h"
+#include "platform/portable/files/file_system.h"
+#include "platform/portable/files/recycle_bin.h"
+#include "platform/portable/files/session.h"
+#include "platform/portable/files/stored_names.h"
+#include "platform/portable/registry/registry_store.h"
+#include "platform/portable/store/baseline.h"
+#include "platform/portable/store/sqlite_db.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -3,7 +3,7 @@
 // and ends, instead of failing step by step with words that blame something else.
 #include "platform/machine_access.h"
 
-#include "platform/portable/file_system.h"
+#include "platform/portable/files/file_system.h"
 #include "platform/portable/machine.h"
 
 #include <cctype>

@@ -1,11 +1,11 @@
 #include "platform/portable/restart.h"
 
 #include "platform/codepage.h"
-#include "platform/portable/file_system.h"
-#include "platform/portable/ini_file.h"
+#include "platform/portable/files/file_system.h"
+#include "platform/portable/files/ini_file.h"
+#include "platform/portable/files/text_files.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/sqlite_db.h"
-#include "platform/portable/text_files.h"
+#include "platform/portable/store/sqlite_db.h"
 #include "platform/text_lines.h"
 
 #include <algorithm>
