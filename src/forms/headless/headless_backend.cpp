@@ -6,6 +6,8 @@
 namespace forms::headless {
 namespace {
 
+using script::Step;
+
 // A step straight into the model, as the user's action would arrive.
 std::string PerformInModel(const Step& step, Control& control) {
     switch (step.kind) {
@@ -32,7 +34,8 @@ std::string PerformInModel(const Step& step, Control& control) {
 
 } // namespace
 
-HeadlessBackend::HeadlessBackend(UiScript script, std::shared_ptr<Transcript> transcript)
+HeadlessBackend::HeadlessBackend(script::UiScript script,
+                                 std::shared_ptr<script::Transcript> transcript)
     : transcript_(std::move(transcript)), player_(std::move(script), PerformInModel) {}
 
 HeadlessBackend::~HeadlessBackend() = default;

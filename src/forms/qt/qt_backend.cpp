@@ -31,7 +31,7 @@
 namespace forms::qt {
 namespace {
 
-using headless::Step;
+using script::Step;
 
 // Folder paths compared as Windows compares them.
 std::string Folded(std::string_view path) {
@@ -70,9 +70,9 @@ QtBackend::QtBackend(Options options) : transcript_(std::move(options.transcript
     scale_ = Scale::OfScreen(screen);
     QApplication::setFont(DialogFont(scale_));
     if (!transcript_)
-        transcript_ = std::make_shared<headless::Transcript>();
+        transcript_ = std::make_shared<script::Transcript>();
     if (options.script)
-        player_ = std::make_unique<headless::UiScriptPlayer>(
+        player_ = std::make_unique<script::UiScriptPlayer>(
             std::move(*options.script),
             [this](const Step& step, Control& control) { return PerformStep(step, control); });
     if (!options.recordTo.empty())

@@ -17,7 +17,7 @@
 namespace forms::win32 {
 namespace {
 
-using headless::Step;
+using script::Step;
 
 // The answer a message box gets while the script runs, and the hook that gives it.
 struct Answering {
@@ -168,7 +168,7 @@ int Win32Backend::ScriptedMessageBox(std::string_view text, int style, const std
         throw BackendFailure("cannot save a screenshot of the message box into " + screenshots_);
     if (code != answer)
         throw BackendFailure(player_->script().name + ": a message box " + std::to_string(style) +
-                             " " + headless::Quote(text) + " was answered " + std::to_string(code) +
+                             " " + script::Quote(text) + " was answered " + std::to_string(code) +
                              " instead of " + std::to_string(answer));
     return code;
 }

@@ -12,7 +12,7 @@
 // message naming the step, its line and what the program shows.
 #pragma once
 
-#include "forms/headless/ui_script.h"
+#include "forms/script/ui_script.h"
 #include "platform/win_types.h"
 
 #include <deque>
@@ -25,7 +25,7 @@ namespace forms {
 class Control;
 }
 
-namespace forms::headless {
+namespace forms::script {
 
 class UiScriptPlayer {
 public:
@@ -76,4 +76,4 @@ private:
     DWORD waitStarted_ = 0;
 };
 
-} // namespace forms::headless
+} // namespace forms::script

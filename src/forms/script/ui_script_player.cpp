@@ -1,4 +1,4 @@
-#include "forms/headless/ui_script_player.h"
+#include "forms/script/ui_script_player.h"
 
 #include "forms/form.h"
 #include "forms/input.h"
@@ -10,7 +10,7 @@
 
 #include <cctype>
 
-namespace forms::headless {
+namespace forms::script {
 namespace {
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -174,4 +174,4 @@ void UiScriptPlayer::Fail(const Step& step, const std::string& why) const {
                          "; the program shows " + Shows());
 }
 
-} // namespace forms::headless
+} // namespace forms::script
