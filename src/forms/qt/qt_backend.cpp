@@ -48,13 +48,6 @@ bool IsAncestorOrSame(const std::string& folder, const std::string& of) {
     return of.starts_with(prefix);
 }
 
-std::string DrivesOffered(const DriveListBox& list) {
-    std::string offered;
-    for (const auto& drive : list.List())
-        offered += (offered.empty() ? "" : ", ") + drive;
-    return "the drive list offers " + offered;
-}
-
 } // namespace
 
 QtBackend::QtBackend(Options options) : transcript_(std::move(options.transcript)) {
@@ -421,8 +414,10 @@ std::string QtBackend::PerformStep(const Step& step, Control& control) {
 }
 
 std::string QtBackend::SetByInput(const Step& step, Control& control, QWidget& widget) {
-    std::size_t before = input_.Pushed();
     const std::string& value = step.value;
+    if (std::string why = WhyValueRefused(control, value); !why.empty())
+        return why;
+    std::size_t before = input_.Pushed();
     switch (control.Kind()) {
     case ControlKind::TextBox:
         if (static_cast<TextBox&>(control).Text() == value)
@@ -430,8 +425,6 @@ std::string QtBackend::SetByInput(const Step& step, Control& control, QWidget& w
         TypeText(widget, QString::fromStdString(value));
         break;
     case ControlKind::CheckBox: {
-        if (value != "0" && value != "1")
-            return "a check box takes 0 or 1";
         int wanted = value == "1" ? vbChecked : vbUnchecked;
         if (static_cast<CheckBox&>(control).Value() == wanted)
             return {};
@@ -441,11 +434,9 @@ std::string QtBackend::SetByInput(const Step& step, Control& control, QWidget& w
     case ControlKind::DriveListBox: {
         auto& list = static_cast<DriveListBox&>(control);
         auto& view = static_cast<DriveListView&>(widget);
-        char letter = value.empty()
-                          ? 0
-                          : static_cast<char>(std::tolower(static_cast<unsigned char>(value[0])));
+        char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(value[0])));
         if (view.EntryOf(std::string(1, letter) + ":") < 0)
-            return DrivesOffered(list);
+            return "the window took no input from it"; // the list on the screen is behind
         if (list.Drive() == std::string(1, letter) + ":")
             return {};
         view.view()->keyboardSearch(QString()); // type-ahead starts afresh
@@ -466,10 +457,6 @@ std::string QtBackend::SetByInput(const Step& step, Control& control, QWidget& w
 // Opens path as a user does: double clicks down the folder list (up to a parent it shows,
 // then into the folders on the way).
 std::string QtBackend::OpenFolder(Control& control, QWidget& widget, const std::string& path) {
-    std::string ansi = win::ToAnsi(path);
-    DWORD attributes = win::GetFileAttributesA(ansi.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return "no folder " + path + " to open";
     auto& list = static_cast<DirListBox&>(control);
     auto& view = static_cast<DirListView&>(widget);
     std::string target = Folded(path);

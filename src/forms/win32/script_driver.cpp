@@ -91,24 +91,26 @@ std::string Win32Backend::Deliver(const Step& step, Control& control) {
         SendMessageA(window, WM_CLOSE, 0, 0);
         break;
     case Step::Kind::Set: {
+        if (std::string why = WhyValueRefused(control, step.value); !why.empty()) {
+            delivering_ = nullptr;
+            return why;
+        }
         direct.kind = Input::Kind::Set;
         direct.value = step.value;
         if (control.Kind() == ControlKind::TextBox) {
             SetWindowTextA(window, win::ToAnsi(step.value).c_str());
         } else if (control.Kind() == ControlKind::CheckBox) {
-            bool wanted = step.value == "1";
-            bool valid = step.value == "0" || step.value == "1";
-            if (valid && wanted != (static_cast<CheckBox&>(control).Value() == vbChecked))
+            if ((step.value == "1") != (static_cast<CheckBox&>(control).Value() == vbChecked))
                 SendMessageA(window, BM_CLICK, 0, 0);
-            else if (valid)
+            else
                 direct.value.clear(); // already so: nothing to do
-        } else if (control.Kind() == ControlKind::DriveListBox && !step.value.empty()) {
+        } else if (control.Kind() == ControlKind::DriveListBox) {
             std::string prefix(
                 1, static_cast<char>(std::tolower(static_cast<unsigned char>(step.value[0]))));
             prefix += ':';
             LRESULT at = SendMessageA(window, CB_FINDSTRING, static_cast<WPARAM>(-1),
                                       reinterpret_cast<LPARAM>(prefix.c_str()));
-            if (at != CB_ERR && (step.value.size() == 1 || step.value[1] == ':')) {
+            if (at != CB_ERR) {
                 SendMessageA(window, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
                 SendMessageA(GetParent(window), WM_COMMAND,
                              MAKEWPARAM(GetDlgCtrlID(window), CBN_SELCHANGE),
