@@ -51,6 +51,14 @@ bool IsFolder(std::string_view value) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// A folder's path as Windows compares it.
+std::string Folded(std::string_view path) {
+    std::string upper = win::AnsiUpper(win::ToAnsi(path));
+    while (upper.size() > 3 && upper.back() == '\\')
+        upper.pop_back();
+    return upper;
+}
+
 } // namespace
 
 std::string WhyNoInput(const Control& control) {
@@ -104,6 +112,26 @@ std::string WhyValueRefused(const Control& control, std::string_view value) {
         return IsFolder(value) ? "" : "no folder " + std::string(value) + " to open";
     default:
         return control.PathName() + " takes no value";
+    }
+}
+
+bool HoldsValue(const Control& control, std::string_view value) {
+    switch (control.Kind()) {
+    case ControlKind::TextBox:
+        return static_cast<const TextBox&>(control).Text() == value;
+    case ControlKind::CheckBox:
+        return static_cast<const CheckBox&>(control).Value() ==
+               (value == "1" ? vbChecked : vbUnchecked);
+    case ControlKind::DriveListBox: {
+        if (value.empty())
+            return false;
+        std::string drive(1, static_cast<char>(std::tolower(static_cast<unsigned char>(value[0]))));
+        return static_cast<const DriveListBox&>(control).Drive() == drive + ":";
+    }
+    case ControlKind::DirListBox:
+        return Folded(static_cast<const DirListBox&>(control).Path()) == Folded(value);
+    default:
+        return false;
     }
 }
 

@@ -24,6 +24,9 @@ void UserMouseMove(Control& control);
 // empty when control accepts it. Every interface checks a value with it before the
 // control's window gets it.
 std::string WhyValueRefused(const Control& control, std::string_view value);
+// True when control already holds value (its text, check state, drive or folder is what
+// a set of value gives it): a user's set of it changes nothing.
+bool HoldsValue(const Control& control, std::string_view value);
 // What a user types or picks (see WhyValueRefused). Returns why value is refused; empty
 // when it was taken.
 std::string UserSet(Control& control, std::string_view value);

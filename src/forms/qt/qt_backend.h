@@ -60,9 +60,11 @@ public:
     static void ProcessEvents();
 
 private:
-    std::string PerformStep(const script::Step& step, Control& control);
-    std::string SetByInput(const script::Step& step, Control& control, QWidget& widget);
-    std::string OpenFolder(Control& control, QWidget& widget, const std::string& path);
+    script::UiScriptPlayer::Delivery PerformStep(const script::Step& step, Control& control);
+    script::UiScriptPlayer::Delivery SetByInput(const script::Step& step, Control& control,
+                                                QWidget& widget);
+    script::UiScriptPlayer::Delivery OpenFolder(Control& control, QWidget& widget,
+                                                const std::string& path);
     bool DeliverActions();
     void Deliver(const UserAction& action);
     bool WaitForEvents(std::optional<DWORD> milliseconds);

@@ -18,6 +18,7 @@ namespace forms::win32 {
 namespace {
 
 using script::Step;
+using Delivery = script::UiScriptPlayer::Delivery;
 
 // The answer a message box gets while the script runs, and the hook that gives it.
 struct Answering {
@@ -54,16 +55,34 @@ LRESULT CALLBACK WatchForTheBox(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// The steps whose message the native windows make no input of: a click on anything but a
+// button, check box or label (a picture box makes MouseUp and Click of the mouse's
+// release), a mouse release on anything but a label or picture box, a mouse move over a
+// form or picture box. Their input reaches the model directly, as the window would make it.
+bool NoNativeInput(Step::Kind step, ControlKind kind) {
+    switch (step) {
+    case Step::Kind::Click:
+        return kind != ControlKind::CommandButton && kind != ControlKind::CheckBox &&
+               kind != ControlKind::Label;
+    case Step::Kind::MouseUp:
+        return kind != ControlKind::Label && kind != ControlKind::PictureBox;
+    case Step::Kind::MouseMove:
+        return kind == ControlKind::Form || kind == ControlKind::PictureBox;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 // Sends the message a user's action would cause; what a control makes of it comes back as
-// input (OnInput). A message the control ignored is delivered as that input directly.
-std::string Win32Backend::Deliver(const Step& step, Control& control) {
+// input (OnInput). Only the steps of NoNativeInput go to the model without their window.
+Delivery Win32Backend::Deliver(const Step& step, Control& control) {
     HWND window = windows_.WindowOf(control);
     if (!window) {
         window = windows_.WindowOf(control.Parent());
         if (!window)
-            return control.PathName() + " has no window";
+            return {false, control.PathName() + " has no window"};
     }
     ScreenshotOrFail(control.Parent().Name(), windows_.WindowOf(control.Parent()));
     delivering_ = &step;
@@ -87,23 +106,18 @@ std::string Win32Backend::Deliver(const Step& step, Control& control) {
         SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
         break;
     case Step::Kind::Close:
-        direct.kind = Input::Kind::Close;
         SendMessageA(window, WM_CLOSE, 0, 0);
         break;
     case Step::Kind::Set: {
         if (std::string why = WhyValueRefused(control, step.value); !why.empty()) {
             delivering_ = nullptr;
-            return why;
+            return {false, why};
         }
-        direct.kind = Input::Kind::Set;
-        direct.value = step.value;
         if (control.Kind() == ControlKind::TextBox) {
             SetWindowTextA(window, win::ToAnsi(step.value).c_str());
         } else if (control.Kind() == ControlKind::CheckBox) {
-            if ((step.value == "1") != (static_cast<CheckBox&>(control).Value() == vbChecked))
+            if (!HoldsValue(control, step.value))
                 SendMessageA(window, BM_CLICK, 0, 0);
-            else
-                direct.value.clear(); // already so: nothing to do
         } else if (control.Kind() == ControlKind::DriveListBox) {
             std::string prefix(
                 1, static_cast<char>(std::tolower(static_cast<unsigned char>(step.value[0]))));
@@ -126,12 +140,11 @@ std::string Win32Backend::Deliver(const Step& step, Control& control) {
         break;
     }
     delivering_ = nullptr;
-    bool quietCheck = step.kind == Step::Kind::Set && control.Kind() == ControlKind::CheckBox &&
-                      direct.value.empty();
-    if (pending_.size() == before && !quietCheck && direct.window)
+    if (pending_.size() == before && direct.window && NoNativeInput(step.kind, control.Kind()))
         pending_.push_back({direct, &step});
+    bool taken = pending_.size() != before;
     RunPending();
-    return {};
+    return {taken, {}};
 }
 
 // Lets the next timer tick, the windows going on meanwhile; false when there is none.

@@ -62,7 +62,7 @@ private:
 
     // ---- UI scripts (script_driver.cpp): the shared player decides when a step runs; a
     // step arrives here as the window message a user's action would send.
-    std::string Deliver(const script::Step& step, Control& control);
+    script::UiScriptPlayer::Delivery Deliver(const script::Step& step, Control& control);
     bool RunNextTimer();
     int ScriptedMessageBox(std::string_view text, int style, const std::string& ansiText,
                            const std::string& ansiTitle, HWND owner);
