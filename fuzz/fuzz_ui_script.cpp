@@ -2,7 +2,7 @@
 // malformed lines gets one message naming the script and that line, the rest a count; and every
 // step it takes reads back alike from its own source line, so messages that quote a step quote what
 // was run.
-#include "forms/headless/ui_script.h"
+#include "forms/script/ui_script.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,7 +12,7 @@
 
 namespace {
 
-using forms::headless::ParseUiScript;
+using forms::script::ParseUiScript;
 
 void Check(bool condition) {
     if (!condition)

@@ -29,9 +29,9 @@ std::unique_ptr<Backend> Headless() {
         throw BackendFailure("a headless run follows a UI script: set ZEPSETUP_UI_SCRIPT=FILE "
                              "(one step per line: click FORM.CONTROL, set FORM.CONTROL VALUE, "
                              "answer ok|yes|no, ...; see docs/architecture.md)");
-    headless::UiScript script = headless::ReadUiScript(path);
-    std::shared_ptr<headless::Transcript> transcript =
-        headless::Transcript::Open(Environment("ZEPSETUP_TRANSCRIPT"));
+    script::UiScript script = script::ReadUiScript(path);
+    std::shared_ptr<script::Transcript> transcript =
+        script::Transcript::Open(Environment("ZEPSETUP_TRANSCRIPT"));
     return std::make_unique<headless::HeadlessBackend>(std::move(script), std::move(transcript));
 }
 
@@ -43,9 +43,9 @@ std::unique_ptr<Backend> Windows() {
                              "ZEPSETUP_UI=headless and a UI script in ZEPSETUP_UI_SCRIPT");
     qt::QtOptions options;
     if (std::string path = Environment("ZEPSETUP_UI_SCRIPT"); !path.empty())
-        options.script = headless::ReadUiScript(path);
+        options.script = script::ReadUiScript(path);
     if (std::string path = Environment("ZEPSETUP_TRANSCRIPT"); !path.empty())
-        options.transcript = headless::Transcript::Open(path);
+        options.transcript = script::Transcript::Open(path);
     options.recordTo = Environment("ZEPSETUP_RECORD");
     return qt::LoadQtBackend(std::move(options));
 }

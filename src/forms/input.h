@@ -18,9 +18,17 @@ std::string WhyNoInput(const Control& control);
 void UserClick(Control& control);
 void UserMouseUp(Control& control, int button = vbLeftButton);
 void UserMouseMove(Control& control);
-// What a user types or picks: the text of a text box, 0 or 1 for a check box, a drive
-// of a drive list ("a:"), an existing folder for a folder list. Returns what is wrong
-// with value for this control; empty when it was taken.
+// What a user can type or pick into control: any text for a text box, 0 or 1 for a check
+// box, a drive the drive list offers ("a:"), an existing folder for a folder list; other
+// controls take no value. Returns why value is refused ("a check box takes 0 or 1"),
+// empty when control accepts it. Every interface checks a value with it before the
+// control's window gets it.
+std::string WhyValueRefused(const Control& control, std::string_view value);
+// True when control already holds value (its text, check state, drive or folder is what
+// a set of value gives it): a user's set of it changes nothing.
+bool HoldsValue(const Control& control, std::string_view value);
+// What a user types or picks (see WhyValueRefused). Returns why value is refused; empty
+// when it was taken.
 std::string UserSet(Control& control, std::string_view value);
 // Closing a window as the user (or Windows, or the task manager) does.
 void UserClose(Form& form, UnloadMode mode = UnloadMode::FormControlMenu);

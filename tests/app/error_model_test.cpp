@@ -46,9 +46,9 @@ TEST(ErrorReport, TextEndsInTheNumberWithItsSign) {
 }
 
 TEST_F(ErrorModel, ReportAndContinueShowsTheReportAndRunsTheNextStatement) {
-    auto parsed = forms::headless::ParseUiScript(
-        "answer ok " + forms::headless::Quote(kReport53) + "\n", "report.ui");
-    auto transcript = std::make_shared<forms::headless::Transcript>();
+    auto parsed = forms::script::ParseUiScript(
+        "answer ok " + forms::script::Quote(kReport53) + "\n", "report.ui");
+    auto transcript = std::make_shared<forms::script::Transcript>();
     TitleWatch watch(std::move(parsed.script), transcript);
     forms::Runtime::Get().SetBackend(&watch);
 

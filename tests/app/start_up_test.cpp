@@ -32,8 +32,8 @@ protected:
     std::vector<std::string> Start(const std::string& commandLine) {
         ::setenv("ZEPSETUP_COMMAND_LINE", commandLine.c_str(), 1);
         Setup_API::SysDir.clear();
-        auto transcript = std::make_shared<forms::headless::Transcript>();
-        SysDirWatch watch(forms::headless::UiScript{}, transcript);
+        auto transcript = std::make_shared<forms::script::Transcript>();
+        SysDirWatch watch(forms::script::UiScript{}, transcript);
         forms::Runtime::Get().SetBackend(&watch);
         app::Main();
         forms::Runtime::Get().Reset();

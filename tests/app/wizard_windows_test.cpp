@@ -118,7 +118,7 @@ TEST_F(Wizard, WindowsClosingTheCopyWindowAsksNothingAndEndsTheRun) {
         }
         bool closed = false;
     };
-    auto transcript = std::make_shared<forms::headless::Transcript>();
+    auto transcript = std::make_shared<forms::script::Transcript>();
     ShuttingDown backend({}, transcript);
     forms::Runtime::Get().SetBackend(&backend);
     EXPECT_EQ(RunProgram([] { app::DateinCopy->Show(); }), "");

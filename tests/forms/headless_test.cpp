@@ -6,7 +6,9 @@
 #include "forms/drive_list_box.h"
 #include "forms/global_form.h"
 #include "forms/msgbox.h"
+#include "forms/program_end.h"
 #include "forms/runtime.h"
+#include "forms/script/ui_script_player.h"
 #include "platform/user32.h"
 #include "support/ui_fixture.h"
 
@@ -150,6 +152,44 @@ TEST_F(Headless, WindowsOfTheProgramAreTopLevelWindowsOfThePlatform) {
     EXPECT_EQ(reasons, (std::vector<forms::UnloadMode>{forms::UnloadMode::FormControlMenu}));
     EXPECT_FALSE(Dlg.Loaded());
     EXPECT_FALSE(win::IsWindowVisible(window));
+}
+
+// The rule every interface follows: a step the program would act on must become input of
+// its window; here a window that never takes any.
+TEST_F(Headless, AStepTheProgramWouldActOnFailsWhenItsWindowTakesNoInput) {
+    struct Case {
+        const char* step;
+        const char* failure; // empty: the step passes
+    } cases[] = {
+        {"click Asking.Work", "cannot run: the window took no input from it"},
+        {"click Asking.Check1", "cannot run: the window took no input from it"},
+        {"close Asking", "cannot run: the window took no input from it"},
+        {"set Asking.Text1 anders", "cannot run: the window took no input from it"},
+        {"set Asking.Check1 0", "cannot run: the window took no input from it"},
+        {"click Asking.Status", ""},     // no handler: nothing to do
+        {"mouseup Asking.Status", ""},   // no handler
+        {"mousemove Asking.Status", ""}, // no handler
+        {"set Asking.Check1 1", ""},     // already so
+        {"set Asking.Text1 \"\"", ""},   // already so
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.step);
+        Dlg->Show();
+        forms::script::UiScriptPlayer player(
+            forms::script::ParseUiScript(std::string(c.step) + "\n", "test.ui").script,
+            [](const forms::script::Step&, forms::Control&) {
+                return forms::script::UiScriptPlayer::Delivery{};
+            });
+        std::string failure;
+        try {
+            player.WaitForInput();
+        } catch (const forms::BackendFailure& e) {
+            failure = e.message();
+        }
+        EXPECT_EQ(failure.empty(), *c.failure == 0) << failure;
+        EXPECT_NE(failure.find(c.failure), std::string::npos) << failure;
+        forms::Runtime::Get().Reset();
+    }
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The UI script language: every step form, and every malformed line reported with its
 // number.
-#include "forms/headless/ui_script.h"
+#include "forms/script/ui_script.h"
 
 #include "forms/program_end.h"
 #include "support/test_machine.h"
@@ -10,10 +10,10 @@
 
 namespace {
 
-using forms::headless::Answer;
-using forms::headless::ParseUiScript;
-using forms::headless::ReadUiScript;
-using forms::headless::Step;
+using forms::script::Answer;
+using forms::script::ParseUiScript;
+using forms::script::ReadUiScript;
+using forms::script::Step;
 
 TEST(UiScript, ReadsEveryKindOfStep) {
     auto parsed = ParseUiScript("# Installation\n"
@@ -80,9 +80,8 @@ TEST(UiScript, ReportsEveryMalformedLineWithItsNumber) {
 }
 
 TEST(UiScript, QuotesTextsTheWayItReadsThem) {
-    EXPECT_EQ(forms::headless::Quote("a \"b\" \\ c\r\n"), "\"a \\\"b\\\" \\\\ c\\r\\n\"");
-    auto parsed =
-        ParseUiScript("answer ok " + forms::headless::Quote("x \"y\"\\z\n") + "\n", "q.ui");
+    EXPECT_EQ(forms::script::Quote("a \"b\" \\ c\r\n"), "\"a \\\"b\\\" \\\\ c\\r\\n\"");
+    auto parsed = ParseUiScript("answer ok " + forms::script::Quote("x \"y\"\\z\n") + "\n", "q.ui");
     ASSERT_TRUE(parsed.errors.empty());
     EXPECT_EQ(parsed.script.steps[0].expected, "x \"y\"\\z\n");
 }

@@ -349,8 +349,8 @@ TEST_F(QtInput, UiScriptStepsAsInputEventsGiveTheHeadlessTranscript) {
     std::vector<std::string> qtEvents = run(backend());
     std::vector<std::string> qtTranscript = Transcript();
 
-    auto parsed = forms::headless::ParseUiScript(script, "test.ui");
-    auto transcript = std::make_shared<forms::headless::Transcript>();
+    auto parsed = forms::script::ParseUiScript(script, "test.ui");
+    auto transcript = std::make_shared<forms::script::Transcript>();
     forms::headless::HeadlessBackend headless(std::move(parsed.script), transcript);
     std::vector<std::string> headlessEvents = run(headless);
     forms::Runtime::Get().SetBackend(&backend());

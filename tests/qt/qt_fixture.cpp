@@ -1,8 +1,8 @@
 #include "qt_fixture.h"
 
-#include "forms/headless/ui_script.h"
 #include "forms/program_end.h"
 #include "forms/runtime.h"
+#include "forms/script/ui_script.h"
 #include "platform/portable/clock.h"
 
 #include <QCoreApplication>
@@ -36,7 +36,7 @@ QtUiTest::~QtUiTest() {
 forms::qt::QtBackend& QtUiTest::Start(std::string_view script, std::string record) {
     forms::qt::QtBackend::Options options;
     if (!script.empty()) {
-        auto parsed = forms::headless::ParseUiScript(script, "test.ui");
+        auto parsed = forms::script::ParseUiScript(script, "test.ui");
         for (const auto& error : parsed.errors)
             ADD_FAILURE() << error;
         options.script = std::move(parsed.script);

@@ -4,10 +4,10 @@
 // made fails the run before it starts.
 #include "forms/control_array.h"
 #include "forms/controls.h"
-#include "forms/headless/ui_script.h"
 #include "forms/msgbox.h"
 #include "forms/program_end.h"
 #include "forms/qt/recorder.h"
+#include "forms/script/ui_script.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>
@@ -66,10 +66,10 @@ TEST(Recorder, StepsWhenAnchorsCollapsedEditsAndAnswers) {
                              "answer ok \"Fertig\"",
                          }));
     r.Finish();
-    auto parsed = forms::headless::ParseUiScript(testing_support::ReadHostFile(file), "rec.ui");
+    auto parsed = forms::script::ParseUiScript(testing_support::ReadHostFile(file), "rec.ui");
     EXPECT_TRUE(parsed.errors.empty()) << parsed.errors.front();
     ASSERT_EQ(parsed.script.steps.size(), 10u);
-    EXPECT_EQ(parsed.script.steps[4].kind, forms::headless::Step::Kind::When);
+    EXPECT_EQ(parsed.script.steps[4].kind, forms::script::Step::Kind::When);
     EXPECT_EQ(parsed.script.steps[4].caption, "Datei \"3\"");
     EXPECT_EQ(parsed.script.steps[6].target.index, 2);
 }

@@ -20,10 +20,10 @@ UiTest::~UiTest() {
 }
 
 forms::headless::HeadlessBackend& UiTest::Script(std::string_view text) {
-    auto parsed = forms::headless::ParseUiScript(text, "test.ui");
+    auto parsed = forms::script::ParseUiScript(text, "test.ui");
     for (const auto& error : parsed.errors)
         ADD_FAILURE() << error;
-    auto transcript = std::make_shared<forms::headless::Transcript>();
+    auto transcript = std::make_shared<forms::script::Transcript>();
     auto backend =
         std::make_unique<forms::headless::HeadlessBackend>(std::move(parsed.script), transcript);
     forms::Runtime::Get().SetBackend(backend.get());

@@ -38,11 +38,11 @@ protected:
 };
 
 TEST_F(RemovalWindow, ClicksBehindTheProgressWindowAreIgnored) {
-    auto parsed = forms::headless::ParseUiScript(
+    auto parsed = forms::script::ParseUiScript(
         "click UnInstall.Command1\n"
         "answer ok \"Dovek’s Zepanu wurde erfolgreich von Ihrem System entfernt.\"\n",
         "test.ui");
-    auto transcript = std::make_shared<forms::headless::Transcript>();
+    auto transcript = std::make_shared<forms::script::Transcript>();
     ClicksBehind backend(std::move(parsed.script), transcript);
     forms::Runtime::Get().SetBackend(&backend);
     EXPECT_EQ(RunProgram([] { uninstall::UnInstall->Show(); }), "");

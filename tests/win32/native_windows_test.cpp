@@ -1,13 +1,21 @@
-// The native windows under Wine: what a frame holds lies above the frame and shows, and a
-// screenshot is the window as drawn (not the black of a screen Wine has not updated yet).
+// The native windows under Wine: what a frame holds lies above the frame and shows, a
+// screenshot is the window as drawn (not the black of a screen Wine has not updated yet),
+// and every kind of script step reaches the program through the real controls.
 #include "forms/controls.h"
+#include "forms/dir_list_box.h"
+#include "forms/drive_list_box.h"
 #include "forms/form.h"
+#include "forms/global_form.h"
+#include "forms/msgbox.h"
+#include "forms/picture_box.h"
 #include "forms/program_end.h"
 #include "forms/runtime.h"
+#include "forms/script/ui_script.h"
 #include "forms/win32/win32_backend.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -123,6 +131,133 @@ TEST_F(NativeWindows, AScreenshotIsTheWindowAsDrawnWithItsFrame) {
 
 TEST_F(NativeWindows, AScreenshotThatCannotBeWrittenFailsTheRun) {
     EXPECT_THROW(Start("Z:\\no\\such\\folder"), forms::BackendFailure);
+}
+
+// A control of each kind, each handler writing what it was given to the log.
+std::vector<std::string> g_log;
+
+struct StepsForm : forms::Form {
+    StepsForm() : Form("Steps") {
+        SetClientSize(7200, 4800);
+        Button.Move(120, 120, 1200, 360);
+        Button.OnClick = [] { g_log.push_back("Button"); };
+        Check.Move(120, 600, 1200, 300);
+        Check.OnClick = [this] { g_log.push_back("Check " + std::to_string(Check.Value())); };
+        Clickable.Move(120, 1020, 1200, 300);
+        Clickable.OnClick = [] { g_log.push_back("Clickable"); };
+        Hover.Move(120, 1440, 1200, 300);
+        Hover.OnMouseUp = [](int, int, float, float) { g_log.push_back("Hover up"); };
+        Hover.OnMouseMove = [](int, int, float, float) { g_log.push_back("Hover move"); };
+        Text.Move(1560, 120, 1800, 360);
+        Text.OnChange = [this] { g_log.push_back("Text " + Text.Text()); };
+        Drive.Move(1560, 600, 1800, 360);
+        Drive.OnChange = [this] { g_log.push_back("Drive " + Drive.Drive()); };
+        Folder.Move(1560, 1080, 1800, 1200);
+        Folder.OnChange = [] { g_log.push_back("Folder"); };
+        Picture.Move(3600, 120, 1800, 900);
+        Picture.OnMouseUp = [](int, int, float, float) { g_log.push_back("Picture up"); };
+        Picture.OnMouseMove = [](int, int, float, float) { g_log.push_back("Picture move"); };
+        Ask.Move(3600, 1200, 1200, 360);
+        Ask.OnClick = [] {
+            g_log.push_back("Ask " + std::to_string(forms::MsgBox("Weiter?", forms::vbYesNo)));
+        };
+        Work.Move(3600, 1680, 1200, 360);
+        Work.OnClick = [this] {
+            Status.SetCaption("fertig");
+            forms::DoEvents();
+            g_log.push_back("Work done");
+        };
+        Status.Move(3600, 2160, 1200, 300);
+        Img.Move(3600, 2580, 600, 600);
+        Img.OnClick = [] { g_log.push_back("Img"); };
+    }
+    void Form_QueryUnload(int&, forms::UnloadMode) override { g_log.push_back("close"); }
+
+    forms::CommandButton Button{*this, "Button"};
+    forms::CheckBox Check{*this, "Check"};
+    forms::Label Clickable{*this, "Clickable"};
+    forms::Label Hover{*this, "Hover"};
+    forms::TextBox Text{*this, "Text"};
+    forms::DriveListBox Drive{*this, "Drive"};
+    forms::DirListBox Folder{*this, "Folder"};
+    forms::PictureBox Picture{*this, "Picture"};
+    forms::CommandButton Ask{*this, "Ask"};
+    forms::CommandButton Work{*this, "Work"};
+    forms::Label Status{*this, "Status"};
+    forms::Image Img{*this, "Img"}; // no window of its own
+};
+forms::Global<StepsForm> Steps;
+
+// Runs script (then "close Steps") on the native windows; the failure, empty when none.
+std::string RunScript(const std::string& script) {
+    g_log.clear();
+    auto parsed = forms::script::ParseUiScript(script + "close Steps\n", "test.ui");
+    EXPECT_EQ(parsed.errors, std::vector<std::string>{});
+    forms::win32::Win32Backend backend(std::move(parsed.script), nullptr, {});
+    forms::Runtime& runtime = forms::Runtime::Get();
+    runtime.SetBackend(&backend);
+    std::string failure;
+    try {
+        forms::RunProgram([] { Steps->Show(); });
+    } catch (const forms::BackendFailure& e) {
+        failure = e.message();
+    }
+    runtime.Reset();
+    runtime.SetBackend(nullptr);
+    return failure;
+}
+
+std::string TempPath() {
+    char base[MAX_PATH] = {};
+    GetTempPathA(sizeof base, base);
+    std::string path = base;
+    while (path.size() > 3 && path.back() == '\\')
+        path.pop_back();
+    return path;
+}
+
+TEST(NativeSteps, EveryKindOfStepReachesTheProgramThroughItsWindow) {
+    std::string temp = TempPath();
+    char current[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof current, current);
+    std::string drive = std::tolower(current[0]) == 'z' ? "c:" : "z:"; // not the current one
+    struct Case {
+        std::string script;
+        std::vector<std::string> log; // before the closing step's "close"
+    } cases[] = {
+        {"click Steps.Button\n", {"Button"}},
+        {"click Steps.Check\n", {"Check 1"}},
+        {"click Steps.Clickable\n", {"Clickable"}},
+        {"click Steps.Hover\n", {}}, // no Click handler: nothing to do
+        {"set Steps.Text \"Hallo\"\n", {"Text Hallo"}},
+        {"set Steps.Check 1\nset Steps.Check 1\n", {"Check 1"}}, // already so: nothing
+        {"set Steps.Drive " + drive + "\n", {"Drive " + drive}},
+        {"set Steps.Folder " + forms::script::Quote(temp) + "\n", {"Folder"}},
+        {"mouseup Steps.Hover\n", {"Hover up"}},
+        {"mouseup Steps.Picture\n", {"Picture up"}},
+        {"mousemove Steps.Hover\n", {"Hover move"}},
+        {"mousemove Steps.Picture\n", {"Picture move"}},
+        {"click Steps.Ask\nanswer yes \"Weiter?\"\n", {"Ask 6"}},
+        {"when Steps.Status \"fertig\" click Steps.Button\nclick Steps.Work\n",
+         {"Button", "Work done"}},
+        {"", {}}, // the close alone
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        std::string failure = RunScript(c.script);
+        EXPECT_EQ(failure, "");
+        std::vector<std::string> expected = c.log;
+        expected.push_back("close");
+        EXPECT_EQ(g_log, expected);
+    }
+}
+
+TEST(NativeSteps, AStepTheProgramWouldActOnButNoWindowTakesStopsTheRun) {
+    std::string failure = RunScript("click Steps.Img\n");
+    EXPECT_TRUE(failure.starts_with("test.ui:1: step 'click Steps.Img' cannot run: the window "
+                                    "took no input from it; the program shows"))
+        << failure;
+    EXPECT_EQ(g_log, std::vector<std::string>{});
 }
 
 } // namespace

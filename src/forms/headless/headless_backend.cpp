@@ -6,33 +6,37 @@
 namespace forms::headless {
 namespace {
 
-// A step straight into the model, as the user's action would arrive.
-std::string PerformInModel(const Step& step, Control& control) {
+using script::Step;
+using Delivery = script::UiScriptPlayer::Delivery;
+
+// A step straight into the model, as the user's action would arrive: always taken.
+Delivery PerformInModel(const Step& step, Control& control) {
     switch (step.kind) {
     case Step::Kind::Click:
         UserClick(control);
-        return {};
+        break;
     case Step::Kind::MouseUp:
         UserMouseUp(control);
-        return {};
+        break;
     case Step::Kind::MouseMove:
         UserMouseMove(control);
-        return {};
+        break;
     case Step::Kind::Close:
         UserClose(static_cast<Form&>(control));
-        return {};
+        break;
     case Step::Kind::Set:
-        return UserSet(control, step.value);
+        return {true, UserSet(control, step.value)};
     case Step::Kind::Answer:
     case Step::Kind::When:
-        return {};
+        break;
     }
-    return {};
+    return {true, {}};
 }
 
 } // namespace
 
-HeadlessBackend::HeadlessBackend(UiScript script, std::shared_ptr<Transcript> transcript)
+HeadlessBackend::HeadlessBackend(script::UiScript script,
+                                 std::shared_ptr<script::Transcript> transcript)
     : transcript_(std::move(transcript)), player_(std::move(script), PerformInModel) {}
 
 HeadlessBackend::~HeadlessBackend() = default;

@@ -1,14 +1,14 @@
-// The headless backend: no display. User input comes from a UI script (ui_script.h),
-// followed by the rules of ui_script_player.h, and reaches the model through its input
-// functions; what the user would see goes to a transcript (transcript.h). The program's
-// windows are registered with the platform as top-level windows, so that a search by
-// title finds them.
+// The headless backend: no display. User input comes from a UI script
+// (script/ui_script.h), followed by the rules of script/ui_script_player.h, and reaches
+// the model through its input functions; what the user would see goes to a transcript
+// (script/transcript.h). The program's windows are registered with the platform as top-level
+// windows, so that a search by title finds them.
 #pragma once
 
 #include "forms/backend.h"
-#include "forms/headless/program_windows.h"
-#include "forms/headless/transcript.h"
-#include "forms/headless/ui_script_player.h"
+#include "forms/script/program_windows.h"
+#include "forms/script/transcript.h"
+#include "forms/script/ui_script_player.h"
 
 #include <memory>
 
@@ -16,9 +16,9 @@ namespace forms::headless {
 
 class HeadlessBackend : public Backend {
 public:
-    static constexpr DWORD kWaitBound = UiScriptPlayer::kWaitBound;
+    static constexpr DWORD kWaitBound = script::UiScriptPlayer::kWaitBound;
 
-    HeadlessBackend(UiScript script, std::shared_ptr<Transcript> transcript);
+    HeadlessBackend(script::UiScript script, std::shared_ptr<script::Transcript> transcript);
     ~HeadlessBackend() override;
 
     void FormLoaded(Form& form) override;
@@ -35,14 +35,14 @@ public:
     // Writes "end"; fails when script steps were never run.
     void ProgramEnded() override;
 
-    Transcript& transcript() { return *transcript_; }
+    script::Transcript& transcript() { return *transcript_; }
     // What the program shows, as failure messages put it.
-    std::string Shows() const { return UiScriptPlayer::Shows(); }
+    std::string Shows() const { return script::UiScriptPlayer::Shows(); }
 
 private:
-    std::shared_ptr<Transcript> transcript_;
-    UiScriptPlayer player_;
-    ProgramWindows windows_;
+    std::shared_ptr<script::Transcript> transcript_;
+    script::UiScriptPlayer player_;
+    script::ProgramWindows windows_;
 };
 
 } // namespace forms::headless

@@ -31,7 +31,8 @@
 namespace forms::qt {
 namespace {
 
-using headless::Step;
+using script::Step;
+using Delivery = script::UiScriptPlayer::Delivery;
 
 // Folder paths compared as Windows compares them.
 std::string Folded(std::string_view path) {
@@ -46,13 +47,6 @@ bool IsAncestorOrSame(const std::string& folder, const std::string& of) {
         return true;
     std::string prefix = folder.back() == '\\' ? folder : folder + "\\";
     return of.starts_with(prefix);
-}
-
-std::string DrivesOffered(const DriveListBox& list) {
-    std::string offered;
-    for (const auto& drive : list.List())
-        offered += (offered.empty() ? "" : ", ") + drive;
-    return "the drive list offers " + offered;
 }
 
 } // namespace
@@ -70,9 +64,9 @@ QtBackend::QtBackend(Options options) : transcript_(std::move(options.transcript
     scale_ = Scale::OfScreen(screen);
     QApplication::setFont(DialogFont(scale_));
     if (!transcript_)
-        transcript_ = std::make_shared<headless::Transcript>();
+        transcript_ = std::make_shared<script::Transcript>();
     if (options.script)
-        player_ = std::make_unique<headless::UiScriptPlayer>(
+        player_ = std::make_unique<script::UiScriptPlayer>(
             std::move(*options.script),
             [this](const Step& step, Control& control) { return PerformStep(step, control); });
     if (!options.recordTo.empty())
@@ -387,20 +381,17 @@ void QtBackend::ProgramEnded() {
 
 // ---- Script steps as input events.
 
-std::string QtBackend::PerformStep(const Step& step, Control& control) {
+Delivery QtBackend::PerformStep(const Step& step, Control& control) {
     QWidget* widget = WidgetOf(control);
     if (!widget)
-        return control.PathName() + " has no window";
+        return {false, control.PathName() + " has no window"};
     ProcessEvents(); // the window is on the screen before the user acts on it
     if (step.kind == Step::Kind::Set)
         return SetByInput(step, control, *widget);
     std::size_t before = input_.Pushed();
-    bool mustTake = step.kind == Step::Kind::Close;
     switch (step.kind) {
     case Step::Kind::Click:
         ClickWidget(*widget);
-        mustTake =
-            control.Kind() == ControlKind::CommandButton || control.Kind() == ControlKind::CheckBox;
         break;
     case Step::Kind::MouseUp:
         ReleaseOn(*widget);
@@ -414,15 +405,16 @@ std::string QtBackend::PerformStep(const Step& step, Control& control) {
     default:
         return {};
     }
-    if (mustTake && input_.Pushed() == before)
-        return "the window took no input from it";
+    bool taken = input_.Pushed() != before;
     DeliverActions();
-    return {};
+    return {taken, {}};
 }
 
-std::string QtBackend::SetByInput(const Step& step, Control& control, QWidget& widget) {
-    std::size_t before = input_.Pushed();
+Delivery QtBackend::SetByInput(const Step& step, Control& control, QWidget& widget) {
     const std::string& value = step.value;
+    if (std::string why = WhyValueRefused(control, value); !why.empty())
+        return {false, why};
+    std::size_t before = input_.Pushed();
     switch (control.Kind()) {
     case ControlKind::TextBox:
         if (static_cast<TextBox&>(control).Text() == value)
@@ -430,8 +422,6 @@ std::string QtBackend::SetByInput(const Step& step, Control& control, QWidget& w
         TypeText(widget, QString::fromStdString(value));
         break;
     case ControlKind::CheckBox: {
-        if (value != "0" && value != "1")
-            return "a check box takes 0 or 1";
         int wanted = value == "1" ? vbChecked : vbUnchecked;
         if (static_cast<CheckBox&>(control).Value() == wanted)
             return {};
@@ -441,11 +431,9 @@ std::string QtBackend::SetByInput(const Step& step, Control& control, QWidget& w
     case ControlKind::DriveListBox: {
         auto& list = static_cast<DriveListBox&>(control);
         auto& view = static_cast<DriveListView&>(widget);
-        char letter = value.empty()
-                          ? 0
-                          : static_cast<char>(std::tolower(static_cast<unsigned char>(value[0])));
+        char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(value[0])));
         if (view.EntryOf(std::string(1, letter) + ":") < 0)
-            return DrivesOffered(list);
+            return {}; // not on the screen's list: no input
         if (list.Drive() == std::string(1, letter) + ":")
             return {};
         view.view()->keyboardSearch(QString()); // type-ahead starts afresh
@@ -455,28 +443,24 @@ std::string QtBackend::SetByInput(const Step& step, Control& control, QWidget& w
     case ControlKind::DirListBox:
         return OpenFolder(control, widget, value);
     default:
-        return control.PathName() + " takes no value";
+        return {}; // refused above
     }
-    if (input_.Pushed() == before)
-        return "the window took no input from it";
+    bool taken = input_.Pushed() != before;
     DeliverActions();
-    return {};
+    return {taken, {}};
 }
 
 // Opens path as a user does: double clicks down the folder list (up to a parent it shows,
 // then into the folders on the way).
-std::string QtBackend::OpenFolder(Control& control, QWidget& widget, const std::string& path) {
-    std::string ansi = win::ToAnsi(path);
-    DWORD attributes = win::GetFileAttributesA(ansi.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return "no folder " + path + " to open";
+Delivery QtBackend::OpenFolder(Control& control, QWidget& widget, const std::string& path) {
     auto& list = static_cast<DirListBox&>(control);
     auto& view = static_cast<DirListView&>(widget);
     std::string target = Folded(path);
+    bool taken = false;
     for (int hops = 0; hops < 256; ++hops) {
         std::string now = Folded(list.Path());
         if (now == target)
-            return {};
+            return {taken, {}};
         QListWidgetItem* best = nullptr;
         std::size_t bestLength = 0;
         for (int row = 0; row < view.count(); ++row) {
@@ -487,15 +471,16 @@ std::string QtBackend::OpenFolder(Control& control, QWidget& widget, const std::
             }
         }
         if (!best)
-            return "the folder list shows no way to " + path;
+            return {taken, "the folder list shows no way to " + path};
         view.scrollToItem(best);
         std::size_t before = input_.Pushed();
         DoubleClickAt(*view.viewport(), view.visualItemRect(best).center());
         if (input_.Pushed() == before)
-            return "the folder list took no input";
+            return {}; // this double click was lost: no input
+        taken = true;
         DeliverActions();
     }
-    return "the folder list does not reach " + path;
+    return {taken, "the folder list does not reach " + path};
 }
 
 } // namespace forms::qt

@@ -12,12 +12,12 @@
 #pragma once
 
 #include "forms/backend.h"
-#include "forms/headless/program_windows.h"
-#include "forms/headless/transcript.h"
-#include "forms/headless/ui_script_player.h"
 #include "forms/qt/input_queue.h"
 #include "forms/qt/qt_options.h"
 #include "forms/qt/scale.h"
+#include "forms/script/program_windows.h"
+#include "forms/script/transcript.h"
+#include "forms/script/ui_script_player.h"
 
 #include <map>
 #include <memory>
@@ -53,16 +53,18 @@ public:
     void WaitForInput() override;
     void ProgramEnded() override;
 
-    headless::Transcript& transcript() { return *transcript_; }
+    script::Transcript& transcript() { return *transcript_; }
     // The widget mirroring a control or a window of a loaded form; null when none.
     QWidget* WidgetOf(const Control& control) const;
     // Lets Qt paint and handle what is pending, without delivering input to the model.
     static void ProcessEvents();
 
 private:
-    std::string PerformStep(const headless::Step& step, Control& control);
-    std::string SetByInput(const headless::Step& step, Control& control, QWidget& widget);
-    std::string OpenFolder(Control& control, QWidget& widget, const std::string& path);
+    script::UiScriptPlayer::Delivery PerformStep(const script::Step& step, Control& control);
+    script::UiScriptPlayer::Delivery SetByInput(const script::Step& step, Control& control,
+                                                QWidget& widget);
+    script::UiScriptPlayer::Delivery OpenFolder(Control& control, QWidget& widget,
+                                                const std::string& path);
     bool DeliverActions();
     void Deliver(const UserAction& action);
     bool WaitForEvents(std::optional<DWORD> milliseconds);
@@ -75,10 +77,10 @@ private:
     bool AnyWindowShown() const;
 
     Scale scale_;
-    std::shared_ptr<headless::Transcript> transcript_;
-    std::unique_ptr<headless::UiScriptPlayer> player_;
+    std::shared_ptr<script::Transcript> transcript_;
+    std::unique_ptr<script::UiScriptPlayer> player_;
     std::unique_ptr<Recorder> recorder_;
-    headless::ProgramWindows windows_;
+    script::ProgramWindows windows_;
     InputQueue input_;
     std::map<const Control*, View*> views_;
     std::map<const Form*, FormWindow*> forms_;

@@ -2,8 +2,8 @@
 // without including Qt.
 #pragma once
 
-#include "forms/headless/transcript.h"
-#include "forms/headless/ui_script.h"
+#include "forms/script/transcript.h"
+#include "forms/script/ui_script.h"
 
 #include <memory>
 #include <optional>
@@ -12,9 +12,9 @@
 namespace forms::qt {
 
 struct QtOptions {
-    std::optional<headless::UiScript> script;         // input from a script, else the user
-    std::shared_ptr<headless::Transcript> transcript; // null: kept in memory
-    std::string recordTo;                             // empty: no recording
+    std::optional<script::UiScript> script;         // input from a script, else the user
+    std::shared_ptr<script::Transcript> transcript; // null: kept in memory
+    std::string recordTo;                           // empty: no recording
 };
 
 } // namespace forms::qt

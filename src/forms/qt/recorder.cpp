@@ -1,9 +1,9 @@
 #include "forms/qt/recorder.h"
 
 #include "forms/controls.h"
-#include "forms/headless/ui_script.h"
 #include "forms/msgbox.h"
 #include "forms/program_end.h"
+#include "forms/script/ui_script.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,7 +12,7 @@
 namespace forms::qt {
 namespace {
 
-using headless::Quote;
+using script::Quote;
 
 std::string Verb(UserAction::Kind kind) {
     switch (kind) {

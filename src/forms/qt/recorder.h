@@ -1,4 +1,4 @@
-// Records the user's actions as a UI script (forms/headless/ui_script.h) that the headless
+// Records the user's actions as a UI script (forms/script/ui_script.h) that the headless
 // interface replays to the same result: a response file made by hand, played silently
 // later. Input taken while the program waits becomes a plain step; input that arrived
 // inside DoEvents, while a handler was busy (the copy window's close box during the copy),

@@ -17,7 +17,8 @@
 namespace forms::win32 {
 namespace {
 
-using headless::Step;
+using script::Step;
+using Delivery = script::UiScriptPlayer::Delivery;
 
 // The answer a message box gets while the script runs, and the hook that gives it.
 struct Answering {
@@ -54,16 +55,34 @@ LRESULT CALLBACK WatchForTheBox(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// The steps whose message the native windows make no input of: a click on anything but a
+// button, check box or label (a picture box makes MouseUp and Click of the mouse's
+// release), a mouse release on anything but a label or picture box, a mouse move over a
+// form or picture box. Their input reaches the model directly, as the window would make it.
+bool NoNativeInput(Step::Kind step, ControlKind kind) {
+    switch (step) {
+    case Step::Kind::Click:
+        return kind != ControlKind::CommandButton && kind != ControlKind::CheckBox &&
+               kind != ControlKind::Label;
+    case Step::Kind::MouseUp:
+        return kind != ControlKind::Label && kind != ControlKind::PictureBox;
+    case Step::Kind::MouseMove:
+        return kind == ControlKind::Form || kind == ControlKind::PictureBox;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 // Sends the message a user's action would cause; what a control makes of it comes back as
-// input (OnInput). A message the control ignored is delivered as that input directly.
-std::string Win32Backend::Deliver(const Step& step, Control& control) {
+// input (OnInput). Only the steps of NoNativeInput go to the model without their window.
+Delivery Win32Backend::Deliver(const Step& step, Control& control) {
     HWND window = windows_.WindowOf(control);
     if (!window) {
         window = windows_.WindowOf(control.Parent());
         if (!window)
-            return control.PathName() + " has no window";
+            return {false, control.PathName() + " has no window"};
     }
     ScreenshotOrFail(control.Parent().Name(), windows_.WindowOf(control.Parent()));
     delivering_ = &step;
@@ -87,28 +106,25 @@ std::string Win32Backend::Deliver(const Step& step, Control& control) {
         SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
         break;
     case Step::Kind::Close:
-        direct.kind = Input::Kind::Close;
         SendMessageA(window, WM_CLOSE, 0, 0);
         break;
     case Step::Kind::Set: {
-        direct.kind = Input::Kind::Set;
-        direct.value = step.value;
+        if (std::string why = WhyValueRefused(control, step.value); !why.empty()) {
+            delivering_ = nullptr;
+            return {false, why};
+        }
         if (control.Kind() == ControlKind::TextBox) {
             SetWindowTextA(window, win::ToAnsi(step.value).c_str());
         } else if (control.Kind() == ControlKind::CheckBox) {
-            bool wanted = step.value == "1";
-            bool valid = step.value == "0" || step.value == "1";
-            if (valid && wanted != (static_cast<CheckBox&>(control).Value() == vbChecked))
+            if (!HoldsValue(control, step.value))
                 SendMessageA(window, BM_CLICK, 0, 0);
-            else if (valid)
-                direct.value.clear(); // already so: nothing to do
-        } else if (control.Kind() == ControlKind::DriveListBox && !step.value.empty()) {
+        } else if (control.Kind() == ControlKind::DriveListBox) {
             std::string prefix(
                 1, static_cast<char>(std::tolower(static_cast<unsigned char>(step.value[0]))));
             prefix += ':';
             LRESULT at = SendMessageA(window, CB_FINDSTRING, static_cast<WPARAM>(-1),
                                       reinterpret_cast<LPARAM>(prefix.c_str()));
-            if (at != CB_ERR && (step.value.size() == 1 || step.value[1] == ':')) {
+            if (at != CB_ERR) {
                 SendMessageA(window, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
                 SendMessageA(GetParent(window), WM_COMMAND,
                              MAKEWPARAM(GetDlgCtrlID(window), CBN_SELCHANGE),
@@ -124,12 +140,11 @@ std::string Win32Backend::Deliver(const Step& step, Control& control) {
         break;
     }
     delivering_ = nullptr;
-    bool quietCheck = step.kind == Step::Kind::Set && control.Kind() == ControlKind::CheckBox &&
-                      direct.value.empty();
-    if (pending_.size() == before && !quietCheck && direct.window)
+    if (pending_.size() == before && direct.window && NoNativeInput(step.kind, control.Kind()))
         pending_.push_back({direct, &step});
+    bool taken = pending_.size() != before;
     RunPending();
-    return {};
+    return {taken, {}};
 }
 
 // Lets the next timer tick, the windows going on meanwhile; false when there is none.
@@ -168,7 +183,7 @@ int Win32Backend::ScriptedMessageBox(std::string_view text, int style, const std
         throw BackendFailure("cannot save a screenshot of the message box into " + screenshots_);
     if (code != answer)
         throw BackendFailure(player_->script().name + ": a message box " + std::to_string(style) +
-                             " " + headless::Quote(text) + " was answered " + std::to_string(code) +
+                             " " + script::Quote(text) + " was answered " + std::to_string(code) +
                              " instead of " + std::to_string(answer));
     return code;
 }

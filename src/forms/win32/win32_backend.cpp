@@ -95,17 +95,16 @@ bool SaveWindowPicture(const std::string& path, const RECT& rect, HWND window) {
 
 } // namespace
 
-Win32Backend::Win32Backend(std::optional<headless::UiScript> script,
-                           std::shared_ptr<headless::Transcript> transcript,
-                           std::string screenshots)
+Win32Backend::Win32Backend(std::optional<script::UiScript> script,
+                           std::shared_ptr<script::Transcript> transcript, std::string screenshots)
     : windows_([this](Input input) { OnInput(std::move(input)); }),
       transcript_(std::move(transcript)), screenshots_(std::move(screenshots)) {
     if (!transcript_)
-        transcript_ = std::make_shared<headless::Transcript>(); // kept in memory only
+        transcript_ = std::make_shared<script::Transcript>(); // kept in memory only
     if (script)
-        player_ = std::make_unique<headless::UiScriptPlayer>(
+        player_ = std::make_unique<script::UiScriptPlayer>(
             std::move(*script),
-            [this](const headless::Step& step, Control& control) { return Deliver(step, control); },
+            [this](const script::Step& step, Control& control) { return Deliver(step, control); },
             [this] { return RunNextTimer(); });
 }
 
@@ -292,12 +291,12 @@ std::unique_ptr<Backend> ChooseWin32Backend() {
                              "script in ZEPSETUP_UI_SCRIPT drives them");
     std::string path = Environment("ZEPSETUP_UI_SCRIPT");
     std::string transcriptPath = Environment("ZEPSETUP_TRANSCRIPT");
-    std::optional<headless::UiScript> script;
+    std::optional<script::UiScript> script;
     if (!path.empty())
-        script = headless::ReadUiScript(path);
-    std::shared_ptr<headless::Transcript> transcript;
+        script = script::ReadUiScript(path);
+    std::shared_ptr<script::Transcript> transcript;
     if (script || !transcriptPath.empty())
-        transcript = headless::Transcript::Open(transcriptPath);
+        transcript = script::Transcript::Open(transcriptPath);
     return std::make_unique<Win32Backend>(std::move(script), std::move(transcript),
                                           Environment("ZEPSETUP_SCREENSHOTS"));
 }

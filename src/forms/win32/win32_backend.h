@@ -11,8 +11,8 @@
 #pragma once
 
 #include "forms/backend.h"
-#include "forms/headless/transcript.h"
-#include "forms/headless/ui_script_player.h"
+#include "forms/script/transcript.h"
+#include "forms/script/ui_script_player.h"
 #include "forms/win32/native_controls.h"
 
 #include <deque>
@@ -25,8 +25,8 @@ class Win32Backend : public Backend {
 public:
     // Without a script the user drives the windows; without a transcript the lines are
     // kept in memory only.
-    Win32Backend(std::optional<headless::UiScript> script,
-                 std::shared_ptr<headless::Transcript> transcript, std::string screenshots);
+    Win32Backend(std::optional<script::UiScript> script,
+                 std::shared_ptr<script::Transcript> transcript, std::string screenshots);
     ~Win32Backend() override;
 
     void FormLoaded(Form& form) override;
@@ -52,7 +52,7 @@ public:
 private:
     struct Pending {
         Input input;
-        const headless::Step* step = nullptr; // the script step it came from
+        const script::Step* step = nullptr; // the script step it came from
     };
 
     void OnInput(Input input);
@@ -62,18 +62,18 @@ private:
 
     // ---- UI scripts (script_driver.cpp): the shared player decides when a step runs; a
     // step arrives here as the window message a user's action would send.
-    std::string Deliver(const headless::Step& step, Control& control);
+    script::UiScriptPlayer::Delivery Deliver(const script::Step& step, Control& control);
     bool RunNextTimer();
     int ScriptedMessageBox(std::string_view text, int style, const std::string& ansiText,
                            const std::string& ansiTitle, HWND owner);
 
     NativeWindows windows_;
     std::deque<Pending> pending_;
-    std::unique_ptr<headless::UiScriptPlayer> player_;
-    std::shared_ptr<headless::Transcript> transcript_;
+    std::unique_ptr<script::UiScriptPlayer> player_;
+    std::shared_ptr<script::Transcript> transcript_;
     std::string screenshots_;
     int shots_ = 0;
-    const headless::Step* delivering_ = nullptr;
+    const script::Step* delivering_ = nullptr;
 };
 
 // The backend for this run from the environment: ZEPSETUP_UI (unset or "win32"),

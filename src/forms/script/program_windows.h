@@ -14,7 +14,7 @@ class Form;
 class PictureBox;
 } // namespace forms
 
-namespace forms::headless {
+namespace forms::script {
 
 class ProgramWindows {
 public:
@@ -36,4 +36,4 @@ private:
     std::map<PictureBox*, HDC> contexts_;
 };
 
-} // namespace forms::headless
+} // namespace forms::script

@@ -1,17 +1,17 @@
-#include "forms/headless/transcript.h"
+#include "forms/script/transcript.h"
 
 #include "forms/form.h"
-#include "forms/headless/ui_script.h"
 #include "forms/msgbox.h"
 #include "forms/picture_box.h"
 #include "forms/program_end.h"
+#include "forms/script/ui_script.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <optional>
 
-namespace forms::headless {
+namespace forms::script {
 namespace {
 
 std::string AnswerName(int code) {
@@ -81,4 +81,4 @@ void Transcript::Ended() {
     Write("end");
 }
 
-} // namespace forms::headless
+} // namespace forms::script

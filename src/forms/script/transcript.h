@@ -19,7 +19,7 @@ class PictureBox;
 struct Drawing;
 } // namespace forms
 
-namespace forms::headless {
+namespace forms::script {
 
 class Transcript {
 public:
@@ -50,4 +50,4 @@ private:
     std::vector<std::string> lines_;
 };
 
-} // namespace forms::headless
+} // namespace forms::script

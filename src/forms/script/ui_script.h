@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-namespace forms::headless {
+namespace forms::script {
 
 struct Target {
     std::string form;
@@ -63,4 +63,4 @@ UiScript ReadUiScript(const std::string& path);
 // text in double quotes with the script's escapes.
 std::string Quote(std::string_view text);
 
-} // namespace forms::headless
+} // namespace forms::script

@@ -1,4 +1,4 @@
-#include "forms/headless/ui_script_player.h"
+#include "forms/script/ui_script_player.h"
 
 #include "forms/form.h"
 #include "forms/input.h"
@@ -10,7 +10,7 @@
 
 #include <cctype>
 
-namespace forms::headless {
+namespace forms::script {
 namespace {
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -69,9 +69,45 @@ Control* UiScriptPlayer::Resolve(const Target& target, std::string& why) const {
     return control;
 }
 
+namespace {
+
+// The program acts on step at control: a click on a button or check box, a click, mouse
+// release or mouse move on a control that handles it, a close, a value the control does
+// not hold yet.
+bool ActsOn(const Step& step, const Control& control) {
+    switch (step.kind) {
+    case Step::Kind::Click:
+        return control.Kind() == ControlKind::CommandButton ||
+               control.Kind() == ControlKind::CheckBox || static_cast<bool>(control.OnClick);
+    case Step::Kind::MouseUp:
+        return static_cast<bool>(control.OnMouseUp);
+    case Step::Kind::MouseMove:
+        return static_cast<bool>(control.OnMouseMove);
+    case Step::Kind::Close:
+        return true;
+    case Step::Kind::Set:
+        return !HoldsValue(control, step.value);
+    case Step::Kind::Answer:
+    case Step::Kind::When:
+        return false;
+    }
+    return false;
+}
+
+} // namespace
+
+// One rule for input on every interface, whether the model takes the step directly
+// (headless) or a window makes input of it (qt, win32): a step runs once its control can
+// take input (WhyNoInput); a control that refuses it (a value it does not take) stops the
+// run with why; a window that makes no input of a step the program would act on (ActsOn)
+// stops the run with "the window took no input from it", as a user's action would be lost
+// there. A step the program would not act on may pass without input, as for a user.
 void UiScriptPlayer::Perform(const Step& step, Control& control) {
-    if (std::string wrong = perform_(step, control); !wrong.empty())
-        Fail(step, wrong);
+    Delivery delivery = perform_(step, control);
+    if (!delivery.refused.empty())
+        Fail(step, delivery.refused);
+    if (!delivery.taken && ActsOn(step, control))
+        Fail(step, "the window took no input from it");
 }
 
 bool UiScriptPlayer::DeliverQueued() {
@@ -174,4 +210,4 @@ void UiScriptPlayer::Fail(const Step& step, const std::string& why) const {
                          "; the program shows " + Shows());
 }
 
-} // namespace forms::headless
+} // namespace forms::script

@@ -9,10 +9,11 @@
 // and queues its step the moment the control's caption becomes the text; queued steps
 // arrive where events are processed. A step that cannot run, a message box no answer is
 // waiting for, and a script that ends while the program waits all stop the run with a
-// message naming the step, its line and what the program shows.
+// message naming the step, its line and what the program shows. A step the program would
+// act on must become input of its control's window (see Perform).
 #pragma once
 
-#include "forms/headless/ui_script.h"
+#include "forms/script/ui_script.h"
 #include "platform/win_types.h"
 
 #include <deque>
@@ -25,15 +26,20 @@ namespace forms {
 class Control;
 }
 
-namespace forms::headless {
+namespace forms::script {
 
 class UiScriptPlayer {
 public:
     static constexpr DWORD kWaitBound = 60000;
 
-    // Makes step (click, mouseup, mousemove, set or close) reach control; returns what
-    // is wrong when the control cannot take it, empty when it was taken.
-    using Performer = std::function<std::string(const Step& step, Control& control)>;
+    // What became of a step at its control's window.
+    struct Delivery {
+        bool taken = false;  // the window made input of it
+        std::string refused; // why the control refuses it; empty when it does not
+    };
+    // Makes step (click, mouseup, mousemove, set or close) reach control as the input its
+    // window makes of it.
+    using Performer = std::function<Delivery(const Step& step, Control& control)>;
     // Lets the next timer tick, true when one ran; an interface whose windows must go on
     // meanwhile waits in its own way (by default: Runtime::RunNextTimer).
     using TimerWait = std::function<bool()>;
@@ -76,4 +82,4 @@ private:
     DWORD waitStarted_ = 0;
 };
 
-} // namespace forms::headless
+} // namespace forms::script

@@ -1,4 +1,4 @@
-#include "forms/headless/ui_script.h"
+#include "forms/script/ui_script.h"
 
 #include "forms/program_end.h"
 #include "platform/quoted_input.h"
@@ -18,7 +18,7 @@
 #include <unistd.h>
 #endif
 
-namespace forms::headless {
+namespace forms::script {
 namespace {
 
 struct Token {
@@ -398,4 +398,4 @@ ParsedUiScript ParseUiScript(std::string_view text, std::string name) {
     return parsed;
 }
 
-} // namespace forms::headless
+} // namespace forms::script

@@ -1,4 +1,4 @@
-#include "forms/headless/program_windows.h"
+#include "forms/script/program_windows.h"
 
 #include "forms/form.h"
 #include "forms/input.h"
@@ -8,7 +8,7 @@
 
 #include <cmath>
 
-namespace forms::headless {
+namespace forms::script {
 namespace {
 
 RECT PixelRect(const Form& form) {
@@ -75,4 +75,4 @@ HDC ProgramWindows::ContextFor(PictureBox& box) {
     return it->second;
 }
 
-} // namespace forms::headless
+} // namespace forms::script
