@@ -421,11 +421,10 @@ LRESULT NativeWindows::ChildMessage(HWND window, UINT message, WPARAM wParam, LP
     case WM_SETCURSOR:
         return SetPointer(*control, lParam, handled);
     case WM_MOUSEMOVE:
-        if (control->OnMouseMove)
-            Notify(Input::Kind::MouseMove, window);
+        MouseMove(*control, window);
         return 0;
     case WM_LBUTTONUP:
-        LabelMouseUp(*control, window);
+        MouseUp(*control, window);
         return 0;
     case WM_APP:
         return ScriptFolder(*control, window, lParam, handled);

@@ -84,7 +84,8 @@ private:
     LRESULT EraseFrame(Control& control, HWND window, HDC dc, bool& handled);
     // native_label.cpp: labels.
     void LabelCommand(HWND child, WORD code);
-    void LabelMouseUp(Control& control, HWND window);
+    void MouseUp(Control& control, HWND window);
+    void MouseMove(Control& control, HWND window);
     void MirrorBorder(Control& control, HWND window);
     // native_text_box.cpp: the text box.
     void TextBoxCommand(HWND child, WORD code);

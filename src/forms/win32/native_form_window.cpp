@@ -63,6 +63,12 @@ LRESULT NativeWindows::FormMessage(HWND window, UINT message, WPARAM wParam, LPA
     case WM_CLOSE:
         Notify(Input::Kind::Close, window);
         return 0;
+    case WM_MOUSEMOVE:
+        MouseMove(form, window);
+        return 0;
+    case WM_LBUTTONUP:
+        MouseUp(form, window);
+        return 0;
     case WM_ERASEBKGND:
         return EraseForm(form, window, reinterpret_cast<HDC>(wParam));
     case WM_PAINT:

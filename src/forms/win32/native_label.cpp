@@ -17,9 +17,15 @@ void NativeWindows::LabelCommand(HWND child, WORD code) {
         Notify(Input::Kind::Click, child);
 }
 
-void NativeWindows::LabelMouseUp(Control& control, HWND window) {
-    if (control.Kind() == ControlKind::Label && control.OnMouseUp)
+// A release of the mouse is a MouseUp for every control with a handler for it.
+void NativeWindows::MouseUp(Control& control, HWND window) {
+    if (control.OnMouseUp)
         Notify(Input::Kind::MouseUp, window);
+}
+
+void NativeWindows::MouseMove(Control& control, HWND window) {
+    if (control.OnMouseMove)
+        Notify(Input::Kind::MouseMove, window);
 }
 
 void NativeWindows::MirrorBorder(Control& control, HWND window) {

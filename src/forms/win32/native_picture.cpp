@@ -25,6 +25,9 @@ LRESULT NativeWindows::PictureMessage(HWND window, UINT message, WPARAM wParam, 
         Notify(Input::Kind::MouseUp, window);
         Notify(Input::Kind::Click, window);
         return 0;
+    case WM_MOUSEMOVE:
+        MouseMove(*control, window);
+        return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }

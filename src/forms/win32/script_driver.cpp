@@ -57,17 +57,13 @@ LRESULT CALLBACK WatchForTheBox(int code, WPARAM wParam, LPARAM lParam) {
 
 // The steps whose message the native windows make no input of: a click on anything but a
 // button, check box or label (a picture box makes MouseUp and Click of the mouse's
-// release), a mouse release on anything but a label or picture box, a mouse move over a
-// form or picture box. Their input reaches the model directly, as the window would make it.
+// release, and a form or frame has no click message of its own). Their input reaches the
+// model directly, as the window would make it.
 bool NoNativeInput(Step::Kind step, ControlKind kind) {
     switch (step) {
     case Step::Kind::Click:
         return kind != ControlKind::CommandButton && kind != ControlKind::CheckBox &&
                kind != ControlKind::Label;
-    case Step::Kind::MouseUp:
-        return kind != ControlKind::Label && kind != ControlKind::PictureBox;
-    case Step::Kind::MouseMove:
-        return kind == ControlKind::Form || kind == ControlKind::PictureBox;
     default:
         return false;
     }
