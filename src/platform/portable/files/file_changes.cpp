@@ -170,7 +170,9 @@ DWORD FileSystem::CreateDirectory(std::string_view path) {
     Target change;
     if (DWORD rc = BeginChange(path, false, change); rc != ERROR_SUCCESS)
         return rc;
-    auto& [parsed, txn, at] = change;
+    auto& parsed = change.parsed;
+    auto& txn = change.txn;
+    auto& at = change.at;
     if (at.leaf)
         return ERROR_ALREADY_EXISTS;
     std::string host = win::FromAnsi(at.leafName);
@@ -193,7 +195,9 @@ DWORD FileSystem::RemoveDirectory(std::string_view path) {
     Target change;
     if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
-    auto& [parsed, txn, at] = change;
+    auto& parsed = change.parsed;
+    auto& txn = change.txn;
+    auto& at = change.at;
     if (!at.leaf->IsDirectory())
         return ERROR_DIRECTORY;
     if (at.leaf->attributes & FILE_ATTRIBUTE_READONLY)
@@ -231,7 +235,9 @@ DWORD FileSystem::DeleteEntry(std::string_view path, const std::function<void()>
     Target change;
     if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
-    auto& [parsed, txn, at] = change;
+    auto& parsed = change.parsed;
+    auto& txn = change.txn;
+    auto& at = change.at;
     if (at.leaf->IsDirectory())
         return ERROR_ACCESS_DENIED;
     if (at.leaf->attributes & FILE_ATTRIBUTE_READONLY)
@@ -281,7 +287,9 @@ DWORD FileSystem::SetAttributes(std::string_view path, DWORD attributes) {
     Target change;
     if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
-    auto& [parsed, txn, at] = change;
+    auto& parsed = change.parsed;
+    auto& txn = change.txn;
+    auto& at = change.at;
     DWORD stored = attributes & kStoredAttributes; // NORMAL alone means none of them
     NamesWritten(at.dirKey);
     names_->SetAttributes(at.dirKey, UpperKey(at.leaf->longName), stored);
@@ -517,7 +525,9 @@ DWORD FileSystem::DeleteTree(std::string_view path) {
     Target change;
     if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
         return rc;
-    auto& [parsed, txn, at] = change;
+    auto& parsed = change.parsed;
+    auto& txn = change.txn;
+    auto& at = change.at;
     // A removal cannot be undone: the store's writes come first, so that only a failing
     // commit can leave rows behind (the next listing drops them).
     ForgetName(at.dirKey, at.leaf->hostName, at.leaf->IsDirectory());
