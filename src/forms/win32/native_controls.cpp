@@ -226,8 +226,6 @@ void NativeWindows::Destroy(Form& form) {
         Forget(*control);
     controls_.erase(window);
     windows_.erase(it);
-    if (pressed_ && GetAncestor(pressed_, GA_ROOT) == window)
-        pressed_ = nullptr;
     DestroyWindow(window);
 }
 

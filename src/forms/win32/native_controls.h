@@ -110,7 +110,6 @@ private:
     std::map<PictureBox*, HDC> measuring_;
     std::map<HWND, std::vector<std::string>> folderItems_;
     std::map<std::string, HCURSOR> cursors_;
-    HWND pressed_ = nullptr; // the label a button press started on
     bool mirroring_ = false; // the program, not the user, is changing a control
 };
 
