@@ -1,0 +1,151 @@
+// Runs: every process that changes a machine belongs to one run, and the machine keeps,
+// with each change, what the change replaced, so that a run can be taken back whole
+// (run_undo.h). Kept in the machine's store (machine.db) and its "runs" folder:
+//
+//   runs(id, program, command, started, ended, outcome, undoes, undone_by, forgotten,
+//        noticed)                         one row per run; ended and outcome are NULL while
+//                                         it runs or when it died unseen
+//   run_rows(seq, run, tbl, op, ...)      the registry's and the recycle bin's rows as they
+//                                         were before a change (written by triggers of this
+//                                         connection, in the change's own transaction)
+//   run_files(seq, run, op, path, ...)    one row per change of a file or folder, with
+//                                         what it replaced; a file's old contents are kept
+//                                         as a link (or a private copy) in runs/kept
+//
+// A process joins a run at its first change: the run named by $ZEPSETUP_RUN when that run
+// is alive on this machine (a program started by `zepmachine run`, a registry editor a
+// program starts), else a run of its own, which ends when the process ends normally. Each
+// process of a run holds a shared lock (flock) on runs/ID.lock; a run whose lock nobody
+// holds and that has no end did not finish, and the next process that opens the machine
+// says so once.
+//
+// A file change's row is committed before the host changes (the change's transaction is
+// committed and begun again), so that a change never exists without what it replaced, even
+// after kill -9. Registry rows lie in the change's own transaction.
+#pragma once
+
+#include "platform/portable/files/file_system.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace portable {
+
+class Database;
+class Machine;
+
+// How a run ended, as `zepmachine runs` shows it.
+inline constexpr std::string_view kRunFinished = "finished";
+inline constexpr std::string_view kRunKilled = "killed";
+inline constexpr std::string_view kRunCrashed = "crashed";
+inline constexpr std::string_view kRunMachineFailure = "machine failure";
+inline constexpr std::string_view kRunUnfinished = "did not finish";
+
+struct RunInfo {
+    std::int64_t id = 0;
+    std::string program; // what ran, e.g. "C:\PROGRAMME\ZEPSETUP\ZEPSETUP.EXE" or "zepsetup"
+    std::string command; // its whole command line
+    std::string started; // UTC, as TimeStamp()
+    std::string ended;   // empty while it runs or when it died unseen
+    std::string outcome; // one of the kRun* words; empty while it runs
+    std::int64_t changes = 0;
+    std::int64_t keptBytes = 0; // kept to take the run back
+    std::int64_t undoes = 0;    // the run this one took back (an undo), else 0
+    std::int64_t undoneBy = 0;  // the run that took this one back, else 0
+    bool forgotten = false;     // what it replaced is no longer kept: it cannot be undone
+    bool alive = false;         // a process of it still runs
+};
+
+// One change of a file or folder, with what it replaced. Paths are long Windows paths
+// (Windows-1252) as they were when the change was made.
+struct FileChange {
+    enum class Op {
+        MadeFolder,    // path was made (an empty folder)
+        RemovedFolder, // path, an empty folder with attributes, was removed
+        MadeFile,      // path was made (an empty file)
+        DeletedFile,   // path, a file with attributes and kept contents, was deleted
+        Rewrote,       // path's contents were replaced; kept holds the old ones
+        SetAttributes, // path's attributes were attributes
+        Moved,         // path was renamed to other (other did not exist, or was replaced:
+                       // then kept holds it and attributes are its attributes)
+    };
+    std::int64_t seq = 0;
+    std::int64_t run = 0;
+    Op op = Op::MadeFile;
+    std::string path;
+    std::string other;
+    DWORD attributes = 0;
+    std::string kept; // the name of the kept contents in runs/kept; empty when none
+    std::int64_t bytes = 0;
+};
+
+class RunLog {
+public:
+    static void CreateSchema(Database& db);
+
+    explicit RunLog(Machine& machine);
+    // A run this process began ends here as finished (the process ends normally).
+    ~RunLog();
+    RunLog(const RunLog&) = delete;
+    RunLog& operator=(const RunLog&) = delete;
+
+    // What this process is, for a run it begins (the default: its own command line).
+    void Describe(std::string program, std::string command);
+    // This process's run: joined or begun on first use, its recording turned on for this
+    // connection. Inside a write transaction. Throws MachineError when the run's lock file
+    // cannot be made.
+    std::int64_t Join();
+    // This process's run, or 0 before its first change.
+    std::int64_t Current() const { return run_; }
+    // Ends a run this process began with outcome (zepmachine run knows how its program
+    // ended); later calls of Join begin a new run.
+    void End(std::string_view outcome);
+
+    // Records a file change of this process's run in the open write transaction, then
+    // commits that transaction and begins it again, so the record is kept before the host
+    // changes. Returns the change's seq.
+    std::int64_t Record(FileChange change);
+    // Keeps the file name in the folder dirFd as it is now (a hard link in runs/kept, or a
+    // copy where the folder lies on another file system); sets change.kept and
+    // change.bytes. Throws MachineError when it cannot be kept: the change must not
+    // happen then.
+    void Keep(int dirFd, const std::string& name, FileChange& change);
+
+    // Runs that ended without finishing and were not named yet, marked as named (a
+    // writable machine only).
+    std::vector<RunInfo> TakeUnfinished();
+
+    // Newest first.
+    std::vector<RunInfo> List();
+    std::optional<RunInfo> Find(std::int64_t id);
+    std::vector<FileChange> FileChanges(std::int64_t run);
+    // Drops what the oldest runs replaced until at most keepRuns runs and keepBytes bytes
+    // are kept (the machine's settings undo_runs and undo_bytes, 20 and 512 MiB when
+    // unset). Returns the ids of the runs it dropped.
+    std::vector<std::int64_t> Prune();
+    // Drops what run id replaced: it can no longer be undone. False when there is no such
+    // run or it is alive.
+    bool Forget(std::int64_t id);
+    // The folder runs/kept, opened without following links (invalid when missing).
+    UniqueFd OpenKept(bool create);
+    // Whether a process of run id holds its lock.
+    bool Alive(std::int64_t id);
+    // Marks run undone by the current run, or (undone false) taken back again.
+    void SetUndone(std::int64_t run, bool undone);
+    void SetUndoes(std::int64_t run);
+
+private:
+    void InstallTriggers();
+    void DropKept(std::int64_t run);
+
+    Machine& machine_;
+    std::int64_t run_ = 0;
+    bool owner_ = false;
+    UniqueFd lock_;
+    std::string program_, command_;
+};
+
+} // namespace portable
