@@ -6,6 +6,7 @@
 #include "platform/portable/files/session.h"
 #include "platform/portable/files/stored_names.h"
 #include "platform/portable/registry/registry_store.h"
+#include "platform/portable/runs/run_log.h"
 #include "platform/portable/store/baseline.h"
 #include "platform/portable/store/sqlite_db.h"
 
@@ -96,6 +97,21 @@ bool Writable(const fs::path& p) {
     return ::access(p.c_str(), W_OK) == 0;
 }
 
+// Once per run that ended without finishing: the person learns how to take it back.
+// The program's name comes from the store: no byte of it may steer the terminal.
+void NameUnfinishedRuns(Machine& machine) {
+    for (const RunInfo& run : machine.Runs().TakeUnfinished()) {
+        std::string program = run.program.substr(0, 200);
+        for (char& c : program) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+                c = '?';
+        }
+        std::fprintf(stderr, "run %lld (%s) did not finish; `zepmachine undo %lld` takes it back\n",
+                     static_cast<long long>(run.id), program.c_str(),
+                     static_cast<long long>(run.id));
+    }
+}
+
 } // namespace
 
 Machine::Machine(fs::path root, std::unique_ptr<Database> db)
@@ -124,6 +140,12 @@ FileSystem& Machine::Files() {
     return *files_;
 }
 
+RunLog& Machine::Runs() {
+    if (!runs_)
+        runs_ = std::make_unique<RunLog>(*this);
+    return *runs_;
+}
+
 Session& Machine::session() {
     if (!session_)
         session_ = std::make_unique<Session>(*this);
@@ -146,6 +168,7 @@ void Machine::CreateSchema() {
     StoredNames::CreateSchema(*db_);
     RegistryStore::CreateSchema(*db_);
     RecycleBin::CreateSchema(*db_);
+    RunLog::CreateSchema(*db_);
 }
 
 std::unique_ptr<Machine> Machine::Create(const fs::path& dir) {
@@ -203,7 +226,9 @@ std::unique_ptr<Machine> Machine::Open(const fs::path& dir) {
     if (!machine->ReadOnly()) {
         StoredNames::CreateSchema(machine->store());
         RecycleBin::CreateSchema(machine->store());
+        RunLog::CreateSchema(machine->store());
         RecoverInterruptedChanges(*machine);
+        NameUnfinishedRuns(*machine);
     }
     return machine;
 }

@@ -20,6 +20,7 @@ namespace portable {
 class Database;
 class FileSystem;
 class RegistryStore;
+class RunLog;
 class Session;
 
 class MachineError : public std::runtime_error {
@@ -67,6 +68,8 @@ public:
     FileSystem& Files();
     // What this process has under way on the machine (session.h), made on first use.
     Session& session();
+    // The machine's runs and what their changes replaced (runs/run_log.h), made on first use.
+    RunLog& Runs();
 
     // The stored drives and this run's own, by letter; a run's drive hides a stored one.
     std::vector<Drive> Drives();
@@ -105,7 +108,8 @@ private:
     std::unique_ptr<Database> db_;
     std::vector<Drive> runDrives_;
     std::map<std::string, std::string, std::less<>> runSettings_;
-    // Declared after the store: they go before it.
+    // Declared after the store: they go before it. The run ends after everything else.
+    std::unique_ptr<RunLog> runs_;
     std::shared_ptr<RegistryStore> registry_;
     std::unique_ptr<FileSystem> files_;
     std::unique_ptr<Session> session_; // goes first: it may still write the journal

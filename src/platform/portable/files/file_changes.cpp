@@ -9,6 +9,7 @@
 #include "platform/portable/files/located.h"
 #include "platform/portable/files/session.h"
 #include "platform/portable/files/stored_names.h"
+#include "platform/portable/runs/run_log.h"
 #include "platform/portable/store/sqlite_db.h"
 
 #include <cerrno>
@@ -155,7 +156,26 @@ bool SetAside(int dirFd, const std::string& name, std::string& aside, const Priv
     return false;
 }
 
+FileChange Change(FileChange::Op op, std::string path, DWORD attributes = 0) {
+    FileChange change;
+    change.op = op;
+    change.path = std::move(path);
+    change.attributes = attributes & kStoredAttributes;
+    return change;
+}
+
 } // namespace
+
+std::string FileSystem::LongPathOf(const Located& at) {
+    return at.longDir + "\\" + (at.leaf ? at.leaf->longName : at.leafName);
+}
+
+void FileSystem::RecordChange(FileChange& change, const Located* keep) {
+    RunLog& runs = machine_.Runs();
+    if (keep)
+        runs.Keep(keep->dirFd.get(), keep->leaf->hostName, change);
+    runs.Record(change);
+}
 
 DWORD FileSystem::BeginChange(std::string_view path, bool mustExist, Target& out) {
     return Resolve(path,
@@ -177,6 +197,8 @@ DWORD FileSystem::CreateDirectory(std::string_view path) {
         return ERROR_ALREADY_EXISTS;
     std::string host = win::FromAnsi(at.leafName);
     std::string alias = NewAlias(at, at.leafName);
+    FileChange made = Change(FileChange::Op::MadeFolder, LongPathOf(at));
+    RecordChange(made);
     auto before = StampOf(at.dirFd.get());
     if (::mkdirat(at.dirFd.get(), host.c_str(), 0755) != 0)
         return errno == EEXIST ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED;
@@ -206,6 +228,9 @@ DWORD FileSystem::RemoveDirectory(std::string_view path) {
     struct stat st;
     if (::fstatat(at.dirFd.get(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return ERROR_ACCESS_DENIED;
+    FileChange removed =
+        Change(FileChange::Op::RemovedFolder, LongPathOf(at), at.leaf->attributes);
+    RecordChange(removed);
     auto before = StampOf(at.dirFd.get());
     if (::unlinkat(at.dirFd.get(), host.c_str(), AT_REMOVEDIR) != 0)
         return errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ERROR_ACCESS_DENIED;
@@ -250,6 +275,8 @@ DWORD FileSystem::DeleteEntry(std::string_view path, const std::function<void()>
         if (also)
             (*also)();
     };
+    FileChange deleted = Change(FileChange::Op::DeletedFile, LongPathOf(at), at.leaf->attributes);
+    RecordChange(deleted, &at);
     Session& session = machine_.session();
     auto before = StampOf(at.dirFd.get());
     std::string aside;
@@ -291,6 +318,8 @@ DWORD FileSystem::SetAttributes(std::string_view path, DWORD attributes) {
     auto& txn = change.txn;
     auto& at = change.at;
     DWORD stored = attributes & kStoredAttributes; // NORMAL alone means none of them
+    FileChange set = Change(FileChange::Op::SetAttributes, LongPathOf(at), at.leaf->attributes);
+    RecordChange(set);
     NamesWritten(at.dirKey);
     names_->SetAttributes(at.dirKey, UpperKey(at.leaf->longName), stored);
     char text[16];
@@ -348,6 +377,10 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
     std::string alias = exists ? std::string() : NewAlias(at, at.leafName);
     auto before = StampOf(at.dirFd.get());
     // A temporary file is listed before it exists, so that no moment leaves it unlisted.
+    if (!exists) {
+        FileChange made = Change(FileChange::Op::MadeFile, LongPathOf(at));
+        RecordChange(made);
+    }
     bool listed = !exists && request.temporary;
     if (listed)
         machine_.session().Begun(at.dirKey, host);
@@ -376,12 +409,17 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
     PrivateNames names{machine_.session(), at.dirKey};
     if (DWORD rc = CheckOpened(at.dirFd.get(), host, false, false, fd, names); rc != ERROR_SUCCESS)
         return rc;
+    bool changes = request.write || truncates;
+    if (changes) {
+        // Kept as it is: the link makes the name get a file of its own below.
+        FileChange rewrote = Change(FileChange::Op::Rewrote, LongPathOf(at));
+        RecordChange(rewrote, &at);
+    }
     // Emptying a file cannot be undone: the store's record of it is committed first, and at
     // worst tells of a change that then failed.
     if (truncates)
         machine_.Journal(journal);
     txn.Commit();
-    bool changes = request.write || truncates;
     DWORD rc = CheckOpened(at.dirFd.get(), host, changes, truncates, fd, names);
     if (rc == ERROR_SUCCESS && request.temporary && truncates)
         names.session.Begun(at.dirKey, host);
@@ -468,6 +506,10 @@ DWORD FileSystem::MoveEntry(std::string_view from, std::string_view to, bool rep
     }
     bool replaces = dst.leaf && !sameEntry;
     std::string newHost = replaces ? dst.leaf->hostName : win::FromAnsi(dst.leafName);
+    FileChange moved = Change(FileChange::Op::Moved, LongPathOf(src),
+                              replaces ? dst.leaf->attributes : 0);
+    moved.other = dst.longDir + "\\" + (replaces ? dst.leaf->longName : dst.leafName);
+    RecordChange(moved, replaces ? &dst : nullptr);
     auto srcBefore = StampOf(src.dirFd.get());
     auto dstBefore = dst.dirKey == src.dirKey ? std::nullopt : StampOf(dst.dirFd.get());
     // A replaced file keeps a second name until the store has committed, so that it can come
@@ -522,24 +564,101 @@ DWORD FileSystem::MoveEntry(std::string_view from, std::string_view to, bool rep
 }
 
 DWORD FileSystem::DeleteTree(std::string_view path) {
-    Target change;
-    if (DWORD rc = BeginChange(path, true, change); rc != ERROR_SUCCESS)
+    WinPath parsed;
+    if (DWORD rc = Parse(path, parsed); rc != ERROR_SUCCESS)
         return rc;
-    auto& parsed = change.parsed;
-    auto& txn = change.txn;
-    auto& at = change.at;
-    // A removal cannot be undone: the store's writes come first, so that only a failing
-    // commit can leave rows behind (the next listing drops them).
-    ForgetName(at.dirKey, at.leaf->hostName, at.leaf->IsDirectory());
-    machine_.Journal("delete tree " + win::FromAnsi(parsed.ToString()));
+    if (parsed.IsRoot())
+        return ERROR_ACCESS_DENIED;
+    std::string full;
+    if (DWORD rc = LongPath(path, full); rc != ERROR_SUCCESS)
+        return rc;
+    machine_.Journal("delete tree " + win::FromAnsi(full));
+    return DeleteTreeEntry(full);
+}
+
+// Entry by entry through the calls a run records, deepest first, so that what the tree
+// held can come back.
+DWORD FileSystem::DeleteTreeEntry(const std::string& path) {
+    DirEntry entry;
+    if (DWORD rc = Stat(path, entry); rc != ERROR_SUCCESS)
+        return rc;
+    if (entry.attributes & FILE_ATTRIBUTE_READONLY) {
+        DWORD rc = SetAttributes(path, entry.attributes & ~FILE_ATTRIBUTE_READONLY);
+        if (rc != ERROR_SUCCESS)
+            return rc;
+    }
+    if (!entry.IsDirectory())
+        return DeleteFile(path);
+    std::vector<DirEntry> children;
+    if (DWORD rc = Find(path + "\\*", children); rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
+        return rc;
+    for (const DirEntry& child : children) {
+        if (child.longName == "." || child.longName == "..")
+            continue;
+        if (DWORD rc = DeleteTreeEntry(path + "\\" + child.longName); rc != ERROR_SUCCESS)
+            return rc;
+    }
+    DWORD rc = RemoveDirectory(path);
+    if (rc != ERROR_DIR_NOT_EMPTY)
+        return rc;
+    // Entries no Windows path names (the host's own) go without a record: no state of the
+    // machine shows them.
+    Target change;
+    if (DWORD rc2 = BeginChange(path, true, change); rc2 != ERROR_SUCCESS)
+        return rc2;
+    FileChange removed =
+        Change(FileChange::Op::RemovedFolder, LongPathOf(change.at), change.at.leaf->attributes);
+    RecordChange(removed);
+    ForgetName(change.at.dirKey, change.at.leaf->hostName, true);
+    auto before = StampOf(change.at.dirFd.get());
+    if (!RemoveHostTree(change.at.dirFd.get(), change.at.leaf->hostName))
+        return ERROR_ACCESS_DENIED;
+    FollowChange(change.at, before);
+    change.txn->Commit();
+    return ERROR_SUCCESS;
+}
+
+DWORD FileSystem::PutBack(std::string_view path, const std::string& kept) {
+    if (kept.empty() || kept.find_first_not_of("0123456789-") != std::string::npos)
+        return ERROR_INVALID_PARAMETER; // a kept name is the run log's own
+    Target change;
+    if (DWORD rc = BeginChange(path, false, change); rc != ERROR_SUCCESS)
+        return rc;
+    Located& at = change.at;
+    if (at.leaf && at.leaf->IsDirectory())
+        return ERROR_ACCESS_DENIED;
+    UniqueFd keptFolder = machine_.Runs().OpenKept(false);
+    struct stat st;
+    if (!keptFolder.valid() ||
+        ::fstatat(keptFolder.get(), kept.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(st.st_mode))
+        return ERROR_FILE_NOT_FOUND;
+    bool exists = at.leaf.has_value();
+    std::string host = exists ? at.leaf->hostName : win::FromAnsi(at.leafName);
+    std::string alias = exists ? std::string() : NewAlias(at, at.leafName);
+    FileChange record = Change(exists ? FileChange::Op::Rewrote : FileChange::Op::MadeFile,
+                               LongPathOf(at));
+    RecordChange(record, exists ? &at : nullptr);
+    // A second name first, renamed over the entry: readers see the old file or the kept one.
+    Session& session = machine_.session();
+    std::string temp = PrivateTempName();
+    session.Begun(at.dirKey, temp);
+    if (::linkat(keptFolder.get(), kept.c_str(), at.dirFd.get(), temp.c_str(), 0) != 0) {
+        session.Done(at.dirKey, temp);
+        return errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED;
+    }
     auto before = StampOf(at.dirFd.get());
-    bool removed = at.leaf->IsDirectory()
-                       ? RemoveHostTree(at.dirFd.get(), at.leaf->hostName)
-                       : ::unlinkat(at.dirFd.get(), at.leaf->hostName.c_str(), 0) == 0;
-    if (!removed)
-        return ERROR_ACCESS_DENIED; // rows of what did go are dropped when the folder is read
+    if (::renameat(at.dirFd.get(), temp.c_str(), at.dirFd.get(), host.c_str()) != 0) {
+        ::unlinkat(at.dirFd.get(), temp.c_str(), 0);
+        session.Done(at.dirKey, temp);
+        return ERROR_ACCESS_DENIED;
+    }
+    session.Done(at.dirKey, temp);
+    if (!exists)
+        RecordNew(at.dirKey, host, alias, FILE_ATTRIBUTE_ARCHIVE);
     FollowChange(at, before);
-    txn->Commit();
+    machine_.Journal("put back " + win::FromAnsi(LongPathOf(at)));
+    change.txn->Commit();
     return ERROR_SUCCESS;
 }
 

@@ -84,6 +84,7 @@ struct OpenRequest {
     bool temporary = false;
 };
 
+struct FileChange;
 struct FolderListing;
 class FolderCache;
 class StoredNames;
@@ -132,6 +133,9 @@ public:
     // Deletes a file, or a folder with everything in it, read-only entries included (the
     // caller has decided). A failure part-way leaves what was not deleted yet.
     DWORD DeleteTree(std::string_view path);
+    // Puts a file kept by the machine's run log (run_log.h) back at path, replacing a file
+    // that is there whatever its attributes; an undo's step.
+    DWORD PutBack(std::string_view path, const std::string& kept);
     // Bytes of a file, or of every file in a folder and its subfolders.
     DWORD TreeSize(std::string_view path, std::uint64_t& bytes);
     // The long form of an existing path: full, each name as its folder lists it.
@@ -170,9 +174,15 @@ private:
     // Resolve for a change of one entry: located for writing, a drive's root refused
     // (ERROR_ACCESS_DENIED), in the store's transaction.
     DWORD BeginChange(std::string_view path, bool mustExist, Target& out);
+    // The entry's long Windows path, as a run's record names it.
+    static std::string LongPathOf(const Located& at);
+    // Records a change in this process's run before the host changes; with keep, the
+    // entry's contents as they are now are kept with it.
+    void RecordChange(FileChange& change, const Located* keep = nullptr);
     DWORD MoveEntry(std::string_view from, std::string_view to, bool replace,
                     const std::function<void()>* record);
     DWORD DeleteEntry(std::string_view path, const std::function<void()>* record);
+    DWORD DeleteTreeEntry(const std::string& path);
     void MoveNames(const Located& src, const Located& dst, const std::string& newHost);
     DWORD OpenDrive(char letter, Need need, Drive& drive, UniqueFd& fd);
     // The folder's names: its listing, kept from an earlier call while it is still true (see

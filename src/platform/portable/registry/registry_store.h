@@ -93,6 +93,8 @@ public:
     // Drops the caches when anyone has committed since the last call. Every entry point
     // calls it first; a write transaction calls it again once it holds the lock.
     void Validate();
+    // The rows were changed behind the store's back (an undo): the caches go.
+    void ChangedBehind() { DropCaches(); }
     bool InTransaction();
 
     // The key at path below start, if every component exists.

@@ -144,6 +144,7 @@ private:
     Machine& machine_;
     std::int64_t run_ = 0;
     bool owner_ = false;
+    bool pruneDue_ = false; // begun inside a caller's transaction: old runs go at the end
     UniqueFd lock_;
     std::string program_, command_;
 };

@@ -1,0 +1,486 @@
+#include "platform/portable/runs/run_log.h"
+
+#include "platform/codepage.h"
+#include "platform/portable/api_guard.h"
+#include "platform/portable/machine.h"
+#include "platform/portable/store/sqlite_db.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace portable {
+namespace {
+
+constexpr std::int64_t kDefaultKeptRuns = 20;
+constexpr std::int64_t kDefaultKeptBytes = std::int64_t{512} << 20;
+
+// The registry's and the recycle bin's rows as they were before a change, written by
+// triggers of the connection of a process in a run: what was inserted is named by its key,
+// what was deleted or updated is kept whole.
+constexpr const char* kTriggers[] = {
+    "reg_keys AFTER INSERT ON main.reg_keys BEGIN INSERT INTO run_rows(run, tbl, op, id, "
+    "parent, name, upper) VALUES(@run, 'key', 'insert', NEW.id, NEW.parent, NEW.name, "
+    "NEW.upper); END",
+    "reg_keys_delete AFTER DELETE ON main.reg_keys BEGIN INSERT INTO run_rows(run, tbl, op, id, "
+    "parent, name, upper) VALUES(@run, 'key', 'delete', OLD.id, OLD.parent, OLD.name, "
+    "OLD.upper); END",
+    "reg_keys_update AFTER UPDATE ON main.reg_keys BEGIN INSERT INTO run_rows(run, tbl, op, id, "
+    "parent, name, upper) VALUES(@run, 'key', 'update', OLD.id, OLD.parent, OLD.name, "
+    "OLD.upper); END",
+    "reg_values AFTER INSERT ON main.reg_values BEGIN INSERT INTO run_rows(run, tbl, op, id, "
+    "name, upper) VALUES(@run, 'value', 'insert', NEW.key, NEW.name, NEW.upper); END",
+    "reg_values_delete AFTER DELETE ON main.reg_values BEGIN INSERT INTO run_rows(run, tbl, op, "
+    "id, name, upper, type, data) VALUES(@run, 'value', 'delete', OLD.key, OLD.name, "
+    "OLD.upper, OLD.type, OLD.data); END",
+    "reg_values_update AFTER UPDATE ON main.reg_values BEGIN INSERT INTO run_rows(run, tbl, op, "
+    "id, name, upper, type, data) VALUES(@run, 'value', 'update', OLD.key, OLD.name, "
+    "OLD.upper, OLD.type, OLD.data); END",
+    "recycle_bin AFTER INSERT ON main.recycle_bin BEGIN INSERT INTO run_rows(run, tbl, op, id) "
+    "VALUES(@run, 'recycle', 'insert', NEW.id); END",
+    "recycle_bin_delete AFTER DELETE ON main.recycle_bin BEGIN INSERT INTO run_rows(run, tbl, "
+    "op, id, name, upper, data, parent, type, drive) VALUES(@run, 'recycle', 'delete', OLD.id, "
+    "OLD.stored, OLD.original, OLD.deleted, OLD.size, OLD.folder, OLD.drive); END",
+    "recycle_bin_update AFTER UPDATE ON main.recycle_bin BEGIN INSERT INTO run_rows(run, tbl, "
+    "op, id, name, upper, data, parent, type, drive) VALUES(@run, 'recycle', 'update', OLD.id, "
+    "OLD.stored, OLD.original, OLD.deleted, OLD.size, OLD.folder, OLD.drive); END",
+};
+
+// A folder of the machine folder, opened without following links; made when asked.
+UniqueFd OpenFolderAt(int at, const char* name, bool create) {
+    UniqueFd fd(::openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.valid() || !create || errno != ENOENT)
+        return fd;
+    if (::mkdirat(at, name, 0755) != 0 && errno != EEXIST)
+        return UniqueFd();
+    return UniqueFd(::openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+UniqueFd OpenRunsFolder(Machine& machine, bool create) {
+    UniqueFd root(::open(machine.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!root.valid())
+        return root;
+    return OpenFolderAt(root.get(), "runs", create);
+}
+
+std::string LockName(std::int64_t run) {
+    return std::to_string(run) + ".lock";
+}
+
+bool ParseId(std::string_view text, std::int64_t& out) {
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc() && end == text.data() + text.size() && out > 0;
+}
+
+// The run a kept file belongs to: kept names are "RUN-PID-N".
+std::int64_t KeptRun(std::string_view name) {
+    std::int64_t run = 0;
+    return ParseId(name.substr(0, name.find('-')), run) ? run : 0;
+}
+
+// This process's command line, for a run it begins without being told what it is.
+std::string OwnCommandLine() {
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::string text, part;
+    while (std::getline(in, part, '\0') && text.size() < 4096)
+        text += (text.empty() ? "" : " ") + part;
+    return text;
+}
+
+// The program of a command line: its first word without the host folder.
+std::string ProgramName(const std::string& command) {
+    std::string first = command.substr(0, command.find(' '));
+    return first.substr(first.find_last_of('/') + 1);
+}
+
+bool CopyFile(int from, int to) {
+    char buffer[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(from, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n == 0;
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = ::write(to, buffer + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                return false;
+            done += w;
+        }
+    }
+}
+
+RunInfo ReadRun(Statement& stmt) {
+    RunInfo info;
+    info.id = stmt.Int(0);
+    info.program = stmt.Text(1);
+    info.command = stmt.Text(2);
+    info.started = stmt.Text(3);
+    info.ended = stmt.IsNull(4) ? std::string() : stmt.Text(4);
+    info.outcome = stmt.IsNull(5) ? std::string() : stmt.Text(5);
+    info.undoes = stmt.IsNull(6) ? 0 : stmt.Int(6);
+    info.undoneBy = stmt.IsNull(7) ? 0 : stmt.Int(7);
+    info.forgotten = stmt.Int(8) != 0;
+    info.changes = stmt.Int(9) + stmt.Int(10);
+    info.keptBytes = stmt.Int(11) + stmt.Int(12);
+    return info;
+}
+
+constexpr std::string_view kRunColumns =
+    "SELECT id, program, command, started, ended, outcome, undoes, undone_by, forgotten, "
+    "(SELECT count(*) FROM run_rows WHERE run = runs.id), "
+    "(SELECT count(*) FROM run_files WHERE run = runs.id), "
+    "(SELECT coalesce(sum(length(data)), 0) FROM run_rows WHERE run = runs.id), "
+    "(SELECT coalesce(sum(bytes), 0) FROM run_files WHERE run = runs.id) FROM runs ";
+
+} // namespace
+
+void RunLog::CreateSchema(Database& db) {
+    db.Exec(R"sql(
+        CREATE TABLE IF NOT EXISTS runs(
+            id INTEGER PRIMARY KEY AUTOINCREMENT, program TEXT NOT NULL, command TEXT NOT NULL,
+            started TEXT NOT NULL, ended TEXT, outcome TEXT, undoes INTEGER,
+            undone_by INTEGER, forgotten INTEGER NOT NULL DEFAULT 0,
+            noticed INTEGER NOT NULL DEFAULT 0);
+        CREATE TABLE IF NOT EXISTS run_rows(
+            seq INTEGER PRIMARY KEY AUTOINCREMENT, run INTEGER NOT NULL, tbl TEXT NOT NULL,
+            op TEXT NOT NULL, id INTEGER, parent INTEGER, name TEXT, upper TEXT, type INTEGER,
+            data BLOB, drive TEXT);
+        CREATE INDEX IF NOT EXISTS run_rows_run ON run_rows(run);
+        CREATE TABLE IF NOT EXISTS run_files(
+            seq INTEGER PRIMARY KEY AUTOINCREMENT, run INTEGER NOT NULL, op INTEGER NOT NULL,
+            path TEXT NOT NULL, other TEXT NOT NULL, attrs INTEGER NOT NULL,
+            kept TEXT NOT NULL, bytes INTEGER NOT NULL);
+        CREATE INDEX IF NOT EXISTS run_files_run ON run_files(run);
+    )sql");
+}
+
+RunLog::RunLog(Machine& machine) : machine_(machine) {}
+
+RunLog::~RunLog() {
+    if (!owner_ || !run_)
+        return;
+    try {
+        End(MachineFailure().empty() ? kRunFinished : kRunMachineFailure);
+    } catch (...) {
+        // The run stays without an end: the next opener names it as unfinished.
+    }
+}
+
+void RunLog::Describe(std::string program, std::string command) {
+    program_ = std::move(program);
+    command_ = std::move(command);
+}
+
+bool RunLog::Alive(std::int64_t id) {
+    UniqueFd folder = OpenRunsFolder(machine_, false);
+    if (!folder.valid())
+        return false;
+    UniqueFd fd(::openat(folder.get(), LockName(id).c_str(),
+                         O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid())
+        return false;
+    return ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+}
+
+std::int64_t RunLog::Join() {
+    if (run_)
+        return run_;
+    Database& db = machine_.store();
+    Transaction txn(db);
+    std::int64_t joined = 0;
+    const char* env = std::getenv("ZEPSETUP_RUN");
+    if (env && ParseId(env, joined)) {
+        auto run = Find(joined);
+        if (!run || !run->ended.empty() || !run->outcome.empty() || !run->alive)
+            joined = 0;
+    } else {
+        joined = 0;
+    }
+    std::int64_t id = joined;
+    if (!id) {
+        std::string command = command_.empty() ? OwnCommandLine() : command_;
+        std::string program = program_.empty() ? ProgramName(command) : program_;
+        db.Prepare("INSERT INTO runs(program, command, started) VALUES(?1, ?2, ?3)")
+            .Bind(1, program)
+            .Bind(2, command)
+            .Bind(3, TimeStamp())
+            .Run();
+        id = db.LastInsertId();
+    }
+    UniqueFd folder = OpenRunsFolder(machine_, true);
+    UniqueFd lock(folder.valid() ? ::openat(folder.get(), LockName(id).c_str(),
+                                            O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644)
+                                 : -1);
+    if (!lock.valid() || ::flock(lock.get(), LOCK_SH | LOCK_NB) != 0)
+        throw MachineError(machine_.root().string() +
+                           ": cannot keep a record of this run: " + std::strerror(errno));
+    run_ = id;
+    owner_ = !joined;
+    lock_ = std::move(lock);
+    InstallTriggers();
+    if (owner_)
+        machine_.Journal("run " + std::to_string(id) + " began");
+    txn.Commit();
+    // Inside a caller's transaction: the run must outlive whatever that transaction does.
+    // Old runs are dropped outside any (their kept files go once the rows have).
+    bool inCaller = db.InWriteTransaction();
+    if (inCaller) {
+        db.CommitWrite();
+        db.BeginWrite();
+    }
+    pruneDue_ = owner_ && inCaller;
+    if (owner_ && !inCaller)
+        Prune();
+    return run_;
+}
+
+void RunLog::InstallTriggers() {
+    Database& db = machine_.store();
+    std::string run = std::to_string(run_);
+    for (const char* body : kTriggers) {
+        std::string sql = body;
+        std::string name = sql.substr(0, sql.find(' '));
+        db.Exec("DROP TRIGGER IF EXISTS temp.zep_run_" + name);
+        for (size_t at; (at = sql.find("@run")) != std::string::npos;)
+            sql.replace(at, 4, run);
+        db.Exec("CREATE TEMP TRIGGER zep_run_" + sql);
+    }
+}
+
+void RunLog::End(std::string_view outcome) {
+    if (!run_)
+        return;
+    std::int64_t id = run_;
+    bool owner = owner_;
+    run_ = 0;
+    owner_ = false;
+    Database& db = machine_.store();
+    for (const char* body : kTriggers) {
+        std::string sql = body;
+        db.Exec("DROP TRIGGER IF EXISTS temp.zep_run_" + sql.substr(0, sql.find(' ')));
+    }
+    if (!owner) {
+        lock_ = UniqueFd();
+        return;
+    }
+    Transaction txn(db);
+    db.Prepare("UPDATE runs SET ended = ?2, outcome = ?3 WHERE id = ?1")
+        .Bind(1, id)
+        .Bind(2, TimeStamp())
+        .Bind(3, outcome)
+        .Run();
+    machine_.Journal("run " + std::to_string(id) + " ended: " + std::string(outcome));
+    txn.Commit();
+    lock_ = UniqueFd();
+    if (UniqueFd folder = OpenRunsFolder(machine_, false); folder.valid())
+        ::unlinkat(folder.get(), LockName(id).c_str(), 0);
+    if (std::exchange(pruneDue_, false) && !db.InWriteTransaction())
+        Prune();
+}
+
+std::int64_t RunLog::Record(FileChange change) {
+    Database& db = machine_.store();
+    std::int64_t run = Join();
+    db.Prepare("INSERT INTO run_files(run, op, path, other, attrs, kept, bytes) "
+               "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
+        .Bind(1, run)
+        .Bind(2, static_cast<std::int64_t>(change.op))
+        .Bind(3, win::FromAnsi(change.path))
+        .Bind(4, win::FromAnsi(change.other))
+        .Bind(5, static_cast<std::int64_t>(change.attributes))
+        .Bind(6, change.kept)
+        .Bind(7, change.bytes)
+        .Run();
+    std::int64_t seq = db.LastInsertId();
+    // Kept before the host changes: the change never exists without its record.
+    if (db.InWriteTransaction()) {
+        db.CommitWrite();
+        db.BeginWrite();
+    }
+    return seq;
+}
+
+UniqueFd RunLog::OpenKept(bool create) {
+    UniqueFd runs = OpenRunsFolder(machine_, create);
+    if (!runs.valid())
+        return runs;
+    return OpenFolderAt(runs.get(), "kept", create);
+}
+
+void RunLog::Keep(int dirFd, const std::string& name, FileChange& change) {
+    static unsigned counter = 0;
+    std::int64_t run = Join();
+    UniqueFd kept = OpenKept(true);
+    struct stat st;
+    if (!kept.valid() || ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(st.st_mode))
+        throw MachineError(machine_.root().string() + ": cannot keep " + change.path +
+                           " to take the change back: " + std::strerror(errno));
+    std::string keptName = std::to_string(run) + "-" + std::to_string(::getpid()) + "-" +
+                           std::to_string(++counter);
+    bool done = ::linkat(dirFd, name.c_str(), kept.get(), keptName.c_str(), 0) == 0;
+    if (!done && errno == EXDEV) {
+        UniqueFd from(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+        UniqueFd to(::openat(kept.get(), keptName.c_str(),
+                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        done = from.valid() && to.valid() && CopyFile(from.get(), to.get());
+        if (!done && to.valid())
+            ::unlinkat(kept.get(), keptName.c_str(), 0);
+    }
+    if (!done)
+        throw MachineError(machine_.root().string() + ": cannot keep " + change.path +
+                           " to take the change back: " + std::strerror(errno));
+    change.kept = keptName;
+    change.bytes = st.st_size;
+}
+
+std::vector<RunInfo> RunLog::TakeUnfinished() {
+    Database& db = machine_.store();
+    std::vector<RunInfo> found;
+    auto& stmt = db.Prepare(std::string(kRunColumns) +
+                            "WHERE ended IS NULL AND outcome IS NULL AND noticed = 0 ORDER BY id");
+    while (stmt.Step())
+        found.push_back(ReadRun(stmt));
+    std::erase_if(found, [&](const RunInfo& r) { return r.id == run_ || Alive(r.id); });
+    if (found.empty())
+        return found;
+    Transaction txn(db);
+    for (auto& run : found) {
+        run.outcome = std::string(kRunUnfinished);
+        db.Prepare("UPDATE runs SET outcome = ?2, noticed = 1 WHERE id = ?1")
+            .Bind(1, run.id)
+            .Bind(2, kRunUnfinished)
+            .Run();
+    }
+    txn.Commit();
+    return found;
+}
+
+std::vector<RunInfo> RunLog::List() {
+    std::vector<RunInfo> runs;
+    auto& stmt = machine_.store().Prepare(std::string(kRunColumns) + "ORDER BY id DESC");
+    while (stmt.Step())
+        runs.push_back(ReadRun(stmt));
+    for (auto& run : runs)
+        run.alive = run.outcome.empty() && (run.id == run_ || Alive(run.id));
+    return runs;
+}
+
+std::optional<RunInfo> RunLog::Find(std::int64_t id) {
+    auto& stmt = machine_.store().Prepare(std::string(kRunColumns) + "WHERE id = ?1");
+    stmt.Bind(1, id);
+    if (!stmt.Step())
+        return std::nullopt;
+    RunInfo run = ReadRun(stmt);
+    stmt.Reset();
+    run.alive = run.outcome.empty() && (run.id == run_ || Alive(run.id));
+    return run;
+}
+
+std::vector<FileChange> RunLog::FileChanges(std::int64_t run) {
+    std::vector<FileChange> changes;
+    auto& stmt = machine_.store().Prepare(
+        "SELECT seq, op, path, other, attrs, kept, bytes FROM run_files WHERE run = ?1 ORDER BY seq");
+    stmt.Bind(1, run);
+    while (stmt.Step()) {
+        FileChange c;
+        c.seq = stmt.Int(0);
+        c.run = run;
+        std::int64_t op = stmt.Int(1);
+        if (op < 0 || op > static_cast<std::int64_t>(FileChange::Op::Moved))
+            throw MachineError("the record of run " + std::to_string(run) +
+                               " is damaged (a change of unknown kind)");
+        c.op = static_cast<FileChange::Op>(op);
+        c.path = win::ToAnsi(stmt.Text(2));
+        c.other = win::ToAnsi(stmt.Text(3));
+        c.attributes = static_cast<DWORD>(stmt.Int(4));
+        c.kept = stmt.Text(5);
+        c.bytes = stmt.Int(6);
+        changes.push_back(std::move(c));
+    }
+    return changes;
+}
+
+std::vector<std::int64_t> RunLog::Prune() {
+    std::int64_t keepRuns = std::atoll(
+        machine_.Setting("undo_runs", std::to_string(kDefaultKeptRuns)).c_str());
+    std::int64_t keepBytes = std::atoll(
+        machine_.Setting("undo_bytes", std::to_string(kDefaultKeptBytes)).c_str());
+    std::vector<std::int64_t> dropped;
+    std::int64_t runs = 0, bytes = 0;
+    for (const RunInfo& run : List()) {
+        if (run.forgotten)
+            continue;
+        ++runs;
+        bytes += run.keptBytes;
+        bool within = runs <= std::max<std::int64_t>(keepRuns, 1) &&
+                      (bytes <= keepBytes || run.id == run_);
+        if (!within && !run.alive && Forget(run.id))
+            dropped.push_back(run.id);
+    }
+    return dropped;
+}
+
+bool RunLog::Forget(std::int64_t id) {
+    auto run = Find(id);
+    if (!run || run->alive)
+        return false;
+    Database& db = machine_.store();
+    Transaction txn(db);
+    db.Prepare("DELETE FROM run_rows WHERE run = ?1").Bind(1, id).Run();
+    db.Prepare("DELETE FROM run_files WHERE run = ?1").Bind(1, id).Run();
+    db.Prepare("UPDATE runs SET forgotten = 1 WHERE id = ?1").Bind(1, id).Run();
+    txn.Commit();
+    DropKept(id);
+    return true;
+}
+
+// Removes the kept files of run (once its rows are gone: a kept file without a row is of
+// no use).
+void RunLog::DropKept(std::int64_t run) {
+    UniqueFd kept = OpenKept(false);
+    if (!kept.valid())
+        return;
+    std::vector<std::string> names;
+    if (DIR* dir = ::fdopendir(::dup(kept.get()))) {
+        while (dirent* entry = ::readdir(dir)) {
+            if (KeptRun(entry->d_name) == run)
+                names.emplace_back(entry->d_name);
+        }
+        ::closedir(dir);
+    }
+    for (const auto& name : names)
+        ::unlinkat(kept.get(), name.c_str(), 0);
+}
+
+void RunLog::SetUndone(std::int64_t run, bool undone) {
+    auto& stmt = machine_.store().Prepare("UPDATE runs SET undone_by = ?2 WHERE id = ?1");
+    stmt.Bind(1, run);
+    if (undone)
+        stmt.Bind(2, Join());
+    else
+        stmt.BindNull(2);
+    stmt.Run();
+}
+
+void RunLog::SetUndoes(std::int64_t run) {
+    machine_.store()
+        .Prepare("UPDATE runs SET undoes = ?2 WHERE id = ?1")
+        .Bind(1, Join())
+        .Bind(2, run)
+        .Run();
+}
+
+} // namespace portable
