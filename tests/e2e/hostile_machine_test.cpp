@@ -429,6 +429,10 @@ TEST_F(HostileMachine, ABootCutOffGoesOnWhereItStopped) {
     WriteHostFile(c() / "WINDOWS" / "WININIT.INI", "[rename]\r\nNUL=C:\\NEU.TXT\r\n");
 
     ASSERT_EQ(Zep("boot --verbose", &out), 0) << out;
+    // The boot that was cut off is named first, with how to take it back.
+    std::string notice = out.substr(0, out.find('\n') + 1);
+    EXPECT_NE(notice.find(" did not finish; `zepmachine undo "), std::string::npos) << notice;
+    out.erase(0, notice.size());
     EXPECT_TRUE(out.starts_with("an interrupted boot goes on with line " +
                                 std::to_string(next + 1) + " of WININIT.BAK\n"))
         << out.substr(0, 200);

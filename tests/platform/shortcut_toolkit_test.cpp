@@ -234,9 +234,9 @@ TEST_F(ShortcutToolkit, NothingLeavesTheDrive) {
     fs::create_symlink(outside, Programs() / "Draussen");
     EXPECT_EQ(win::fCreateShellLink("Draussen", "Zepanu", kTarget.c_str(), ""), 0);
     EXPECT_EQ(Listing(outside), around);
-    // The machine's own: its store, and the list of this process's temporary files.
+    // The machine's own: its store, the list of this process's temporary files, its runs.
     EXPECT_EQ(Listing(m.root()), (std::set<std::string>{"drive_c", "machine.db", "machine.db-shm",
-                                                        "machine.db-wal", "sessions"}));
+                                                        "machine.db-wal", "runs", "sessions"}));
 }
 
 TEST_F(ShortcutToolkit, EveryChangeIsJournalled) {

@@ -230,8 +230,6 @@ std::int64_t RunLog::Join() {
     owner_ = !joined;
     lock_ = std::move(lock);
     InstallTriggers();
-    if (owner_)
-        machine_.Journal("run " + std::to_string(id) + " began");
     txn.Commit();
     // Inside a caller's transaction: the run must outlive whatever that transaction does.
     // Old runs are dropped outside any (their kept files go once the rows have).
@@ -281,7 +279,6 @@ void RunLog::End(std::string_view outcome) {
         .Bind(2, TimeStamp())
         .Bind(3, outcome)
         .Run();
-    machine_.Journal("run " + std::to_string(id) + " ended: " + std::string(outcome));
     txn.Commit();
     lock_ = UniqueFd();
     if (UniqueFd folder = OpenRunsFolder(machine_, false); folder.valid())
@@ -330,8 +327,10 @@ void RunLog::Keep(int dirFd, const std::string& name, FileChange& change) {
                            " to take the change back: " + std::strerror(errno));
     std::string keptName = std::to_string(run) + "-" + std::to_string(::getpid()) + "-" +
                            std::to_string(++counter);
-    bool done = ::linkat(dirFd, name.c_str(), kept.get(), keptName.c_str(), 0) == 0;
-    if (!done && errno == EXDEV) {
+    // A file with other links may be another name of a file outside the machine, whose
+    // links must not change: it is kept as a copy, as is one on another file system.
+    bool done = st.st_nlink == 1 && ::linkat(dirFd, name.c_str(), kept.get(), keptName.c_str(), 0) == 0;
+    if (!done && (st.st_nlink > 1 || errno == EXDEV)) {
         UniqueFd from(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
         UniqueFd to(::openat(kept.get(), keptName.c_str(),
                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
