@@ -40,7 +40,7 @@ constexpr std::string_view kUsage =
     "  --keep-runs N      keep what at most the N newest runs replaced (1 to 100000;\n"
     "                     20 unless set)\n"
     "  --keep-bytes BYTES keep at most BYTES for that (digits, or with K, M or G for KiB,\n"
-    "                     MiB, GiB; at most 1T; 512M unless set)\n"
+    "                     MiB, GiB; at most 1024G; 512M unless set)\n"
     "The two --keep options store the machine's settings undo_runs and undo_bytes, then\n"
     "drop what the oldest runs replaced until both hold, and name the runs dropped.\n"
     "\n"

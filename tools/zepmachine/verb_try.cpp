@@ -84,6 +84,10 @@ std::string HowItEnded(const Ending& ending) {
     return std::string(ending.Outcome()) + ", exit status " + std::to_string(ending.ExitStatus());
 }
 
+std::string Changes(std::int64_t n) {
+    return Grouped(static_cast<std::uint64_t>(n < 0 ? 0 : n)) + (n == 1 ? " change" : " changes");
+}
+
 // Takes the run back; the reason when it could not be, else empty.
 std::string TakeBack(portable::Machine& machine, std::int64_t run) {
     std::string id = std::to_string(run);
@@ -93,13 +97,14 @@ std::string TakeBack(portable::Machine& machine, std::int64_t run) {
     } catch (const portable::UndoRefused& e) {
         return "run " + id + " was not taken back: " + e.what();
     }
-    Progress("run " + id + " taken back: " + Grouped(static_cast<std::uint64_t>(report.changes)) +
-             " changes; the undo is run " + std::to_string(report.undoRun));
+    Progress("run " + id + " taken back: " + Changes(report.changes) + "; the undo is run " +
+             std::to_string(report.undoRun));
     for (const auto& line : report.failed)
         Progress("not taken back: " + win::QuotedInput(line, 0));
     if (report.failed.empty())
         return {};
-    return Grouped(report.failed.size()) + " change(s) of run " + id + " could not be taken back";
+    return Changes(static_cast<std::int64_t>(report.failed.size())) + " of run " + id +
+           " could not be taken back";
 }
 
 int Try(const Options& options) {
