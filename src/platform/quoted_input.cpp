@@ -11,8 +11,9 @@ void Escape(unsigned value, std::string& out) {
     out += text;
 }
 
-// The length of the well-formed UTF-8 sequence at s[0], 0 when there is none.
-size_t SequenceLength(std::string_view s) {
+} // namespace
+
+size_t Utf8SequenceLength(std::string_view s) {
     auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
     unsigned char lead = byte(0);
     size_t length = lead < 0x80                    ? 1
@@ -33,8 +34,6 @@ size_t SequenceLength(std::string_view s) {
     return length;
 }
 
-} // namespace
-
 std::string QuotedInput(std::string_view utf8, size_t limit) {
     std::string out;
     size_t characters = 0;
@@ -43,7 +42,7 @@ std::string QuotedInput(std::string_view utf8, size_t limit) {
             return out + "...";
         ++characters;
         auto lead = static_cast<unsigned char>(utf8[0]);
-        size_t length = SequenceLength(utf8);
+        size_t length = Utf8SequenceLength(utf8);
         if (length == 0 || lead < 0x20 || lead == 0x7F) {
             Escape(lead, out);
             utf8.remove_prefix(1);

@@ -16,4 +16,7 @@ inline constexpr size_t kQuotedInputLimit = 60;
 // cut after limit characters (0: no limit), the cut marked with "...".
 std::string QuotedInput(std::string_view utf8, size_t limit = kQuotedInputLimit);
 
+// The length of the well-formed UTF-8 sequence at s[0] (s not empty), 0 when there is none.
+size_t Utf8SequenceLength(std::string_view s);
+
 } // namespace win

@@ -3,6 +3,7 @@
 #include "platform/portable/files/file_system.h"
 #include "platform/portable/machine.h"
 #include "platform/portable/windows/display.h"
+#include "platform/quoted_input.h"
 
 #include <cctype>
 #include <cerrno>
@@ -13,6 +14,8 @@ namespace zepmachine {
 
 bool WantsHelp(std::span<const std::string> args) {
     for (const auto& a : args) {
+        if (a == "--")
+            return false; // what follows is another program's
         if (a == "-h" || a == "--help")
             return true;
     }
@@ -70,6 +73,15 @@ void ExpectArgs(std::span<const std::string> args, size_t min, size_t max, std::
     }
     if (args.size() < min || args.size() > max)
         throw CliError("wrong number of arguments\nusage: " + std::string(usage), 2);
+}
+
+std::int64_t RunNumber(const std::string& text) {
+    bool digits = !text.empty() && text.size() <= 18 &&
+                  text.find_first_not_of("0123456789") == std::string::npos;
+    std::int64_t n = digits ? std::stoll(text) : 0;
+    if (n < 1)
+        throw CliError("not a run number: '" + win::QuotedInput(text) + "'", 2);
+    return n;
 }
 
 std::string Grouped(std::uint64_t n) {

@@ -39,7 +39,7 @@ struct Verb {
 // All verbs, in the order --help lists them.
 std::span<const Verb> Verbs();
 
-// True when args hold -h or --help.
+// True when args hold -h or --help before any "--".
 bool WantsHelp(std::span<const std::string> args);
 
 // The machine selected by --machine (already applied) or by the usual rules; opened (and
@@ -67,6 +67,13 @@ int RunMachineProgram(const std::string& program, const std::string& arguments);
 
 // Arguments of a verb without options: throws a usage error unless there are count.
 void ExpectArgs(std::span<const std::string> args, size_t min, size_t max, std::string_view usage);
+
+// A JSON string of UTF-8 text: quotes, backslashes and control characters escaped, a byte
+// that is not UTF-8 as U+FFFD (machines hold any bytes; the document stays valid).
+std::string JsonString(std::string_view utf8);
+
+// A run's number (decimal digits, 1 or more); throws a usage error naming text otherwise.
+std::int64_t RunNumber(const std::string& text);
 
 // A count with thousands separators: 1,234,567.
 std::string Grouped(std::uint64_t n);

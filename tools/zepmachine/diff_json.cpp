@@ -1,13 +1,46 @@
 // The JSON form of a diff: one document, one difference per line.
+#include "cli.h"
 #include "diff_output.h"
 
 #include "platform/codepage.h"
 #include "platform/portable/registry/regedit_format.h"
 #include "platform/portable/store/state_diff.h"
+#include "platform/quoted_input.h"
 
 #include <cstdio>
 
 namespace zepmachine {
+
+std::string JsonString(std::string_view utf8) {
+    std::string out = "\"";
+    while (!utf8.empty()) {
+        auto u = static_cast<unsigned char>(utf8[0]);
+        size_t length = win::Utf8SequenceLength(utf8);
+        if (length == 0) {
+            out += "\\ufffd"; // not UTF-8: the replacement character keeps the document valid
+            utf8.remove_prefix(1);
+            continue;
+        }
+        if (u == '"' || u == '\\') {
+            out += '\\';
+            out += utf8[0];
+        } else if (u == '\n') {
+            out += "\\n";
+        } else if (u == '\r') {
+            out += "\\r";
+        } else if (u == '\t') {
+            out += "\\t";
+        } else if (u < 0x20 || u == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+            out += escaped;
+        } else {
+            out.append(utf8.substr(0, length));
+        }
+        utf8.remove_prefix(length);
+    }
+    return out + "\"";
+}
 
 namespace {
 
@@ -16,34 +49,9 @@ using portable::IniLine;
 using portable::KeyRecord;
 using portable::ValueRecord;
 
-// A JSON string of UTF-8 text, quotes, backslashes and control characters escaped.
-std::string Quoted(std::string_view utf8) {
-    std::string out = "\"";
-    for (char c : utf8) {
-        auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (u < 0x20 || u == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 // A Windows-1252 string as JSON.
 std::string Ansi(std::string_view ansi) {
-    return Quoted(win::FromAnsi(ansi));
+    return JsonString(win::FromAnsi(ansi));
 }
 
 std::string Field(std::string_view name, const std::string& json) {
@@ -61,9 +69,9 @@ std::vector<std::string> FileFields(const FileRecord& f) {
     std::vector<std::string> fields{Field("path", Ansi(f.path))};
     if (!f.folder)
         fields.push_back(Field("size", std::to_string(f.size)));
-    fields.push_back(Field("attributes", Quoted(AttributeLetters(f.attributes))));
+    fields.push_back(Field("attributes", JsonString(AttributeLetters(f.attributes))));
     if (!f.folder)
-        fields.push_back(Field("sha256", Quoted(portable::HexText(f.sha256))));
+        fields.push_back(Field("sha256", JsonString(portable::HexText(f.sha256))));
     return fields;
 }
 
@@ -76,8 +84,8 @@ bool IsText(const ValueRecord& v) {
 
 std::vector<std::string> ValueFields(const ValueRecord& v) {
     std::vector<std::string> fields{
-        Field("name", Ansi(v.name)), Field("type", Quoted(portable::RegTypeName(v.type))),
-        Field("hex", Quoted(portable::HexText(v.data.data(), v.data.size())))};
+        Field("name", Ansi(v.name)), Field("type", JsonString(portable::RegTypeName(v.type))),
+        Field("hex", JsonString(portable::HexText(v.data.data(), v.data.size())))};
     if (IsText(v))
         fields.push_back(
             Field("text", Ansi(std::string_view(v.data).substr(0, v.data.size() - 1))));
@@ -94,7 +102,7 @@ std::vector<std::string> With(std::vector<std::string> first,
 }
 
 std::string Kind(std::string_view kind) {
-    return Field("kind", Quoted(kind));
+    return Field("kind", JsonString(kind));
 }
 
 std::string Item(const portable::Difference<FileRecord>& d) {
@@ -169,8 +177,8 @@ std::string DiffJson(const portable::StateDiff& diff, std::string_view snapshot,
     lists.Add(diff.values);
     lists.Add(diff.iniLines);
     auto counts = diff.Count();
-    std::string out = "{" + Field("snapshot", Quoted(snapshot)) + "," +
-                      Field("taken", Quoted(win::FromAnsi(win::ToAnsi(taken)))) + ",\n";
+    std::string out = "{" + Field("snapshot", JsonString(snapshot)) + "," +
+                      Field("taken", JsonString(win::FromAnsi(win::ToAnsi(taken)))) + ",\n";
     lists.AppendTo(out);
     out += ",\n" +
            Field("counts", Object({Field("added", std::to_string(counts.added)),

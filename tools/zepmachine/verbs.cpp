@@ -18,12 +18,15 @@ extern const Verb kUninstallVerb;
 extern const Verb kRecycleVerb;
 extern const Verb kSnapshotVerb;
 extern const Verb kDiffVerb;
+extern const Verb kRunsVerb;
+extern const Verb kUndoVerb;
+extern const Verb kTryVerb;
 
 std::span<const Verb> Verbs() {
     static const Verb* const kAll[] = {
-        &kInitVerb,     &kInfoVerb,    &kLsVerb,       &kRegeditVerb, &kRegVerb,
-        &kLogVerb,      &kWindowsVerb, &kDisplayVerb,  &kClockVerb,   &kBootVerb,
-        &kRunVerb,      &kUninstallVerb, &kRecycleVerb, &kSnapshotVerb, &kDiffVerb,
+        &kInitVerb,    &kInfoVerb,     &kLsVerb,    &kRegeditVerb, &kRegVerb,  &kLogVerb,
+        &kWindowsVerb, &kDisplayVerb,  &kClockVerb, &kBootVerb,    &kRunVerb,  &kUninstallVerb,
+        &kRecycleVerb, &kSnapshotVerb, &kDiffVerb,  &kTryVerb,     &kRunsVerb, &kUndoVerb,
     };
     static std::vector<Verb> verbs;
     if (verbs.empty()) {
