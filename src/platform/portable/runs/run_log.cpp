@@ -201,7 +201,7 @@ bool RunLog::Alive(std::int64_t id) {
 }
 
 std::int64_t RunLog::Join() {
-    if (run_)
+    if (run_ || held_)
         return run_;
     Database& db = machine_.store();
     Transaction txn(db);
@@ -298,7 +298,7 @@ void RunLog::End(std::string_view outcome) {
 std::int64_t RunLog::Record(FileChange change) {
     Database& db = machine_.store();
     std::int64_t run = Join();
-    if (!recording_)
+    if (!recording_ || !run)
         return 0;
     db.Prepare("INSERT INTO run_files(run, op, path, other, attrs, kept, bytes) "
                "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
@@ -329,7 +329,7 @@ UniqueFd RunLog::OpenKept(bool create) {
 void RunLog::Keep(int dirFd, const std::string& name, FileChange& change) {
     static unsigned counter = 0;
     std::int64_t run = Join();
-    if (!recording_)
+    if (!recording_ || !run)
         return;
     UniqueFd kept = OpenKept(true);
     struct stat st;

@@ -98,6 +98,9 @@ public:
     // connection. Inside a write transaction. Throws MachineError when the run's lock file
     // cannot be made.
     std::int64_t Join();
+    // While held, changes belong to no run and nothing is recorded: the machine being made
+    // is where every run starts from, not a run's change.
+    void Hold(bool held) { held_ = held; }
     // This process's run, or 0 before its first change.
     std::int64_t Current() const { return run_; }
     // Ends a run this process began with outcome (zepmachine run knows how its program
@@ -146,6 +149,7 @@ private:
     Machine& machine_;
     std::int64_t run_ = 0;
     bool owner_ = false;
+    bool held_ = false;
     bool recording_ = false; // what changes replace is kept (undo_runs is not 0)
     bool pruneDue_ = false; // begun inside a caller's transaction: old runs go at the end
     UniqueFd lock_;
