@@ -227,7 +227,7 @@ std::int64_t RunLog::Join() {
     }
     UniqueFd folder = OpenRunsFolder(machine_, true);
     UniqueFd lock(folder.valid() ? ::openat(folder.get(), LockName(id).c_str(),
-                                            O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644)
+                                            O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644)
                                  : -1);
     if (!lock.valid() || ::flock(lock.get(), LOCK_SH | LOCK_NB) != 0)
         throw MachineError(machine_.root().string() +
@@ -236,6 +236,8 @@ std::int64_t RunLog::Join() {
     owner_ = !joined;
     lock_ = std::move(lock);
     recording_ = KeptRunsLimit() > 0;
+    // The programs this process starts (a registry editor) join its run.
+    ::setenv("ZEPSETUP_RUN", std::to_string(id).c_str(), 1);
     if (recording_)
         InstallTriggers();
     txn.Commit();
@@ -272,6 +274,9 @@ void RunLog::End(std::string_view outcome) {
     bool owner = owner_;
     run_ = 0;
     owner_ = false;
+    program_.clear(); // a description is of one run
+    command_.clear();
+    ::unsetenv("ZEPSETUP_RUN");
     Database& db = machine_.store();
     for (const char* body : kTriggers) {
         std::string sql = body;
