@@ -8,13 +8,17 @@
 
 #include "platform/portable/runs/run_log.h"
 #include "platform/portable/runs/run_undo.h"
+#include "platform/portable/store/sqlite_db.h"
 #include "platform/portable/store/state_diff.h"
 #include "support/test_machine.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fcntl.h>
 #include <string>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -188,6 +192,37 @@ TEST_F(RunUndo, OldRunsAreForgottenBeyondTheMachinesLimit) {
     EXPECT_FALSE(Runs().Find(runs[1])->forgotten);
     EXPECT_THROW(portable::UndoRun(m.machine(), runs[0], false), portable::UndoRefused);
     EXPECT_EQ(Runs().Find(runs[0])->keptBytes, 0);
+}
+
+} // namespace
+
+namespace {
+
+// Another process of the machine that is still running (its run's lock held), whatever
+// files it may have open: an undo waits for the machine to itself and changes nothing.
+TEST_F(RunUndo, AnUndoWaitsWhileAnotherRunIsAlive) {
+    Write("C:\\A.TXT", "eins");
+    std::int64_t run = EndRun();
+    // Another process's run: its row, and its lock held (a second open is a second holder).
+    portable::Database& store = m.machine().store();
+    store.Exec("INSERT INTO runs(program, command, started) VALUES('andere', 'andere', 'jetzt')");
+    std::int64_t other = store.LastInsertId();
+    int fd = ::open((m.root() / "runs" / (std::to_string(other) + ".lock")).c_str(),
+                    O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_SH), 0);
+    try {
+        portable::UndoRun(m.machine(), run, false);
+        ADD_FAILURE() << "the undo went through";
+    } catch (const portable::UndoRefused& e) {
+        EXPECT_NE(std::string(e.what()).find("(andere) is running; an undo needs the machine"),
+                  std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(testing_support::ReadHostFile(m.DriveC() / "A.TXT"), "eins");
+    ::close(fd);
+    EXPECT_NO_THROW(portable::UndoRun(m.machine(), run, false));
+    EXPECT_FALSE(std::filesystem::exists(m.DriveC() / "A.TXT"));
 }
 
 } // namespace
