@@ -6,10 +6,15 @@
 // it started), peak resident memory of any of those processes, and from the machine's
 // journal the registry changes, scripts imported and processes started.
 //
+// The install runs twice: as a machine runs it, keeping what every change replaced so that
+// the run can be taken back, and on a machine told to keep nothing (undo_runs 0): the cost
+// of that record, side by side.
+//
 // Outside reference, in the same run: Debian's `msexpand` expanding the same 56 packed
 // files one process per file into a folder, as a plain script would, and `rm` of those
 // files: the floor of what copying and deleting the suite costs on this machine.
 #include "bench_process.h"
+#include "platform/portable/machine.h"
 #include "support/run_scripts.h"
 
 #include <benchmark/benchmark.h>
@@ -85,13 +90,16 @@ struct Bench : bench::ScratchFolder {
         std::ofstream(dir / "install.ui") << kFullInstall;
         std::ofstream(dir / "removal.ui") << kConfirmRemoval;
     }
-    // A fresh machine on a virtual clock.
-    fs::path Machine(int n) const {
+    // A fresh machine on a virtual clock; without recording, it keeps no record of what
+    // changes replace.
+    fs::path Machine(int n, bool recording = true) const {
         fs::path m = dir / ("m" + std::to_string(n));
         std::string z = std::string(ZEPMACHINE_BIN) + " --machine " + m.string();
         if (Shell(std::string(ZEPMACHINE_BIN) + " init " + m.string() + " >/dev/null") != 0 ||
             Shell(z + " clock virtual >/dev/null") != 0)
             std::abort();
+        if (!recording)
+            portable::Machine::Open(m)->SetSetting("undo_runs", "0");
         return m;
     }
     std::vector<std::string> Environment(const fs::path& machine, const char* script) const {
@@ -118,7 +126,7 @@ struct Summary {
         ++runs;
     }
 };
-Summary install, removal, expand, deletion;
+Summary install, unrecorded, removal, expand, deletion;
 int machines = 0;
 
 void Report(benchmark::State& state, const Summary& s) {
@@ -129,10 +137,10 @@ void Report(benchmark::State& state, const Summary& s) {
     state.counters["processes"] = s.journal.processesStarted;
 }
 
-void BM_Install(benchmark::State& state) {
+void Install(benchmark::State& state, Summary& summary, bool recording) {
     Bench& b = TheBench();
     for (auto _ : state) {
-        fs::path m = b.Machine(++machines);
+        fs::path m = b.Machine(++machines, recording);
         long since = LastJournalId(m);
         Usage u = Measure({ZEPSETUP_DIST "/zepsetup"}, b.Environment(m, "install.ui"));
         if (u.status != kRestartNeeded) {
@@ -140,10 +148,18 @@ void BM_Install(benchmark::State& state) {
             return;
         }
         state.SetIterationTime(u.wall);
-        install.Add(u);
-        install.journal = Count(m, since);
+        summary.Add(u);
+        summary.journal = Count(m, since);
     }
-    Report(state, install);
+    Report(state, summary);
+}
+
+void BM_Install(benchmark::State& state) {
+    Install(state, install, true);
+}
+
+void BM_InstallWithoutRecord(benchmark::State& state) {
+    Install(state, unrecorded, false);
 }
 
 void BM_Removal(benchmark::State& state) {
@@ -199,6 +215,7 @@ void BM_ReferenceExpandAndDelete(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Install)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_InstallWithoutRecord)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_Removal)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 // One round: msexpand reads a byte per system call, so a round takes seconds.
 BENCHMARK(BM_ReferenceExpandAndDelete)
@@ -224,6 +241,11 @@ int main(int argc, char** argv) {
                     "excluded:\n");
         Line("install", install, kInstallSeconds);
         Line("removal", removal, kRemovalSeconds);
+        if (unrecorded.runs)
+            std::printf("install keeping what it replaced / keeping nothing: wall %.2f, "
+                        "peak memory %.2f\n",
+                        (install.seconds / install.runs) / (unrecorded.seconds / unrecorded.runs),
+                        install.peak / unrecorded.peak);
         std::printf("install: %d registry changes, %d scripts imported, %d processes started\n",
                     install.journal.registryChanges, install.journal.scriptsImported,
                     install.journal.processesStarted);

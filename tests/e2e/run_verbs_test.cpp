@@ -118,12 +118,10 @@ TEST_F(RunVerbs, WrongArgumentsAreUsageErrorsAndTroubleIsStatusOne) {
         const char* arguments;
         int status;
     } cases[] = {
-        {"runs --keep-runs 0", 2},
         {"runs --keep-runs 100001", 2},
         {"runs --keep-runs 5x", 2},
         {"runs --keep-runs", 2},
         {"runs --keep-runs 5 --keep-runs 6", 2},
-        {"runs --keep-bytes 0", 2},
         {"runs --keep-bytes 1.5M", 2},
         {"runs --keep-bytes 2T", 2},
         {"runs --keep-bytes 99999999999999999999", 2},

@@ -37,8 +37,8 @@ constexpr std::string_view kUsage =
     "                      \"alive\":BOOL}\n"
     "  --forget RUN       drops what run RUN replaced: it can no longer be undone\n"
     "                     (exit status 1 when there is no such run or it is running)\n"
-    "  --keep-runs N      keep what at most the N newest runs replaced (1 to 100000;\n"
-    "                     20 unless set)\n"
+    "  --keep-runs N      keep what at most the N newest runs replaced (0 to 100000;\n"
+    "                     20 unless set; with 0 no run records what it replaces)\n"
     "  --keep-bytes BYTES keep at most BYTES for that (digits, or with K, M or G for KiB,\n"
     "                     MiB, GiB; at most 1024G; 512M unless set)\n"
     "The two --keep options store the machine's settings undo_runs and undo_bytes, then\n"
@@ -169,8 +169,8 @@ std::int64_t Number(const std::string& option, const std::string& text, std::int
     bool sound = !digits.empty() && digits.size() <= 15 &&
                  digits.find_first_not_of("0123456789") == std::string::npos;
     std::int64_t n = sound ? std::stoll(digits) : 0;
-    if (n < 1 || n > max / unit)
-        throw CliError(option + " takes a number from 1 to " + Grouped(max) + ", not '" +
+    if (!sound || n > max / unit)
+        throw CliError(option + " takes a number from 0 to " + Grouped(max) + ", not '" +
                            win::QuotedInput(text) + "'",
                        2);
     return n * unit;

@@ -190,6 +190,7 @@ std::unique_ptr<Machine> Machine::Create(const fs::path& dir) {
     auto db = std::make_unique<Database>(root / kStoreName, Database::Access::Create);
     std::unique_ptr<Machine> machine(new Machine(root, std::move(db)));
     Transaction txn(machine->store());
+    machine->Runs().Hold(true);
     machine->CreateSchema();
     machine->SetSetting("schema_version", std::to_string(kSchemaVersion));
     machine->MapDrive('A', DRIVE_REMOVABLE, {});
@@ -197,6 +198,7 @@ std::unique_ptr<Machine> Machine::Create(const fs::path& dir) {
     WriteBaseline(*machine);
     machine->Journal("init " + root.string());
     txn.Commit();
+    machine->Runs().Hold(false);
     return machine;
 }
 

@@ -81,6 +81,12 @@ bool ParseId(std::string_view text, std::int64_t& out) {
     return ec == std::errc() && end == text.data() + text.size() && out > 0;
 }
 
+// A setting's count: decimal, 0 or more.
+bool ParseCount(std::string_view text, std::int64_t& out) {
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc() && end == text.data() + text.size() && out >= 0;
+}
+
 // The run a kept file belongs to: kept names are "RUN-PID-N".
 std::int64_t KeptRun(std::string_view name) {
     std::int64_t run = 0;
@@ -195,7 +201,7 @@ bool RunLog::Alive(std::int64_t id) {
 }
 
 std::int64_t RunLog::Join() {
-    if (run_)
+    if (run_ || held_)
         return run_;
     Database& db = machine_.store();
     Transaction txn(db);
@@ -221,7 +227,7 @@ std::int64_t RunLog::Join() {
     }
     UniqueFd folder = OpenRunsFolder(machine_, true);
     UniqueFd lock(folder.valid() ? ::openat(folder.get(), LockName(id).c_str(),
-                                            O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644)
+                                            O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644)
                                  : -1);
     if (!lock.valid() || ::flock(lock.get(), LOCK_SH | LOCK_NB) != 0)
         throw MachineError(machine_.root().string() +
@@ -229,7 +235,11 @@ std::int64_t RunLog::Join() {
     run_ = id;
     owner_ = !joined;
     lock_ = std::move(lock);
-    InstallTriggers();
+    recording_ = KeptRunsLimit() > 0;
+    // The programs this process starts (a registry editor) join its run.
+    ::setenv("ZEPSETUP_RUN", std::to_string(id).c_str(), 1);
+    if (recording_)
+        InstallTriggers();
     txn.Commit();
     // Inside a caller's transaction: the run must outlive whatever that transaction does.
     // Old runs are dropped outside any (their kept files go once the rows have).
@@ -264,6 +274,9 @@ void RunLog::End(std::string_view outcome) {
     bool owner = owner_;
     run_ = 0;
     owner_ = false;
+    program_.clear(); // a description is of one run
+    command_.clear();
+    ::unsetenv("ZEPSETUP_RUN");
     Database& db = machine_.store();
     for (const char* body : kTriggers) {
         std::string sql = body;
@@ -290,6 +303,8 @@ void RunLog::End(std::string_view outcome) {
 std::int64_t RunLog::Record(FileChange change) {
     Database& db = machine_.store();
     std::int64_t run = Join();
+    if (!recording_ || !run)
+        return 0;
     db.Prepare("INSERT INTO run_files(run, op, path, other, attrs, kept, bytes) "
                "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
         .Bind(1, run)
@@ -319,6 +334,8 @@ UniqueFd RunLog::OpenKept(bool create) {
 void RunLog::Keep(int dirFd, const std::string& name, FileChange& change) {
     static unsigned counter = 0;
     std::int64_t run = Join();
+    if (!recording_ || !run)
+        return;
     UniqueFd kept = OpenKept(true);
     struct stat st;
     if (!kept.valid() || ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
@@ -412,11 +429,17 @@ std::vector<FileChange> RunLog::FileChanges(std::int64_t run) {
     return changes;
 }
 
+std::int64_t RunLog::KeptRunsLimit() {
+    std::int64_t runs = kDefaultKeptRuns;
+    std::string text = machine_.Setting("undo_runs");
+    return text.empty() || !ParseCount(text, runs) ? kDefaultKeptRuns : runs;
+}
+
 std::vector<std::int64_t> RunLog::Prune() {
-    std::int64_t keepRuns = std::atoll(
-        machine_.Setting("undo_runs", std::to_string(kDefaultKeptRuns)).c_str());
-    std::int64_t keepBytes = std::atoll(
-        machine_.Setting("undo_bytes", std::to_string(kDefaultKeptBytes)).c_str());
+    std::int64_t keepRuns = KeptRunsLimit();
+    std::int64_t keepBytes = kDefaultKeptBytes;
+    if (std::string text = machine_.Setting("undo_bytes"); !ParseCount(text, keepBytes))
+        keepBytes = kDefaultKeptBytes;
     std::vector<std::int64_t> dropped;
     std::int64_t runs = 0, bytes = 0;
     for (const RunInfo& run : List()) {
@@ -424,8 +447,7 @@ std::vector<std::int64_t> RunLog::Prune() {
             continue;
         ++runs;
         bytes += run.keptBytes;
-        bool within = runs <= std::max<std::int64_t>(keepRuns, 1) &&
-                      (bytes <= keepBytes || run.id == run_);
+        bool within = runs <= keepRuns && (bytes <= keepBytes || run.id == run_);
         if (!within && !run.alive && Forget(run.id))
             dropped.push_back(run.id);
     }

@@ -98,6 +98,9 @@ public:
     // connection. Inside a write transaction. Throws MachineError when the run's lock file
     // cannot be made.
     std::int64_t Join();
+    // While held, changes belong to no run and nothing is recorded: the machine being made
+    // is where every run starts from, not a run's change.
+    void Hold(bool held) { held_ = held; }
     // This process's run, or 0 before its first change.
     std::int64_t Current() const { return run_; }
     // Ends a run this process began with outcome (zepmachine run knows how its program
@@ -124,7 +127,8 @@ public:
     std::vector<FileChange> FileChanges(std::int64_t run);
     // Drops what the oldest runs replaced until at most keepRuns runs and keepBytes bytes
     // are kept (the machine's settings undo_runs and undo_bytes, 20 and 512 MiB when
-    // unset). Returns the ids of the runs it dropped.
+    // unset or not a count). With undo_runs 0 nothing is recorded: a run then only lists
+    // what ran. Returns the ids of the runs it dropped.
     std::vector<std::int64_t> Prune();
     // Drops what run id replaced: it can no longer be undone. False when there is no such
     // run or it is alive.
@@ -138,12 +142,15 @@ public:
     void SetUndoes(std::int64_t run);
 
 private:
+    std::int64_t KeptRunsLimit();
     void InstallTriggers();
     void DropKept(std::int64_t run);
 
     Machine& machine_;
     std::int64_t run_ = 0;
     bool owner_ = false;
+    bool held_ = false;
+    bool recording_ = false; // what changes replace is kept (undo_runs is not 0)
     bool pruneDue_ = false; // begun inside a caller's transaction: old runs go at the end
     UniqueFd lock_;
     std::string program_, command_;

@@ -24,6 +24,7 @@ struct Touched {
     std::set<std::string> paths;                       // upper-case long paths
     std::map<std::string, std::string> shown;          // upper-case path: as written
     std::set<std::int64_t> keys;                       // registry keys made, deleted, changed
+    std::set<std::pair<std::int64_t, std::string>> keyNames; // the same, by parent and name
     std::set<std::int64_t> anchors;                    // keys whose children or values changed
     std::set<std::pair<std::int64_t, std::string>> values;
     std::set<std::int64_t> recycled;                   // recycle bin entries
@@ -48,8 +49,12 @@ Touched Gather(Machine& machine, std::int64_t run) {
         std::int64_t id = stmt.Int(1);
         if (table == "key") {
             t.keys.insert(id);
-            if (!stmt.IsNull(2))
+            if (!stmt.IsNull(2)) {
                 t.anchors.insert(stmt.Int(2));
+                t.keyNames.emplace(stmt.Int(2), stmt.Text(3));
+                t.shown.emplace("\x02" + std::to_string(stmt.Int(2)) + "/" + stmt.Text(3),
+                                "registry key \"" + stmt.Text(4) + "\"");
+            }
         } else if (table == "value") {
             t.values.emplace(id, stmt.Text(3));
             t.anchors.insert(id);
@@ -89,6 +94,11 @@ std::vector<std::string> Overlap(const Touched& mine, const Touched& later) {
     }
     for (std::int64_t key : Common(mine.keys, later.keys))
         items.push_back("registry key #" + std::to_string(key));
+    // A key deleted and made again is another row of the same name.
+    for (const auto& key : Common(mine.keyNames, later.keyNames)) {
+        if (!mine.keys.count(key.first))
+            items.push_back(later.shown.at("\x02" + std::to_string(key.first) + "/" + key.second));
+    }
     for (std::int64_t key : Common(mine.keys, later.anchors))
         items.push_back("what lies below registry key #" + std::to_string(key));
     for (std::int64_t key : Common(mine.anchors, later.keys))
@@ -105,8 +115,15 @@ std::vector<std::pair<RunInfo, std::vector<std::string>>> LaterChanges(Machine& 
                                                                         const RunInfo& run) {
     std::vector<std::pair<RunInfo, std::vector<std::string>>> found;
     Touched mine = Gather(machine, run.id);
-    for (const RunInfo& later : machine.Runs().List()) {
+    auto runs = machine.Runs().List();
+    std::map<std::int64_t, std::int64_t> undoneBy;
+    for (const RunInfo& r : runs)
+        undoneBy[r.id] = r.undoneBy;
+    for (const RunInfo& later : runs) {
         if (later.id <= run.id || later.undoneBy || later.id == machine.Runs().Current())
+            continue;
+        // An undo in effect of a run after this one: the two together changed nothing.
+        if (later.undoes > run.id && undoneBy[later.undoes] == later.id)
             continue;
         auto items = Overlap(mine, Gather(machine, later.id));
         if (!items.empty())

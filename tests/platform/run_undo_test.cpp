@@ -1,0 +1,228 @@
+// Taking a run back in-process: whatever a run did through the Windows calls, its undo
+// leaves the machine as it was before it (by the state a snapshot compares), an undo can
+// itself be taken back, and a later run's changes to the same items stop an undo unless
+// it is forced.
+#include "platform/advapi32.h"
+#include "platform/kernel32.h"
+#include "platform/shell32.h"
+
+#include "platform/portable/runs/run_log.h"
+#include "platform/portable/runs/run_undo.h"
+#include "platform/portable/store/sqlite_db.h"
+#include "platform/portable/store/state_diff.h"
+#include "support/test_machine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+using portable::CaptureState;
+using portable::CompareStates;
+using portable::MachineState;
+using testing_support::TestMachine;
+
+class RunUndo : public ::testing::Test {
+protected:
+    TestMachine m;
+
+    portable::RunLog& Runs() { return m.machine().Runs(); }
+
+    // Ends this process's run (as a process ending would) and returns its id.
+    std::int64_t EndRun() {
+        std::int64_t id = Runs().Current();
+        Runs().End(portable::kRunFinished);
+        return id;
+    }
+
+    static void Write(const char* path, const std::string& text, DWORD disposition = CREATE_ALWAYS) {
+        HANDLE h = win::CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+        DWORD written = 0;
+        ASSERT_TRUE(win::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
+        ASSERT_TRUE(win::CloseHandle(h));
+    }
+
+    static void SetValue(const char* key, const char* name, const char* text) {
+        HKEY k = nullptr;
+        ASSERT_EQ(win::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, 0, nullptr, &k, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(win::RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                      static_cast<DWORD>(std::strlen(text) + 1)),
+                  ERROR_SUCCESS);
+        win::RegCloseKey(k);
+    }
+
+    static void DeleteTree(const char* path) {
+        std::string from = std::string(path) + '\0';
+        SHFILEOPSTRUCTA op{};
+        op.wFunc = FO_DELETE;
+        op.pFrom = from.c_str();
+        op.fFlags = FOF_NOCONFIRMATION | FOF_SILENT;
+        ASSERT_EQ(win::SHFileOperationA(&op), 0) << path;
+    }
+
+    static std::string Differences(const MachineState& a, const MachineState& b) {
+        auto diff = CompareStates(a, b);
+        std::string text;
+        for (const auto& f : diff.files)
+            text += (f.Added() ? "+ " : f.Removed() ? "- " : "~ ") +
+                    (f.before ? f.before : f.after)->path + "\n";
+        for (const auto& k : diff.keys)
+            text += (k.Added() ? "+ " : "- ") + (k.before ? k.before : k.after)->path + "\n";
+        for (const auto& v : diff.values)
+            text += (v.Added() ? "+ " : v.Removed() ? "- " : "~ ") +
+                    (v.before ? v.before : v.after)->key + " " +
+                    (v.before ? v.before : v.after)->name + "\n";
+        return text;
+    }
+
+    // What the machine held before: files of every kind of attribute, a folder tree, an
+    // INI file, registry keys and values.
+    void MakeBefore() {
+        ASSERT_TRUE(win::CreateDirectoryA("C:\\ALT", nullptr));
+        ASSERT_TRUE(win::CreateDirectoryA("C:\\ALT\\TIEF", nullptr));
+        Write("C:\\ALT\\A.TXT", "alpha");
+        Write("C:\\ALT\\TIEF\\B.TXT", "beta");
+        Write("C:\\ALT\\NUR.TXT", "lesen");
+        ASSERT_TRUE(win::SetFileAttributesA("C:\\ALT\\NUR.TXT", FILE_ATTRIBUTE_READONLY));
+        Write("C:\\ERSETZT.TXT", "alt");
+        Write("C:\\BLEIBT.TXT", "bleibt");
+        ASSERT_TRUE(win::CreateDirectoryA("C:\\LEER", nullptr));
+        ASSERT_TRUE(win::WritePrivateProfileStringA("Alt", "Wert", "1", "C:\\WINDOWS\\ZEP.INI"));
+        SetValue("SOFTWARE\\Alt\\Tief", "Wert", "alt");
+        SetValue("SOFTWARE\\Alt", "Bleibt", "ja");
+        SetValue("SOFTWARE\\Zweig", "Weg", "bald");
+        EndRun();
+    }
+
+    // A run that changes every kind of item in every way a program can.
+    void ChangeEverything() {
+        Write("C:\\ALT\\A.TXT", "neu", OPEN_EXISTING);                  // rewritten in place
+        Write("C:\\ALT\\TIEF\\B.TXT", "", TRUNCATE_EXISTING);           // emptied
+        ASSERT_TRUE(win::SetFileAttributesA("C:\\ALT\\NUR.TXT", 0));     // read-only cleared
+        ASSERT_TRUE(win::DeleteFileA("C:\\ALT\\NUR.TXT"));
+        ASSERT_TRUE(win::MoveFileExA("C:\\BLEIBT.TXT", "C:\\ERSETZT.TXT", MOVEFILE_REPLACE_EXISTING));
+        ASSERT_TRUE(win::MoveFileA("C:\\LEER", "C:\\UMBENANNT"));       // a folder renamed
+        ASSERT_TRUE(win::CreateDirectoryA("C:\\NEU", nullptr));
+        Write("C:\\NEU\\C.TXT", "gamma");
+        ASSERT_TRUE(win::SetFileAttributesA("C:\\NEU\\C.TXT", FILE_ATTRIBUTE_READONLY));
+        ASSERT_TRUE(win::WritePrivateProfileStringA("Alt", "Wert", "2", "C:\\WINDOWS\\ZEP.INI"));
+        ASSERT_TRUE(win::WritePrivateProfileStringA("Neu", "X", "y", "C:\\WINDOWS\\ZEP.INI"));
+        DeleteTree("C:\\ALT\\TIEF");
+        SetValue("SOFTWARE\\Alt\\Tief", "Wert", "neu");
+        SetValue("SOFTWARE\\Neu\\Unter", "", "leer");
+        HKEY alt = nullptr;
+        ASSERT_EQ(win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Alt", 0, 0, &alt), ERROR_SUCCESS);
+        ASSERT_EQ(win::RegDeleteValueA(alt, "Bleibt"), ERROR_SUCCESS);
+        win::RegCloseKey(alt);
+        ASSERT_EQ(win::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Zweig"), ERROR_SUCCESS);
+        SetValue("SOFTWARE\\Zweig", "Weg", "wieder");                  // made again, other id
+    }
+};
+
+TEST_F(RunUndo, AnUndoLeavesTheMachineAsBeforeAndCanItselfBeTakenBack) {
+    MakeBefore();
+    MachineState before = CaptureState(m.machine());
+    ChangeEverything();
+    std::int64_t run = EndRun();
+    MachineState after = CaptureState(m.machine());
+    ASSERT_FALSE(CompareStates(before, after).Empty());
+
+    portable::UndoReport report = portable::UndoRun(m.machine(), run, false);
+    EXPECT_TRUE(report.failed.empty()) << report.failed.front();
+    std::int64_t undo = EndRun();
+    EXPECT_EQ(report.undoRun, undo);
+    EXPECT_EQ(Differences(before, CaptureState(m.machine())), "");
+    EXPECT_EQ(Runs().Find(run)->undoneBy, undo);
+    EXPECT_THROW(portable::UndoRun(m.machine(), run, false), portable::UndoRefused);
+
+    // The undo taken back: the run's changes are there again, and the run undoable again.
+    report = portable::UndoRun(m.machine(), undo, false);
+    EXPECT_TRUE(report.failed.empty()) << report.failed.front();
+    EndRun();
+    EXPECT_EQ(Differences(after, CaptureState(m.machine())), "");
+    EXPECT_EQ(Runs().Find(run)->undoneBy, 0);
+}
+
+TEST_F(RunUndo, ALaterRunOnTheSameItemsStopsTheUndoUnlessForced) {
+    MakeBefore();
+    MachineState before = CaptureState(m.machine());
+    Write("C:\\ALT\\A.TXT", "erster");
+    SetValue("SOFTWARE\\Alt", "Bleibt", "erster");
+    std::int64_t first = EndRun();
+    Write("C:\\ANDERS.TXT", "unberuehrt"); // a later run on other items does not stop it
+    std::int64_t other = EndRun();
+    Write("C:\\ALT\\A.TXT", "zweiter");
+    std::int64_t second = EndRun();
+    ASSERT_TRUE(first < other && other < second);
+
+    try {
+        portable::UndoRun(m.machine(), first, false);
+        ADD_FAILURE() << "the undo went through";
+    } catch (const portable::UndoRefused& e) {
+        std::string why = e.what();
+        EXPECT_NE(why.find("run " + std::to_string(second)), std::string::npos) << why;
+        EXPECT_EQ(why.find("run " + std::to_string(other) + " "), std::string::npos) << why;
+    }
+    EXPECT_EQ(testing_support::ReadHostFile(m.DriveC() / "ALT" / "A.TXT"), "zweiter");
+
+    portable::UndoReport report = portable::UndoRun(m.machine(), first, true);
+    ASSERT_EQ(report.overwritten.size(), 1u);
+    EXPECT_NE(report.overwritten[0].find("C:\\ALT\\A.TXT"), std::string::npos);
+    EndRun();
+    EXPECT_EQ(testing_support::ReadHostFile(m.DriveC() / "ALT" / "A.TXT"), "alpha");
+    MachineState now = CaptureState(m.machine());
+    EXPECT_EQ(Differences(before, now), "+ C:\\ANDERS.TXT\n");
+}
+
+TEST_F(RunUndo, OldRunsAreForgottenBeyondTheMachinesLimit) {
+    m.machine().SetSetting("undo_runs", "2");
+    std::int64_t runs[3];
+    for (auto& run : runs) {
+        Write("C:\\ZAEHLER.TXT", std::to_string(run));
+        run = EndRun();
+    }
+    EXPECT_TRUE(Runs().Find(runs[0])->forgotten);
+    EXPECT_FALSE(Runs().Find(runs[1])->forgotten);
+    EXPECT_THROW(portable::UndoRun(m.machine(), runs[0], false), portable::UndoRefused);
+    EXPECT_EQ(Runs().Find(runs[0])->keptBytes, 0);
+}
+
+} // namespace
+
+namespace {
+
+// Another process of the machine that is still running (its run's lock held), whatever
+// files it may have open: an undo waits for the machine to itself and changes nothing.
+TEST_F(RunUndo, AnUndoWaitsWhileAnotherRunIsAlive) {
+    Write("C:\\A.TXT", "eins");
+    std::int64_t run = EndRun();
+    // Another process's run: its row, and its lock held (a second open is a second holder).
+    portable::Database& store = m.machine().store();
+    store.Exec("INSERT INTO runs(program, command, started) VALUES('andere', 'andere', 'jetzt')");
+    std::int64_t other = store.LastInsertId();
+    int fd = ::open((m.root() / "runs" / (std::to_string(other) + ".lock")).c_str(),
+                    O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_SH), 0);
+    try {
+        portable::UndoRun(m.machine(), run, false);
+        ADD_FAILURE() << "the undo went through";
+    } catch (const portable::UndoRefused& e) {
+        EXPECT_NE(std::string(e.what()).find("(andere) is running; an undo needs the machine"),
+                  std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(testing_support::ReadHostFile(m.DriveC() / "A.TXT"), "eins");
+    ::close(fd);
+    EXPECT_NO_THROW(portable::UndoRun(m.machine(), run, false));
+    EXPECT_FALSE(std::filesystem::exists(m.DriveC() / "A.TXT"));
+}
+
+} // namespace
