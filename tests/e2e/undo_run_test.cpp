@@ -36,7 +36,7 @@ protected:
         std::string rest;
         std::int64_t lastRun = 0;
     };
-    // Snapshot name of the machine as it is now.
+    // Takes the snapshot name of the machine as it is now, with what it does not hold.
     Mark Take(const std::string& name) {
         std::string out;
         EXPECT_EQ(Zep("snapshot " + name, &out), 0) << out;
