@@ -410,7 +410,7 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
     if (DWORD rc = CheckOpened(at.dirFd.get(), host, false, false, fd, names); rc != ERROR_SUCCESS)
         return rc;
     bool changes = request.write || truncates;
-    if (changes) {
+    if (changes && !machine_.Runs().MadeByThisRun(LongPathOf(at))) {
         // Kept as it is: the link makes the name get a file of its own below.
         FileChange rewrote = Change(FileChange::Op::Rewrote, LongPathOf(at));
         RecordChange(rewrote, &at);

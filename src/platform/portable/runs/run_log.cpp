@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 #include "platform/portable/api_guard.h"
+#include "platform/portable/files/stored_names.h"
 #include "platform/portable/machine.h"
 #include "platform/portable/store/sqlite_db.h"
 
@@ -274,6 +275,7 @@ void RunLog::End(std::string_view outcome) {
     bool owner = owner_;
     run_ = 0;
     owner_ = false;
+    made_.clear();
     program_.clear(); // a description is of one run
     command_.clear();
     ::unsetenv("ZEPSETUP_RUN");
@@ -316,12 +318,23 @@ std::int64_t RunLog::Record(FileChange change) {
         .Bind(7, change.bytes)
         .Run();
     std::int64_t seq = db.LastInsertId();
+    using Op = FileChange::Op;
+    if (change.op == Op::MadeFile || change.op == Op::MadeFolder)
+        made_.insert(UpperKey(change.path));
+    if (change.op == Op::DeletedFile || change.op == Op::RemovedFolder || change.op == Op::Moved)
+        made_.erase(UpperKey(change.path));
+    if (change.op == Op::Moved)
+        made_.insert(UpperKey(change.other));
     // Kept before the host changes: the change never exists without its record.
     if (db.InWriteTransaction()) {
         db.CommitWrite();
         db.BeginWrite();
     }
     return seq;
+}
+
+bool RunLog::MadeByThisRun(const std::string& path) const {
+    return run_ && made_.count(UpperKey(path));
 }
 
 UniqueFd RunLog::OpenKept(bool create) {
