@@ -155,7 +155,7 @@ private:
     bool owner_ = false;
     bool held_ = false;
     bool recording_ = false; // what changes replace is kept (undo_runs is not 0)
-    bool pruneDue_ = false; // begun inside a caller's transaction: old runs go at the end
+    bool pruneDue_ = false;  // begun inside a caller's transaction: old runs go at the end
     UniqueFd lock_;
     std::unordered_set<std::string> made_; // upper-case paths this process's run made
     std::string program_, command_;
