@@ -40,18 +40,21 @@ protected:
         return id;
     }
 
-    static void Write(const char* path, const std::string& text, DWORD disposition = CREATE_ALWAYS) {
+    static void Write(const char* path, const std::string& text,
+                      DWORD disposition = CREATE_ALWAYS) {
         HANDLE h = win::CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition, 0, nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
         DWORD written = 0;
-        ASSERT_TRUE(win::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
+        ASSERT_TRUE(
+            win::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
         ASSERT_TRUE(win::CloseHandle(h));
     }
 
     static void SetValue(const char* key, const char* name, const char* text) {
         HKEY k = nullptr;
-        ASSERT_EQ(win::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, 0, nullptr, &k, nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            win::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, 0, nullptr, &k, nullptr),
+            ERROR_SUCCESS);
         ASSERT_EQ(win::RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                                       static_cast<DWORD>(std::strlen(text) + 1)),
                   ERROR_SUCCESS);
@@ -71,12 +74,16 @@ protected:
         auto diff = CompareStates(a, b);
         std::string text;
         for (const auto& f : diff.files)
-            text += (f.Added() ? "+ " : f.Removed() ? "- " : "~ ") +
+            text += (f.Added()     ? "+ "
+                     : f.Removed() ? "- "
+                                   : "~ ") +
                     (f.before ? f.before : f.after)->path + "\n";
         for (const auto& k : diff.keys)
             text += (k.Added() ? "+ " : "- ") + (k.before ? k.before : k.after)->path + "\n";
         for (const auto& v : diff.values)
-            text += (v.Added() ? "+ " : v.Removed() ? "- " : "~ ") +
+            text += (v.Added()     ? "+ "
+                     : v.Removed() ? "- "
+                                   : "~ ") +
                     (v.before ? v.before : v.after)->key + " " +
                     (v.before ? v.before : v.after)->name + "\n";
         return text;
@@ -103,12 +110,13 @@ protected:
 
     // A run that changes every kind of item in every way a program can.
     void ChangeEverything() {
-        Write("C:\\ALT\\A.TXT", "neu", OPEN_EXISTING);                  // rewritten in place
-        Write("C:\\ALT\\TIEF\\B.TXT", "", TRUNCATE_EXISTING);           // emptied
-        ASSERT_TRUE(win::SetFileAttributesA("C:\\ALT\\NUR.TXT", 0));     // read-only cleared
+        Write("C:\\ALT\\A.TXT", "neu", OPEN_EXISTING);               // rewritten in place
+        Write("C:\\ALT\\TIEF\\B.TXT", "", TRUNCATE_EXISTING);        // emptied
+        ASSERT_TRUE(win::SetFileAttributesA("C:\\ALT\\NUR.TXT", 0)); // read-only cleared
         ASSERT_TRUE(win::DeleteFileA("C:\\ALT\\NUR.TXT"));
-        ASSERT_TRUE(win::MoveFileExA("C:\\BLEIBT.TXT", "C:\\ERSETZT.TXT", MOVEFILE_REPLACE_EXISTING));
-        ASSERT_TRUE(win::MoveFileA("C:\\LEER", "C:\\UMBENANNT"));       // a folder renamed
+        ASSERT_TRUE(
+            win::MoveFileExA("C:\\BLEIBT.TXT", "C:\\ERSETZT.TXT", MOVEFILE_REPLACE_EXISTING));
+        ASSERT_TRUE(win::MoveFileA("C:\\LEER", "C:\\UMBENANNT")); // a folder renamed
         ASSERT_TRUE(win::CreateDirectoryA("C:\\NEU", nullptr));
         Write("C:\\NEU\\C.TXT", "gamma");
         ASSERT_TRUE(win::SetFileAttributesA("C:\\NEU\\C.TXT", FILE_ATTRIBUTE_READONLY));
@@ -118,11 +126,12 @@ protected:
         SetValue("SOFTWARE\\Alt\\Tief", "Wert", "neu");
         SetValue("SOFTWARE\\Neu\\Unter", "", "leer");
         HKEY alt = nullptr;
-        ASSERT_EQ(win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Alt", 0, 0, &alt), ERROR_SUCCESS);
+        ASSERT_EQ(win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Alt", 0, 0, &alt),
+                  ERROR_SUCCESS);
         ASSERT_EQ(win::RegDeleteValueA(alt, "Bleibt"), ERROR_SUCCESS);
         win::RegCloseKey(alt);
         ASSERT_EQ(win::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Zweig"), ERROR_SUCCESS);
-        SetValue("SOFTWARE\\Zweig", "Weg", "wieder");                  // made again, other id
+        SetValue("SOFTWARE\\Zweig", "Weg", "wieder"); // made again, other id
     }
 };
 

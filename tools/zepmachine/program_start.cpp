@@ -218,12 +218,8 @@ Program HostProgram(std::span<const std::string> argv) {
 Ending StartInRun(Program& program, std::int64_t& run) {
     portable::Machine& machine = TheMachine();
     portable::RunLog& runs = machine.Runs();
-    {
-        portable::Transaction transaction(machine.store());
-        runs.Describe(program.name, program.commandLine);
-        run = runs.Join();
-        transaction.Commit();
-    }
+    runs.Describe(program.name, program.commandLine);
+    run = runs.Join();
     // A program that cannot be started leaves an empty run, ended as finished when this
     // process ends.
     Environment inRun("ZEPSETUP_RUN", std::to_string(run));
@@ -232,9 +228,7 @@ Ending StartInRun(Program& program, std::int64_t& run) {
         ::setenv("ZEPMACHINE", self.c_str(), 1);
     portable::LetGoOfStore();
     Ending ending = Start(program);
-    portable::Transaction transaction(machine.store());
     runs.End(ending.Outcome());
-    transaction.Commit();
     return ending;
 }
 

@@ -228,8 +228,7 @@ DWORD FileSystem::RemoveDirectory(std::string_view path) {
     struct stat st;
     if (::fstatat(at.dirFd.get(), host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return ERROR_ACCESS_DENIED;
-    FileChange removed =
-        Change(FileChange::Op::RemovedFolder, LongPathOf(at), at.leaf->attributes);
+    FileChange removed = Change(FileChange::Op::RemovedFolder, LongPathOf(at), at.leaf->attributes);
     RecordChange(removed);
     auto before = StampOf(at.dirFd.get());
     if (::unlinkat(at.dirFd.get(), host.c_str(), AT_REMOVEDIR) != 0)
@@ -410,7 +409,7 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
     if (DWORD rc = CheckOpened(at.dirFd.get(), host, false, false, fd, names); rc != ERROR_SUCCESS)
         return rc;
     bool changes = request.write || truncates;
-    if (changes) {
+    if (changes && !machine_.Runs().MadeByThisRun(LongPathOf(at))) {
         // Kept as it is: the link makes the name get a file of its own below.
         FileChange rewrote = Change(FileChange::Op::Rewrote, LongPathOf(at));
         RecordChange(rewrote, &at);
@@ -506,8 +505,8 @@ DWORD FileSystem::MoveEntry(std::string_view from, std::string_view to, bool rep
     }
     bool replaces = dst.leaf && !sameEntry;
     std::string newHost = replaces ? dst.leaf->hostName : win::FromAnsi(dst.leafName);
-    FileChange moved = Change(FileChange::Op::Moved, LongPathOf(src),
-                              replaces ? dst.leaf->attributes : 0);
+    FileChange moved =
+        Change(FileChange::Op::Moved, LongPathOf(src), replaces ? dst.leaf->attributes : 0);
     moved.other = dst.longDir + "\\" + (replaces ? dst.leaf->longName : dst.leafName);
     RecordChange(moved, replaces ? &dst : nullptr);
     auto srcBefore = StampOf(src.dirFd.get());
@@ -636,8 +635,8 @@ DWORD FileSystem::PutBack(std::string_view path, const std::string& kept) {
     bool exists = at.leaf.has_value();
     std::string host = exists ? at.leaf->hostName : win::FromAnsi(at.leafName);
     std::string alias = exists ? std::string() : NewAlias(at, at.leafName);
-    FileChange record = Change(exists ? FileChange::Op::Rewrote : FileChange::Op::MadeFile,
-                               LongPathOf(at));
+    FileChange record =
+        Change(exists ? FileChange::Op::Rewrote : FileChange::Op::MadeFile, LongPathOf(at));
     RecordChange(record, exists ? &at : nullptr);
     // A second name first, renamed over the entry: readers see the old file or the kept one.
     Session& session = machine_.session();

@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 #include "platform/portable/api_guard.h"
+#include "platform/portable/files/stored_names.h"
 #include "platform/portable/machine.h"
 #include "platform/portable/store/sqlite_db.h"
 
@@ -226,9 +227,10 @@ std::int64_t RunLog::Join() {
         id = db.LastInsertId();
     }
     UniqueFd folder = OpenRunsFolder(machine_, true);
-    UniqueFd lock(folder.valid() ? ::openat(folder.get(), LockName(id).c_str(),
-                                            O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644)
-                                 : -1);
+    UniqueFd lock(folder.valid()
+                      ? ::openat(folder.get(), LockName(id).c_str(),
+                                 O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644)
+                      : -1);
     if (!lock.valid() || ::flock(lock.get(), LOCK_SH | LOCK_NB) != 0)
         throw MachineError(machine_.root().string() +
                            ": cannot keep a record of this run: " + std::strerror(errno));
@@ -274,6 +276,7 @@ void RunLog::End(std::string_view outcome) {
     bool owner = owner_;
     run_ = 0;
     owner_ = false;
+    made_.clear();
     program_.clear(); // a description is of one run
     command_.clear();
     ::unsetenv("ZEPSETUP_RUN");
@@ -316,12 +319,23 @@ std::int64_t RunLog::Record(FileChange change) {
         .Bind(7, change.bytes)
         .Run();
     std::int64_t seq = db.LastInsertId();
+    using Op = FileChange::Op;
+    if (change.op == Op::MadeFile || change.op == Op::MadeFolder)
+        made_.insert(UpperKey(change.path));
+    if (change.op == Op::DeletedFile || change.op == Op::RemovedFolder || change.op == Op::Moved)
+        made_.erase(UpperKey(change.path));
+    if (change.op == Op::Moved)
+        made_.insert(UpperKey(change.other));
     // Kept before the host changes: the change never exists without its record.
     if (db.InWriteTransaction()) {
         db.CommitWrite();
         db.BeginWrite();
     }
     return seq;
+}
+
+bool RunLog::MadeByThisRun(const std::string& path) const {
+    return run_ && made_.count(UpperKey(path));
 }
 
 UniqueFd RunLog::OpenKept(bool create) {
@@ -342,13 +356,15 @@ void RunLog::Keep(int dirFd, const std::string& name, FileChange& change) {
         !S_ISREG(st.st_mode))
         throw MachineError(machine_.root().string() + ": cannot keep " + change.path +
                            " to take the change back: " + std::strerror(errno));
-    std::string keptName = std::to_string(run) + "-" + std::to_string(::getpid()) + "-" +
-                           std::to_string(++counter);
+    std::string keptName =
+        std::to_string(run) + "-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
     // A file with other links may be another name of a file outside the machine, whose
     // links must not change: it is kept as a copy, as is one on another file system.
-    bool done = st.st_nlink == 1 && ::linkat(dirFd, name.c_str(), kept.get(), keptName.c_str(), 0) == 0;
+    bool done =
+        st.st_nlink == 1 && ::linkat(dirFd, name.c_str(), kept.get(), keptName.c_str(), 0) == 0;
     if (!done && (st.st_nlink > 1 || errno == EXDEV)) {
-        UniqueFd from(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+        UniqueFd from(
+            ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
         UniqueFd to(::openat(kept.get(), keptName.c_str(),
                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
         done = from.valid() && to.valid() && CopyFile(from.get(), to.get());
@@ -407,8 +423,8 @@ std::optional<RunInfo> RunLog::Find(std::int64_t id) {
 
 std::vector<FileChange> RunLog::FileChanges(std::int64_t run) {
     std::vector<FileChange> changes;
-    auto& stmt = machine_.store().Prepare(
-        "SELECT seq, op, path, other, attrs, kept, bytes FROM run_files WHERE run = ?1 ORDER BY seq");
+    auto& stmt = machine_.store().Prepare("SELECT seq, op, path, other, attrs, kept, bytes FROM "
+                                          "run_files WHERE run = ?1 ORDER BY seq");
     stmt.Bind(1, run);
     while (stmt.Step()) {
         FileChange c;

@@ -30,6 +30,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace portable {
@@ -111,6 +112,9 @@ public:
     // commits that transaction and begins it again, so the record is kept before the host
     // changes. Returns the change's seq.
     std::int64_t Record(FileChange change);
+    // Whether this process's run made path (and has not removed it since): its contents
+    // before a rewrite need no keeping, as taking the run back removes it.
+    bool MadeByThisRun(const std::string& path) const;
     // Keeps the file name in the folder dirFd as it is now (a hard link in runs/kept, or a
     // copy where the folder lies on another file system); sets change.kept and
     // change.bytes. Throws MachineError when it cannot be kept: the change must not
@@ -151,8 +155,9 @@ private:
     bool owner_ = false;
     bool held_ = false;
     bool recording_ = false; // what changes replace is kept (undo_runs is not 0)
-    bool pruneDue_ = false; // begun inside a caller's transaction: old runs go at the end
+    bool pruneDue_ = false;  // begun inside a caller's transaction: old runs go at the end
     UniqueFd lock_;
+    std::unordered_set<std::string> made_; // upper-case paths this process's run made
     std::string program_, command_;
 };
 

@@ -21,13 +21,13 @@ std::string Named(const RunInfo& run) {
 
 // What a run touched, as far as another run's changes can meet it.
 struct Touched {
-    std::set<std::string> paths;                       // upper-case long paths
-    std::map<std::string, std::string> shown;          // upper-case path: as written
-    std::set<std::int64_t> keys;                       // registry keys made, deleted, changed
+    std::set<std::string> paths;                             // upper-case long paths
+    std::map<std::string, std::string> shown;                // upper-case path: as written
+    std::set<std::int64_t> keys;                             // registry keys made, deleted, changed
     std::set<std::pair<std::int64_t, std::string>> keyNames; // the same, by parent and name
-    std::set<std::int64_t> anchors;                    // keys whose children or values changed
+    std::set<std::int64_t> anchors; // keys whose children or values changed
     std::set<std::pair<std::int64_t, std::string>> values;
-    std::set<std::int64_t> recycled;                   // recycle bin entries
+    std::set<std::int64_t> recycled; // recycle bin entries
 };
 
 Touched Gather(Machine& machine, std::int64_t run) {
@@ -41,8 +41,8 @@ Touched Gather(Machine& machine, std::int64_t run) {
             t.shown.emplace(upper, win::FromAnsi(*path));
         }
     }
-    auto& stmt = machine.store().Prepare(
-        "SELECT tbl, id, parent, upper, name FROM run_rows WHERE run = ?1");
+    auto& stmt =
+        machine.store().Prepare("SELECT tbl, id, parent, upper, name FROM run_rows WHERE run = ?1");
     stmt.Bind(1, run);
     while (stmt.Step()) {
         std::string table = stmt.Text(0);
@@ -112,7 +112,7 @@ std::vector<std::string> Overlap(const Touched& mine, const Touched& later) {
 
 // Later runs that changed what run changed, each with its items.
 std::vector<std::pair<RunInfo, std::vector<std::string>>> LaterChanges(Machine& machine,
-                                                                        const RunInfo& run) {
+                                                                       const RunInfo& run) {
     std::vector<std::pair<RunInfo, std::vector<std::string>>> found;
     Touched mine = Gather(machine, run.id);
     auto runs = machine.Runs().List();
@@ -145,8 +145,7 @@ void RefuseUnlessUndoable(Machine& machine, const std::optional<RunInfo>& run, s
                           std::to_string(run->undoneBy));
     for (const RunInfo& other : machine.Runs().List()) {
         if (other.alive && other.id != machine.Runs().Current())
-            throw UndoRefused(Named(other) +
-                              " is running; an undo needs the machine to itself");
+            throw UndoRefused(Named(other) + " is running; an undo needs the machine to itself");
     }
 }
 

@@ -31,7 +31,7 @@ public:
 };
 
 struct UndoReport {
-    std::int64_t run = 0;    // the run taken back
+    std::int64_t run = 0;     // the run taken back
     std::int64_t undoRun = 0; // the run the undo was
     std::int64_t changes = 0; // changes taken back
     // Runs after this one that changed the same items: with force, what was overwritten,
