@@ -58,29 +58,6 @@ UniqueFd ReopenReadOnly(int fd) {
     return UniqueFd(::open(self.c_str(), O_RDONLY | O_CLOEXEC));
 }
 
-bool CopyContents(int from, int to) {
-    char buffer[1 << 16];
-    off_t at = 0;
-    for (;;) {
-        ssize_t n = ::pread(from, buffer, sizeof buffer, at);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = ::write(to, buffer + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                return false;
-            done += w;
-        }
-        at += n;
-    }
-}
-
 // A file with more than one link may be another name of a file outside the machine, so it
 // is never changed in place: its name gets a new file of its own (with the contents when
 // keep is set), renamed over it, and every other link keeps the old file as it was.
@@ -100,7 +77,7 @@ DWORD ReplaceByOwnCopy(int dirFd, const std::string& name, bool keep, UniqueFd& 
     DWORD rc = ERROR_SUCCESS;
     if (keep) {
         UniqueFd source = ReopenReadOnly(fd.get());
-        if (!source.valid() || !CopyContents(source.get(), copy.get()) ||
+        if (!source.valid() || !CopyFileBytes(source.get(), copy.get()) ||
             ::fsync(copy.get()) != 0 || ::lseek(copy.get(), 0, SEEK_SET) != 0)
             rc = errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED;
     }

@@ -1,5 +1,6 @@
 #include "platform/portable/files/host_tree.h"
 
+#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -86,6 +87,29 @@ bool RemoveHostTree(int dirFd, const std::string& name) {
 
 bool HostTreeSize(int dirFd, const std::string& name, std::uint64_t& bytes) {
     return Size(dirFd, name, bytes, 0);
+}
+
+bool CopyFileBytes(int from, int to) {
+    char buffer[1 << 16];
+    off_t at = 0;
+    for (;;) {
+        ssize_t n = ::pread(from, buffer, sizeof buffer, at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = ::write(to, buffer + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                return false;
+            done += w;
+        }
+        at += n;
+    }
 }
 
 } // namespace portable

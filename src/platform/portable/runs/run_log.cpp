@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 #include "platform/portable/api_guard.h"
+#include "platform/portable/files/host_tree.h"
 #include "platform/portable/files/stored_names.h"
 #include "platform/portable/machine.h"
 #include "platform/portable/store/sqlite_db.h"
@@ -107,25 +108,6 @@ std::string OwnCommandLine() {
 std::string ProgramName(const std::string& command) {
     std::string first = command.substr(0, command.find(' '));
     return first.substr(first.find_last_of('/') + 1);
-}
-
-bool CopyFile(int from, int to) {
-    char buffer[1 << 16];
-    for (;;) {
-        ssize_t n = ::read(from, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return n == 0;
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = ::write(to, buffer + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                return false;
-            done += w;
-        }
-    }
 }
 
 RunInfo ReadRun(Statement& stmt) {
@@ -367,7 +349,7 @@ void RunLog::Keep(int dirFd, const std::string& name, FileChange& change) {
             ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
         UniqueFd to(::openat(kept.get(), keptName.c_str(),
                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-        done = from.valid() && to.valid() && CopyFile(from.get(), to.get());
+        done = from.valid() && to.valid() && CopyFileBytes(from.get(), to.get());
         if (!done && to.valid())
             ::unlinkat(kept.get(), keptName.c_str(), 0);
     }
