@@ -146,6 +146,10 @@ RunLog& Machine::Runs() {
     return *runs_;
 }
 
+ChangeRecord& Machine::Changes() {
+    return Runs();
+}
+
 Session& Machine::session() {
     if (!session_)
         session_ = std::make_unique<Session>(*this);

@@ -19,6 +19,7 @@ namespace portable {
 
 class Database;
 class FileSystem;
+class ChangeRecord;
 class RegistryStore;
 class RunLog;
 class Session;
@@ -70,6 +71,8 @@ public:
     Session& session();
     // The machine's runs and what their changes replaced (runs/run_log.h), made on first use.
     RunLog& Runs();
+    // The same, as the file system sees it: where changes are recorded before they happen.
+    ChangeRecord& Changes();
 
     // The stored drives and this run's own, by letter; a run's drive hides a stored one.
     std::vector<Drive> Drives();

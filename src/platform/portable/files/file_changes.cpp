@@ -6,10 +6,10 @@
 
 #include "platform/codepage.h"
 #include "platform/portable/files/host_tree.h"
+#include "platform/portable/files/change_record.h"
 #include "platform/portable/files/located.h"
 #include "platform/portable/files/session.h"
 #include "platform/portable/files/stored_names.h"
-#include "platform/portable/runs/run_log.h"
 #include "platform/portable/store/sqlite_db.h"
 
 #include <cerrno>
@@ -148,7 +148,7 @@ std::string FileSystem::LongPathOf(const Located& at) {
 }
 
 void FileSystem::RecordChange(FileChange& change, const Located* keep) {
-    RunLog& runs = machine_.Runs();
+    ChangeRecord& runs = machine_.Changes();
     if (keep)
         runs.Keep(keep->dirFd.get(), keep->leaf->hostName, change);
     runs.Record(change);
@@ -386,7 +386,7 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
     if (DWORD rc = CheckOpened(at.dirFd.get(), host, false, false, fd, names); rc != ERROR_SUCCESS)
         return rc;
     bool changes = request.write || truncates;
-    if (changes && !machine_.Runs().MadeByThisRun(LongPathOf(at))) {
+    if (changes && !machine_.Changes().MadeByThisRun(LongPathOf(at))) {
         // Kept as it is: the link makes the name get a file of its own below.
         FileChange rewrote = Change(FileChange::Op::Rewrote, LongPathOf(at));
         RecordChange(rewrote, &at);
@@ -603,7 +603,7 @@ DWORD FileSystem::PutBack(std::string_view path, const std::string& kept) {
     Located& at = change.at;
     if (at.leaf && at.leaf->IsDirectory())
         return ERROR_ACCESS_DENIED;
-    UniqueFd keptFolder = machine_.Runs().OpenKept(false);
+    UniqueFd keptFolder = machine_.Changes().OpenKept(false);
     struct stat st;
     if (!keptFolder.valid() ||
         ::fstatat(keptFolder.get(), kept.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||

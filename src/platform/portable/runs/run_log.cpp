@@ -285,11 +285,11 @@ void RunLog::End(std::string_view outcome) {
         Prune();
 }
 
-std::int64_t RunLog::Record(FileChange change) {
+void RunLog::Record(const FileChange& change) {
     Database& db = machine_.store();
     std::int64_t run = Join();
     if (!recording_ || !run)
-        return 0;
+        return;
     db.Prepare("INSERT INTO run_files(run, op, path, other, attrs, kept, bytes) "
                "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
         .Bind(1, run)
@@ -300,7 +300,6 @@ std::int64_t RunLog::Record(FileChange change) {
         .Bind(6, change.kept)
         .Bind(7, change.bytes)
         .Run();
-    std::int64_t seq = db.LastInsertId();
     using Op = FileChange::Op;
     if (change.op == Op::MadeFile || change.op == Op::MadeFolder)
         made_.insert(UpperKey(change.path));
@@ -313,7 +312,6 @@ std::int64_t RunLog::Record(FileChange change) {
         db.CommitWrite();
         db.BeginWrite();
     }
-    return seq;
 }
 
 bool RunLog::MadeByThisRun(const std::string& path) const {

@@ -24,6 +24,7 @@
 // after kill -9. Registry rows lie in the change's own transaction.
 #pragma once
 
+#include "platform/portable/files/change_record.h"
 #include "platform/portable/files/file_system.h"
 
 #include <cstdint>
@@ -60,30 +61,7 @@ struct RunInfo {
     bool alive = false;         // a process of it still runs
 };
 
-// One change of a file or folder, with what it replaced. Paths are long Windows paths
-// (Windows-1252) as they were when the change was made.
-struct FileChange {
-    enum class Op {
-        MadeFolder,    // path was made (an empty folder)
-        RemovedFolder, // path, an empty folder with attributes, was removed
-        MadeFile,      // path was made (an empty file)
-        DeletedFile,   // path, a file with attributes and kept contents, was deleted
-        Rewrote,       // path's contents were replaced; kept holds the old ones
-        SetAttributes, // path's attributes were attributes
-        Moved,         // path was renamed to other (other did not exist, or was replaced:
-                       // then kept holds it and attributes are its attributes)
-    };
-    std::int64_t seq = 0;
-    std::int64_t run = 0;
-    Op op = Op::MadeFile;
-    std::string path;
-    std::string other;
-    DWORD attributes = 0;
-    std::string kept; // the name of the kept contents in runs/kept; empty when none
-    std::int64_t bytes = 0;
-};
-
-class RunLog {
+class RunLog : public ChangeRecord {
 public:
     static void CreateSchema(Database& db);
 
@@ -98,7 +76,7 @@ public:
     // This process's run: joined or begun on first use, its recording turned on for this
     // connection. Inside a write transaction. Throws MachineError when the run's lock file
     // cannot be made.
-    std::int64_t Join();
+    std::int64_t Join() override;
     // While held, changes belong to no run and nothing is recorded: the machine being made
     // is where every run starts from, not a run's change.
     void Hold(bool held) { held_ = held; }
@@ -108,18 +86,12 @@ public:
     // ended); later calls of Join begin a new run.
     void End(std::string_view outcome);
 
-    // Records a file change of this process's run in the open write transaction, then
-    // commits that transaction and begins it again, so the record is kept before the host
-    // changes. Returns the change's seq.
-    std::int64_t Record(FileChange change);
-    // Whether this process's run made path (and has not removed it since): its contents
-    // before a rewrite need no keeping, as taking the run back removes it.
-    bool MadeByThisRun(const std::string& path) const;
-    // Keeps the file name in the folder dirFd as it is now (a hard link in runs/kept, or a
-    // copy where the folder lies on another file system); sets change.kept and
-    // change.bytes. Throws MachineError when it cannot be kept: the change must not
-    // happen then.
-    void Keep(int dirFd, const std::string& name, FileChange& change);
+    // The file changes of this process's run (files/change_record.h). Kept contents are a
+    // hard link in runs/kept, or a copy for a file with other links or on another file
+    // system.
+    void Record(const FileChange& change) override;
+    bool MadeByThisRun(const std::string& path) const override;
+    void Keep(int dirFd, const std::string& name, FileChange& change) override;
 
     // Runs that ended without finishing and were not named yet, marked as named (a
     // writable machine only).
@@ -137,8 +109,7 @@ public:
     // Drops what run id replaced: it can no longer be undone. False when there is no such
     // run or it is alive.
     bool Forget(std::int64_t id);
-    // The folder runs/kept, opened without following links (invalid when missing).
-    UniqueFd OpenKept(bool create);
+    UniqueFd OpenKept(bool create) override; // runs/kept
     // Whether a process of run id holds its lock.
     bool Alive(std::int64_t id);
     // Marks run undone by the current run, or (undone false) taken back again.
