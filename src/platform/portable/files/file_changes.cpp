@@ -5,8 +5,8 @@
 #include "platform/portable/files/file_system.h"
 
 #include "platform/codepage.h"
-#include "platform/portable/files/host_tree.h"
 #include "platform/portable/files/change_record.h"
+#include "platform/portable/files/host_tree.h"
 #include "platform/portable/files/located.h"
 #include "platform/portable/files/session.h"
 #include "platform/portable/files/stored_names.h"

@@ -1,8 +1,8 @@
 #include "platform/portable/registry/registry_store.h"
 
 #include "platform/codepage.h"
+#include "platform/portable/files/change_record.h"
 #include "platform/portable/machine.h"
-#include "platform/portable/runs/run_log.h"
 #include "platform/portable/store/sqlite_db.h"
 
 namespace portable {
@@ -179,7 +179,7 @@ KeyId RegistryStore::CreateChild(KeyId parent, std::string_view name, bool& crea
     created = false;
     if (auto child = FindChild(parent, name))
         return *child;
-    machine_.Runs().Join();
+    machine_.Changes().Join();
     db().Prepare("INSERT INTO reg_keys(parent, name, upper) VALUES(?1, ?2, ?3)")
         .Bind(1, parent)
         .Bind(2, win::FromAnsi(name))
@@ -218,7 +218,7 @@ void RegistryStore::DeleteKey(KeyId key, std::int64_t& keys, std::int64_t& value
         WITH RECURSIVE tree(id) AS (
             SELECT ?1 UNION ALL SELECT k.id FROM reg_keys k JOIN tree ON k.parent = tree.id))sql";
     std::string tree(kTree);
-    machine_.Runs().Join();
+    machine_.Changes().Join();
     db().Prepare(tree + " DELETE FROM reg_values WHERE key IN tree").Bind(1, key).Run();
     values = db().Changes();
     db().Prepare(tree + " DELETE FROM reg_keys WHERE id IN tree").Bind(1, key).Run();
@@ -249,7 +249,7 @@ std::optional<StoredValue> RegistryStore::GetValue(KeyId key, std::string_view n
 void RegistryStore::SetValue(KeyId key, std::string_view name, DWORD type, std::string_view data) {
     std::string upper = UpperKeyName(name);
     values_.erase(CacheKey{key, upper});
-    machine_.Runs().Join();
+    machine_.Changes().Join();
     // An existing value keeps the spelling of its name, as on Windows.
     db().Prepare(R"sql(
         INSERT INTO reg_values(key, name, upper, type, data) VALUES(?1, ?2, ?3, ?4, ?5)
@@ -266,7 +266,7 @@ void RegistryStore::SetValue(KeyId key, std::string_view name, DWORD type, std::
 bool RegistryStore::DeleteValue(KeyId key, std::string_view name) {
     std::string upper = UpperKeyName(name);
     values_.erase(CacheKey{key, upper});
-    machine_.Runs().Join();
+    machine_.Changes().Join();
     db().Prepare("DELETE FROM reg_values WHERE key = ?1 AND upper = ?2")
         .Bind(1, key)
         .Bind(2, upper)

@@ -67,6 +67,23 @@ Touched Gather(Machine& machine, std::int64_t run) {
     return t;
 }
 
+// A registry key's path by its id, as far as its rows still exist (a deleted key is named
+// by its number). Bounded: a damaged store's parents may run in a circle.
+std::string KeyPath(Database& db, std::int64_t id) {
+    std::string path;
+    for (int depth = 0; id && depth < 512; ++depth) {
+        auto& stmt = db.Prepare("SELECT parent, name FROM reg_keys WHERE id = ?1");
+        stmt.Bind(1, id);
+        if (!stmt.Step())
+            return path.empty() ? "#" + std::to_string(id) + " (deleted since)" : "…\\" + path;
+        std::string name = stmt.Text(1);
+        id = stmt.IsNull(0) ? 0 : stmt.Int(0);
+        stmt.Reset();
+        path = path.empty() ? name : name + "\\" + path;
+    }
+    return path;
+}
+
 // Whether path is a or lies below a: "C:\A" holds "C:\A\B".
 bool Within(const std::string& path, const std::string& a) {
     return path.size() > a.size() && path.compare(0, a.size(), a) == 0 && path[a.size()] == '\\';
@@ -82,7 +99,7 @@ template <typename T> std::vector<T> Common(const std::set<T>& a, const std::set
 }
 
 // The items of mine that later also changed, in words.
-std::vector<std::string> Overlap(const Touched& mine, const Touched& later) {
+std::vector<std::string> Overlap(Database& db, const Touched& mine, const Touched& later) {
     std::vector<std::string> items;
     for (const std::string& path : later.paths) {
         for (const std::string& own : mine.paths) {
@@ -93,18 +110,20 @@ std::vector<std::string> Overlap(const Touched& mine, const Touched& later) {
         }
     }
     for (std::int64_t key : Common(mine.keys, later.keys))
-        items.push_back("registry key #" + std::to_string(key));
+        items.push_back("registry key " + KeyPath(db, key));
     // A key deleted and made again is another row of the same name.
     for (const auto& key : Common(mine.keyNames, later.keyNames)) {
         if (!mine.keys.count(key.first))
-            items.push_back(later.shown.at("\x02" + std::to_string(key.first) + "/" + key.second));
+            items.push_back(later.shown.at("\x02" + std::to_string(key.first) + "/" + key.second) +
+                            " under " + KeyPath(db, key.first));
     }
     for (std::int64_t key : Common(mine.keys, later.anchors))
-        items.push_back("what lies below registry key #" + std::to_string(key));
+        items.push_back("what lies below registry key " + KeyPath(db, key));
     for (std::int64_t key : Common(mine.anchors, later.keys))
-        items.push_back("registry key #" + std::to_string(key));
+        items.push_back("registry key " + KeyPath(db, key));
     for (const auto& value : Common(mine.values, later.values))
-        items.push_back(later.shown.at("\x01" + std::to_string(value.first) + "/" + value.second));
+        items.push_back(later.shown.at("\x01" + std::to_string(value.first) + "/" + value.second) +
+                        " of " + KeyPath(db, value.first));
     for (std::int64_t id : Common(mine.recycled, later.recycled))
         items.push_back("recycle bin entry " + std::to_string(id));
     return items;
@@ -125,7 +144,7 @@ std::vector<std::pair<RunInfo, std::vector<std::string>>> LaterChanges(Machine& 
         // An undo in effect of a run after this one: the two together changed nothing.
         if (later.undoes > run.id && undoneBy[later.undoes] == later.id)
             continue;
-        auto items = Overlap(mine, Gather(machine, later.id));
+        auto items = Overlap(machine.store(), mine, Gather(machine, later.id));
         if (!items.empty())
             found.emplace_back(later, std::move(items));
     }
