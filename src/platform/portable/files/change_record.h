@@ -38,9 +38,13 @@ public:
     virtual ~ChangeRecord() = default;
     // Makes sure this process's changes belong to a run (before a store row changes).
     virtual std::int64_t Join() = 0;
-    // Records change, then commits the open write transaction and begins it again, so the
-    // record is kept before the host changes.
-    virtual void Record(const FileChange& change) = 0;
+    enum class Durable {
+        BeforeHostChange, // the host changes before the change's commit
+        WithChange,       // the change commits before the host changes, or never does
+    };
+    // Records change in the open write transaction. Before a host change, that transaction
+    // is committed and begun again, so that the record is kept before the host changes.
+    virtual void Record(const FileChange& change, Durable durable) = 0;
     // Whether this process's run made path and has not removed it since: its contents
     // before a rewrite need no keeping, as taking the run back removes it.
     virtual bool MadeByThisRun(const std::string& path) const = 0;

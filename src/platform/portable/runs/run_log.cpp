@@ -36,9 +36,6 @@ constexpr const char* kTriggers[] = {
     "reg_keys_delete AFTER DELETE ON main.reg_keys BEGIN INSERT INTO run_rows(run, tbl, op, id, "
     "parent, name, upper) VALUES(@run, 'key', 'delete', OLD.id, OLD.parent, OLD.name, "
     "OLD.upper); END",
-    "reg_keys_update AFTER UPDATE ON main.reg_keys BEGIN INSERT INTO run_rows(run, tbl, op, id, "
-    "parent, name, upper) VALUES(@run, 'key', 'update', OLD.id, OLD.parent, OLD.name, "
-    "OLD.upper); END",
     "reg_values AFTER INSERT ON main.reg_values BEGIN INSERT INTO run_rows(run, tbl, op, id, "
     "name, upper) VALUES(@run, 'value', 'insert', NEW.key, NEW.name, NEW.upper); END",
     "reg_values_delete AFTER DELETE ON main.reg_values BEGIN INSERT INTO run_rows(run, tbl, op, "
@@ -51,9 +48,6 @@ constexpr const char* kTriggers[] = {
     "VALUES(@run, 'recycle', 'insert', NEW.id); END",
     "recycle_bin_delete AFTER DELETE ON main.recycle_bin BEGIN INSERT INTO run_rows(run, tbl, "
     "op, id, name, upper, data, parent, type, drive) VALUES(@run, 'recycle', 'delete', OLD.id, "
-    "OLD.stored, OLD.original, OLD.deleted, OLD.size, OLD.folder, OLD.drive); END",
-    "recycle_bin_update AFTER UPDATE ON main.recycle_bin BEGIN INSERT INTO run_rows(run, tbl, "
-    "op, id, name, upper, data, parent, type, drive) VALUES(@run, 'recycle', 'update', OLD.id, "
     "OLD.stored, OLD.original, OLD.deleted, OLD.size, OLD.folder, OLD.drive); END",
 };
 
@@ -172,6 +166,15 @@ void RunLog::Describe(std::string program, std::string command) {
     command_ = std::move(command);
 }
 
+bool RunLog::Running(std::int64_t id) {
+    auto& stmt = machine_.store().Prepare(
+        "SELECT 1 FROM runs WHERE id = ?1 AND ended IS NULL AND outcome IS NULL");
+    stmt.Bind(1, id);
+    bool open = stmt.Step();
+    stmt.Reset();
+    return open && Alive(id);
+}
+
 bool RunLog::Alive(std::int64_t id) {
     UniqueFd folder = OpenRunsFolder(machine_, false);
     if (!folder.valid())
@@ -190,13 +193,8 @@ std::int64_t RunLog::Join() {
     Transaction txn(db);
     std::int64_t joined = 0;
     const char* env = std::getenv("ZEPSETUP_RUN");
-    if (env && ParseId(env, joined)) {
-        auto run = Find(joined);
-        if (!run || !run->ended.empty() || !run->outcome.empty() || !run->alive)
-            joined = 0;
-    } else {
+    if (!env || !ParseId(env, joined) || !Running(joined))
         joined = 0;
-    }
     std::int64_t id = joined;
     if (!id) {
         std::string command = command_.empty() ? OwnCommandLine() : command_;
@@ -285,7 +283,7 @@ void RunLog::End(std::string_view outcome) {
         Prune();
 }
 
-void RunLog::Record(const FileChange& change) {
+void RunLog::Record(const FileChange& change, Durable durable) {
     Database& db = machine_.store();
     std::int64_t run = Join();
     if (!recording_ || !run)
@@ -308,7 +306,7 @@ void RunLog::Record(const FileChange& change) {
     if (change.op == Op::Moved)
         made_.insert(UpperKey(change.other));
     // Kept before the host changes: the change never exists without its record.
-    if (db.InWriteTransaction()) {
+    if (durable == Durable::BeforeHostChange && db.InWriteTransaction()) {
         db.CommitWrite();
         db.BeginWrite();
     }

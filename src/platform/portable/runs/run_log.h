@@ -89,7 +89,7 @@ public:
     // The file changes of this process's run (files/change_record.h). Kept contents are a
     // hard link in runs/kept, or a copy for a file with other links or on another file
     // system.
-    void Record(const FileChange& change) override;
+    void Record(const FileChange& change, Durable durable) override;
     bool MadeByThisRun(const std::string& path) const override;
     void Keep(int dirFd, const std::string& name, FileChange& change) override;
 
@@ -112,6 +112,8 @@ public:
     UniqueFd OpenKept(bool create) override; // runs/kept
     // Whether a process of run id holds its lock.
     bool Alive(std::int64_t id);
+    // Whether run id has no end and a process of it holds its lock.
+    bool Running(std::int64_t id);
     // Marks run undone by the current run, or (undone false) taken back again.
     void SetUndone(std::int64_t run, bool undone);
     void SetUndoes(std::int64_t run);
