@@ -104,6 +104,33 @@ std::string ProgramName(const std::string& command) {
     return first.substr(first.find_last_of('/') + 1);
 }
 
+// A line of a run's file (RunLog::Tell), or nothing when it is not one.
+std::optional<RunLog::Intent> ParseIntent(std::string_view line) {
+    std::vector<std::string_view> fields;
+    for (size_t at = 0;;) {
+        size_t tab = line.find('\t', at);
+        fields.push_back(line.substr(at, tab == std::string_view::npos ? tab : tab - at));
+        if (tab == std::string_view::npos || fields.size() > 7)
+            break;
+        at = tab + 1;
+    }
+    RunLog::Intent intent;
+    std::int64_t op = 0, attributes = 0, bytes = 0;
+    if (fields.size() != 7 || fields[0].empty() || fields[0].size() > 40 || fields[2].empty() ||
+        !ParseCount(fields[1], op) || op > static_cast<std::int64_t>(FileChange::Op::Moved) ||
+        !ParseCount(fields[4], attributes) || !ParseCount(fields[6], bytes) ||
+        fields[5].find_first_not_of("0123456789-") != std::string_view::npos)
+        return std::nullopt;
+    intent.token = fields[0];
+    intent.op = op;
+    intent.path = fields[2];
+    intent.other = fields[3];
+    intent.attributes = attributes;
+    intent.kept = fields[5];
+    intent.bytes = bytes;
+    return intent;
+}
+
 RunInfo ReadRun(Statement& stmt) {
     RunInfo info;
     info.id = stmt.Int(0);
@@ -144,8 +171,8 @@ void RunLog::CreateSchema(Database& db) {
         CREATE TABLE IF NOT EXISTS run_files(
             seq INTEGER PRIMARY KEY AUTOINCREMENT, run INTEGER NOT NULL, op INTEGER NOT NULL,
             path TEXT NOT NULL, other TEXT NOT NULL, attrs INTEGER NOT NULL,
-            kept TEXT NOT NULL, bytes INTEGER NOT NULL);
-        CREATE INDEX IF NOT EXISTS run_files_run ON run_files(run);
+            kept TEXT NOT NULL, bytes INTEGER NOT NULL, token TEXT NOT NULL);
+        CREATE INDEX IF NOT EXISTS run_files_run ON run_files(run, token);
     )sql");
 }
 
@@ -209,7 +236,7 @@ std::int64_t RunLog::Join() {
     UniqueFd folder = OpenRunsFolder(machine_, true);
     UniqueFd lock(folder.valid()
                       ? ::openat(folder.get(), LockName(id).c_str(),
-                                 O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644)
+                                 O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644)
                       : -1);
     if (!lock.valid() || ::flock(lock.get(), LOCK_SH | LOCK_NB) != 0)
         throw MachineError(machine_.root().string() +
@@ -270,6 +297,7 @@ void RunLog::End(std::string_view outcome) {
         return;
     }
     Transaction txn(db);
+    Salvage(id); // what a process of the run that died was about to do
     db.Prepare("UPDATE runs SET ended = ?2, outcome = ?3 WHERE id = ?1")
         .Bind(1, id)
         .Bind(2, TimeStamp())
@@ -288,16 +316,15 @@ void RunLog::Record(const FileChange& change, Durable durable) {
     std::int64_t run = Join();
     if (!recording_ || !run)
         return;
-    db.Prepare("INSERT INTO run_files(run, op, path, other, attrs, kept, bytes) "
-               "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
-        .Bind(1, run)
-        .Bind(2, static_cast<std::int64_t>(change.op))
-        .Bind(3, win::FromAnsi(change.path))
-        .Bind(4, win::FromAnsi(change.other))
-        .Bind(5, static_cast<std::int64_t>(change.attributes))
-        .Bind(6, change.kept)
-        .Bind(7, change.bytes)
-        .Run();
+    static unsigned counter = 0;
+    Intent intent{std::to_string(::getpid()) + "." + std::to_string(++counter),
+                  static_cast<std::int64_t>(change.op),
+                  win::FromAnsi(change.path),
+                  win::FromAnsi(change.other),
+                  static_cast<std::int64_t>(change.attributes),
+                  change.kept,
+                  change.bytes};
+    Insert(run, intent);
     using Op = FileChange::Op;
     if (change.op == Op::MadeFile || change.op == Op::MadeFolder)
         made_.insert(UpperKey(change.path));
@@ -305,10 +332,65 @@ void RunLog::Record(const FileChange& change, Durable durable) {
         made_.erase(UpperKey(change.path));
     if (change.op == Op::Moved)
         made_.insert(UpperKey(change.other));
-    // Kept before the host changes: the change never exists without its record.
-    if (durable == Durable::BeforeHostChange && db.InWriteTransaction()) {
-        db.CommitWrite();
-        db.BeginWrite();
+    // Kept before the host changes: the change never exists without its record. The
+    // store's row commits with the change; should the process die first, the run's file
+    // still tells of it (Salvage).
+    if (durable == Durable::BeforeHostChange && db.InWriteTransaction())
+        Tell(intent);
+}
+
+void RunLog::Insert(std::int64_t run, const Intent& intent) {
+    machine_.store()
+        .Prepare("INSERT INTO run_files(run, op, path, other, attrs, kept, bytes, token) "
+                 "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)")
+        .Bind(1, run)
+        .Bind(2, intent.op)
+        .Bind(3, intent.path)
+        .Bind(4, intent.other)
+        .Bind(5, intent.attributes)
+        .Bind(6, intent.kept)
+        .Bind(7, intent.bytes)
+        .Bind(8, intent.token)
+        .Run();
+}
+
+// One line in the run's file: token, op, path, other, attributes, kept, bytes, separated
+// by tabs (no Windows name holds a control character).
+void RunLog::Tell(const Intent& intent) {
+    std::string line = intent.token + "\t" + std::to_string(intent.op) + "\t" + intent.path +
+                       "\t" + intent.other + "\t" + std::to_string(intent.attributes) + "\t" +
+                       intent.kept + "\t" + std::to_string(intent.bytes) + "\n";
+    if (::write(lock_.get(), line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+        throw MachineError(machine_.root().string() +
+                           ": cannot keep a record of this run: " + std::strerror(errno));
+}
+
+// Adds to the store the changes the run's file tells of and the store lacks: those of a
+// process that died before its change committed. The file may come from anyone: it is
+// read up to a bound, and a line that is not one of ours is passed over.
+void RunLog::Salvage(std::int64_t run) {
+    constexpr size_t kMostBytes = size_t{64} << 20;
+    UniqueFd folder = OpenRunsFolder(machine_, false);
+    UniqueFd fd(folder.valid() ? ::openat(folder.get(), LockName(run).c_str(),
+                                          O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK)
+                               : -1);
+    struct stat st;
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return;
+    std::string text(std::min<size_t>(static_cast<size_t>(st.st_size), kMostBytes), '\0');
+    ssize_t got = ::pread(fd.get(), text.data(), text.size(), 0);
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    Database& db = machine_.store();
+    for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+        std::optional<Intent> intent = ParseIntent(std::string_view(text).substr(at, end - at));
+        if (!intent)
+            continue;
+        auto& known = db.Prepare("SELECT 1 FROM run_files WHERE run = ?1 AND token = ?2");
+        known.Bind(1, run).Bind(2, intent->token);
+        bool stored = known.Step();
+        known.Reset();
+        if (!stored)
+            Insert(run, *intent);
     }
 }
 
@@ -368,6 +450,7 @@ std::vector<RunInfo> RunLog::TakeUnfinished() {
         return found;
     Transaction txn(db);
     for (auto& run : found) {
+        Salvage(run.id);
         run.outcome = std::string(kRunUnfinished);
         db.Prepare("UPDATE runs SET outcome = ?2, noticed = 1 WHERE id = ?1")
             .Bind(1, run.id)

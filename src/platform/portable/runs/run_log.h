@@ -118,7 +118,20 @@ public:
     void SetUndone(std::int64_t run, bool undone);
     void SetUndoes(std::int64_t run);
 
+    // A file change as the run's file (runs/ID.lock) tells it ahead of the host change.
+    struct Intent {
+        std::string token; // "PID.N": unique within the run, also in the store's row
+        std::int64_t op = 0;
+        std::string path, other; // UTF-8
+        std::int64_t attributes = 0;
+        std::string kept;
+        std::int64_t bytes = 0;
+    };
+
 private:
+    void Insert(std::int64_t run, const Intent& intent);
+    void Tell(const Intent& intent);
+    void Salvage(std::int64_t run);
     std::int64_t KeptRunsLimit();
     void InstallTriggers();
     void DropKept(std::int64_t run);
