@@ -30,24 +30,24 @@ constexpr std::int64_t kDefaultKeptBytes = std::int64_t{512} << 20;
 // triggers of the connection of a process in a run: what was inserted is named by its key,
 // what was deleted or updated is kept whole.
 constexpr const char* kTriggers[] = {
-    "reg_keys AFTER INSERT ON main.reg_keys BEGIN INSERT INTO run_rows(run, tbl, op, id, "
-    "parent, name, upper) VALUES(@run, 'key', 'insert', NEW.id, NEW.parent, NEW.name, "
+    "reg_keys AFTER INSERT ON main.reg_keys BEGIN INSERT INTO run_rows(run, seq, tbl, op, id, "
+    "parent, name, upper) VALUES(@run, @seq, 'key', 'insert', NEW.id, NEW.parent, NEW.name, "
     "NEW.upper); END",
-    "reg_keys_delete AFTER DELETE ON main.reg_keys BEGIN INSERT INTO run_rows(run, tbl, op, id, "
-    "parent, name, upper) VALUES(@run, 'key', 'delete', OLD.id, OLD.parent, OLD.name, "
+    "reg_keys_delete AFTER DELETE ON main.reg_keys BEGIN INSERT INTO run_rows(run, seq, tbl, op, id, "
+    "parent, name, upper) VALUES(@run, @seq, 'key', 'delete', OLD.id, OLD.parent, OLD.name, "
     "OLD.upper); END",
-    "reg_values AFTER INSERT ON main.reg_values BEGIN INSERT INTO run_rows(run, tbl, op, id, "
-    "name, upper) VALUES(@run, 'value', 'insert', NEW.key, NEW.name, NEW.upper); END",
-    "reg_values_delete AFTER DELETE ON main.reg_values BEGIN INSERT INTO run_rows(run, tbl, op, "
-    "id, name, upper, type, data) VALUES(@run, 'value', 'delete', OLD.key, OLD.name, "
+    "reg_values AFTER INSERT ON main.reg_values BEGIN INSERT INTO run_rows(run, seq, tbl, op, id, "
+    "name, upper) VALUES(@run, @seq, 'value', 'insert', NEW.key, NEW.name, NEW.upper); END",
+    "reg_values_delete AFTER DELETE ON main.reg_values BEGIN INSERT INTO run_rows(run, seq, tbl, op, "
+    "id, name, upper, type, data) VALUES(@run, @seq, 'value', 'delete', OLD.key, OLD.name, "
     "OLD.upper, OLD.type, OLD.data); END",
-    "reg_values_update AFTER UPDATE ON main.reg_values BEGIN INSERT INTO run_rows(run, tbl, op, "
-    "id, name, upper, type, data) VALUES(@run, 'value', 'update', OLD.key, OLD.name, "
+    "reg_values_update AFTER UPDATE ON main.reg_values BEGIN INSERT INTO run_rows(run, seq, tbl, op, "
+    "id, name, upper, type, data) VALUES(@run, @seq, 'value', 'update', OLD.key, OLD.name, "
     "OLD.upper, OLD.type, OLD.data); END",
-    "recycle_bin AFTER INSERT ON main.recycle_bin BEGIN INSERT INTO run_rows(run, tbl, op, id) "
-    "VALUES(@run, 'recycle', 'insert', NEW.id); END",
-    "recycle_bin_delete AFTER DELETE ON main.recycle_bin BEGIN INSERT INTO run_rows(run, tbl, "
-    "op, id, name, upper, data, parent, type, drive) VALUES(@run, 'recycle', 'delete', OLD.id, "
+    "recycle_bin AFTER INSERT ON main.recycle_bin BEGIN INSERT INTO run_rows(run, seq, tbl, op, id) "
+    "VALUES(@run, @seq, 'recycle', 'insert', NEW.id); END",
+    "recycle_bin_delete AFTER DELETE ON main.recycle_bin BEGIN INSERT INTO run_rows(run, seq, tbl, "
+    "op, id, name, upper, data, parent, type, drive) VALUES(@run, @seq, 'recycle', 'delete', OLD.id, "
     "OLD.stored, OLD.original, OLD.deleted, OLD.size, OLD.folder, OLD.drive); END",
 };
 
@@ -164,15 +164,14 @@ void RunLog::CreateSchema(Database& db) {
             undone_by INTEGER, forgotten INTEGER NOT NULL DEFAULT 0,
             noticed INTEGER NOT NULL DEFAULT 0);
         CREATE TABLE IF NOT EXISTS run_rows(
-            seq INTEGER PRIMARY KEY AUTOINCREMENT, run INTEGER NOT NULL, tbl TEXT NOT NULL,
-            op TEXT NOT NULL, id INTEGER, parent INTEGER, name TEXT, upper TEXT, type INTEGER,
-            data BLOB, drive TEXT);
-        CREATE INDEX IF NOT EXISTS run_rows_run ON run_rows(run);
+            run INTEGER NOT NULL, seq INTEGER NOT NULL, tbl TEXT NOT NULL, op TEXT NOT NULL,
+            id INTEGER, parent INTEGER, name TEXT, upper TEXT, type INTEGER, data BLOB,
+            drive TEXT, PRIMARY KEY(run, seq)) WITHOUT ROWID;
         CREATE TABLE IF NOT EXISTS run_files(
-            seq INTEGER PRIMARY KEY AUTOINCREMENT, run INTEGER NOT NULL, op INTEGER NOT NULL,
+            run INTEGER NOT NULL, seq INTEGER NOT NULL, op INTEGER NOT NULL,
             path TEXT NOT NULL, other TEXT NOT NULL, attrs INTEGER NOT NULL,
-            kept TEXT NOT NULL, bytes INTEGER NOT NULL, token TEXT NOT NULL);
-        CREATE INDEX IF NOT EXISTS run_files_run ON run_files(run, token);
+            kept TEXT NOT NULL, bytes INTEGER NOT NULL, token TEXT NOT NULL,
+            PRIMARY KEY(run, seq)) WITHOUT ROWID;
     )sql");
 }
 
@@ -250,10 +249,11 @@ std::int64_t RunLog::Join() {
     if (recording_)
         InstallTriggers();
     txn.Commit();
-    // Inside a caller's transaction: the run must outlive whatever that transaction does.
+    // Inside a caller's transaction: a run this process began must outlive whatever that
+    // transaction does (one it joined is there already).
     // Old runs are dropped outside any (their kept files go once the rows have).
     bool inCaller = db.InWriteTransaction();
-    if (inCaller) {
+    if (inCaller && owner_) {
         db.CommitWrite();
         db.BeginWrite();
     }
@@ -263,17 +263,19 @@ std::int64_t RunLog::Join() {
     return run_;
 }
 
+// Made when the process joins a run and dropped when it ends (End), in one statement list.
 void RunLog::InstallTriggers() {
-    Database& db = machine_.store();
     std::string run = std::to_string(run_);
+    std::string all;
     for (const char* body : kTriggers) {
         std::string sql = body;
-        std::string name = sql.substr(0, sql.find(' '));
-        db.Exec("DROP TRIGGER IF EXISTS temp.zep_run_" + name);
+        for (size_t at; (at = sql.find("@seq")) != std::string::npos;)
+            sql.replace(at, 4, "(SELECT coalesce(max(seq), 0) + 1 FROM run_rows WHERE run = @run)");
         for (size_t at; (at = sql.find("@run")) != std::string::npos;)
             sql.replace(at, 4, run);
-        db.Exec("CREATE TEMP TRIGGER zep_run_" + sql);
+        all += "CREATE TEMP TRIGGER zep_run_" + sql + ";\n";
     }
+    machine_.store().Exec(all);
 }
 
 void RunLog::End(std::string_view outcome) {
@@ -341,8 +343,9 @@ void RunLog::Record(const FileChange& change, Durable durable) {
 
 void RunLog::Insert(std::int64_t run, const Intent& intent) {
     machine_.store()
-        .Prepare("INSERT INTO run_files(run, op, path, other, attrs, kept, bytes, token) "
-                 "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)")
+        .Prepare("INSERT INTO run_files(run, seq, op, path, other, attrs, kept, bytes, token) "
+                 "VALUES(?1, (SELECT coalesce(max(seq), 0) + 1 FROM run_files WHERE run = ?1), "
+                 "?2, ?3, ?4, ?5, ?6, ?7, ?8)")
         .Bind(1, run)
         .Bind(2, intent.op)
         .Bind(3, intent.path)
@@ -380,16 +383,14 @@ void RunLog::Salvage(std::int64_t run) {
     std::string text(std::min<size_t>(static_cast<size_t>(st.st_size), kMostBytes), '\0');
     ssize_t got = ::pread(fd.get(), text.data(), text.size(), 0);
     text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    Database& db = machine_.store();
+    std::unordered_set<std::string> stored;
+    auto& tokens = machine_.store().Prepare("SELECT token FROM run_files WHERE run = ?1");
+    tokens.Bind(1, run);
+    while (tokens.Step())
+        stored.insert(tokens.Text(0));
     for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
         std::optional<Intent> intent = ParseIntent(std::string_view(text).substr(at, end - at));
-        if (!intent)
-            continue;
-        auto& known = db.Prepare("SELECT 1 FROM run_files WHERE run = ?1 AND token = ?2");
-        known.Bind(1, run).Bind(2, intent->token);
-        bool stored = known.Step();
-        known.Reset();
-        if (!stored)
+        if (intent && stored.insert(intent->token).second)
             Insert(run, *intent);
     }
 }
