@@ -5,10 +5,10 @@
 //   runs(id, program, command, started, ended, outcome, undoes, undone_by, forgotten,
 //        noticed)                         one row per run; ended and outcome are NULL while
 //                                         it runs or when it died unseen
-//   run_rows(seq, run, tbl, op, ...)      the registry's and the recycle bin's rows as they
+//   run_rows(run, seq, tbl, op, ...)      the registry's and the recycle bin's rows as they
 //                                         were before a change (written by triggers of this
 //                                         connection, in the change's own transaction)
-//   run_files(seq, run, op, path, ...)    one row per change of a file or folder, with
+//   run_files(run, seq, op, path, ...)    one row per change of a file or folder, with
 //                                         what it replaced; a file's old contents are kept
 //                                         as a link (or a private copy) in runs/kept
 //
@@ -19,9 +19,11 @@
 // holds and that has no end did not finish, and the next process that opens the machine
 // says so once.
 //
-// A file change's row is committed before the host changes (the change's transaction is
-// committed and begun again), so that a change never exists without what it replaced, even
-// after kill -9. Registry rows lie in the change's own transaction.
+// Registry rows lie in the change's own transaction. A file change's row does too, but the
+// host changes before that transaction commits: so the change is first told in a line
+// appended to runs/ID.lock, and whoever ends the run or finds it dead adds the lines the
+// store lacks (a process that died between its host change and its commit). A change never
+// exists without what it replaced, even after kill -9.
 #pragma once
 
 #include "platform/portable/files/change_record.h"
