@@ -266,7 +266,8 @@ std::int64_t RunLog::Join() {
 // Made when the process joins a run and dropped when it ends (End), in one statement list.
 void RunLog::InstallTriggers() {
     std::string run = std::to_string(run_);
-    std::string all;
+    // In memory: a temporary database on disk would be a file made for every process.
+    std::string all = "PRAGMA temp_store = MEMORY;\n";
     for (const char* body : kTriggers) {
         std::string sql = body;
         for (size_t at; (at = sql.find("@seq")) != std::string::npos;)
