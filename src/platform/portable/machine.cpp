@@ -194,8 +194,8 @@ std::unique_ptr<Machine> Machine::Create(const fs::path& dir) {
     auto db = std::make_unique<Database>(root / kStoreName, Database::Access::Create);
     std::unique_ptr<Machine> machine(new Machine(root, std::move(db)));
     Transaction txn(machine->store());
-    machine->Runs().Hold(true);
     machine->CreateSchema();
+    machine->Runs().Hold(true); // after the schema: the run log's triggers need its tables
     machine->SetSetting("schema_version", std::to_string(kSchemaVersion));
     machine->MapDrive('A', DRIVE_REMOVABLE, {});
     machine->MapDrive('C', DRIVE_FIXED, "drive_c");

@@ -27,28 +27,35 @@ constexpr std::int64_t kDefaultKeptRuns = 20;
 constexpr std::int64_t kDefaultKeptBytes = std::int64_t{512} << 20;
 
 // The registry's and the recycle bin's rows as they were before a change, written by
-// triggers of the connection of a process in a run: what was inserted is named by its key,
-// what was deleted or updated is kept whole.
+// triggers of this connection while zep_run() names the run it records: what was inserted
+// is named by its key, what was deleted or updated is kept whole.
 constexpr const char* kTriggers[] = {
     "reg_keys AFTER INSERT ON main.reg_keys BEGIN INSERT INTO run_rows(run, seq, tbl, op, id, "
-    "parent, name, upper) VALUES(@run, @seq, 'key', 'insert', NEW.id, NEW.parent, NEW.name, "
-    "NEW.upper); END",
-    "reg_keys_delete AFTER DELETE ON main.reg_keys BEGIN INSERT INTO run_rows(run, seq, tbl, op, id, "
-    "parent, name, upper) VALUES(@run, @seq, 'key', 'delete', OLD.id, OLD.parent, OLD.name, "
-    "OLD.upper); END",
+    "parent, name, upper) SELECT @run, @seq, 'key', 'insert', NEW.id, NEW.parent, NEW.name, "
+    "NEW.upper WHERE @run IS NOT NULL; END",
+    "reg_keys_delete AFTER DELETE ON main.reg_keys BEGIN INSERT INTO run_rows(run, seq, tbl, op, "
+    "id, "
+    "parent, name, upper) SELECT @run, @seq, 'key', 'delete', OLD.id, OLD.parent, OLD.name, "
+    "OLD.upper WHERE @run IS NOT NULL; END",
     "reg_values AFTER INSERT ON main.reg_values BEGIN INSERT INTO run_rows(run, seq, tbl, op, id, "
-    "name, upper) VALUES(@run, @seq, 'value', 'insert', NEW.key, NEW.name, NEW.upper); END",
-    "reg_values_delete AFTER DELETE ON main.reg_values BEGIN INSERT INTO run_rows(run, seq, tbl, op, "
-    "id, name, upper, type, data) VALUES(@run, @seq, 'value', 'delete', OLD.key, OLD.name, "
-    "OLD.upper, OLD.type, OLD.data); END",
-    "reg_values_update AFTER UPDATE ON main.reg_values BEGIN INSERT INTO run_rows(run, seq, tbl, op, "
-    "id, name, upper, type, data) VALUES(@run, @seq, 'value', 'update', OLD.key, OLD.name, "
-    "OLD.upper, OLD.type, OLD.data); END",
-    "recycle_bin AFTER INSERT ON main.recycle_bin BEGIN INSERT INTO run_rows(run, seq, tbl, op, id) "
-    "VALUES(@run, @seq, 'recycle', 'insert', NEW.id); END",
+    "name, upper) SELECT @run, @seq, 'value', 'insert', NEW.key, NEW.name, NEW.upper WHERE @run IS "
+    "NOT NULL; END",
+    "reg_values_delete AFTER DELETE ON main.reg_values BEGIN INSERT INTO run_rows(run, seq, tbl, "
+    "op, "
+    "id, name, upper, type, data) SELECT @run, @seq, 'value', 'delete', OLD.key, OLD.name, "
+    "OLD.upper, OLD.type, OLD.data WHERE @run IS NOT NULL; END",
+    "reg_values_update AFTER UPDATE ON main.reg_values BEGIN INSERT INTO run_rows(run, seq, tbl, "
+    "op, "
+    "id, name, upper, type, data) SELECT @run, @seq, 'value', 'update', OLD.key, OLD.name, "
+    "OLD.upper, OLD.type, OLD.data WHERE @run IS NOT NULL; END",
+    "recycle_bin AFTER INSERT ON main.recycle_bin BEGIN INSERT INTO run_rows(run, seq, tbl, op, "
+    "id) "
+    "SELECT @run, @seq, 'recycle', 'insert', NEW.id WHERE @run IS NOT NULL; END",
     "recycle_bin_delete AFTER DELETE ON main.recycle_bin BEGIN INSERT INTO run_rows(run, seq, tbl, "
-    "op, id, name, upper, data, parent, type, drive) VALUES(@run, @seq, 'recycle', 'delete', OLD.id, "
-    "OLD.stored, OLD.original, OLD.deleted, OLD.size, OLD.folder, OLD.drive); END",
+    "op, id, name, upper, data, parent, type, drive) SELECT @run, @seq, 'recycle', 'delete', "
+    "OLD.id, "
+    "OLD.stored, OLD.original, OLD.deleted, OLD.size, OLD.folder, OLD.drive WHERE @run IS NOT "
+    "NULL; END",
 };
 
 // A folder of the machine folder, opened without following links; made when asked.
@@ -175,7 +182,10 @@ void RunLog::CreateSchema(Database& db) {
     )sql");
 }
 
-RunLog::RunLog(Machine& machine) : machine_(machine) {}
+RunLog::RunLog(Machine& machine) : machine_(machine) {
+    if (!machine_.ReadOnly())
+        Arm();
+}
 
 RunLog::~RunLog() {
     if (!owner_ || !run_)
@@ -235,7 +245,8 @@ std::int64_t RunLog::Join() {
     UniqueFd folder = OpenRunsFolder(machine_, true);
     UniqueFd lock(folder.valid()
                       ? ::openat(folder.get(), LockName(id).c_str(),
-                                 O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644)
+                                 O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK,
+                                 0644)
                       : -1);
     if (!lock.valid() || ::flock(lock.get(), LOCK_SH | LOCK_NB) != 0)
         throw MachineError(machine_.root().string() +
@@ -247,7 +258,8 @@ std::int64_t RunLog::Join() {
     // The programs this process starts (a registry editor) join its run.
     ::setenv("ZEPSETUP_RUN", std::to_string(id).c_str(), 1);
     if (recording_)
-        InstallTriggers();
+        recording_ = Arm();
+    recordingRun_ = recording_ ? id : 0;
     txn.Commit();
     // Inside a caller's transaction: a run this process began must outlive whatever that
     // transaction does (one it joined is there already).
@@ -263,9 +275,15 @@ std::int64_t RunLog::Join() {
     return run_;
 }
 
-// Made when the process joins a run and dropped when it ends (End), in one statement list.
-void RunLog::InstallTriggers() {
-    std::string run = std::to_string(run_);
+// The triggers, made once for the connection (the first change would otherwise make every
+// statement prepared so far be prepared again), and zep_run(), what they record under.
+bool RunLog::Arm() {
+    if (armed_)
+        return true;
+    Database& db = machine_.store();
+    if (db.ReadOnly())
+        return false;
+    db.DefineValue("zep_run", &recordingRun_);
     // In memory: a temporary database on disk would be a file made for every process.
     std::string all = "PRAGMA temp_store = MEMORY;\n";
     for (const char* body : kTriggers) {
@@ -273,10 +291,12 @@ void RunLog::InstallTriggers() {
         for (size_t at; (at = sql.find("@seq")) != std::string::npos;)
             sql.replace(at, 4, "(SELECT coalesce(max(seq), 0) + 1 FROM run_rows WHERE run = @run)");
         for (size_t at; (at = sql.find("@run")) != std::string::npos;)
-            sql.replace(at, 4, run);
-        all += "CREATE TEMP TRIGGER zep_run_" + sql + ";\n";
+            sql.replace(at, 4, "zep_run()");
+        all += "CREATE TEMP TRIGGER IF NOT EXISTS zep_run_" + sql + ";\n";
     }
-    machine_.store().Exec(all);
+    db.Exec(all);
+    armed_ = true;
+    return true;
 }
 
 void RunLog::End(std::string_view outcome) {
@@ -290,11 +310,8 @@ void RunLog::End(std::string_view outcome) {
     program_.clear(); // a description is of one run
     command_.clear();
     ::unsetenv("ZEPSETUP_RUN");
+    recordingRun_ = 0;
     Database& db = machine_.store();
-    for (const char* body : kTriggers) {
-        std::string sql = body;
-        db.Exec("DROP TRIGGER IF EXISTS temp.zep_run_" + sql.substr(0, sql.find(' ')));
-    }
     if (!owner) {
         lock_ = UniqueFd();
         return;
@@ -361,8 +378,8 @@ void RunLog::Insert(std::int64_t run, const Intent& intent) {
 // One line in the run's file: token, op, path, other, attributes, kept, bytes, separated
 // by tabs (no Windows name holds a control character).
 void RunLog::Tell(const Intent& intent) {
-    std::string line = intent.token + "\t" + std::to_string(intent.op) + "\t" + intent.path +
-                       "\t" + intent.other + "\t" + std::to_string(intent.attributes) + "\t" +
+    std::string line = intent.token + "\t" + std::to_string(intent.op) + "\t" + intent.path + "\t" +
+                       intent.other + "\t" + std::to_string(intent.attributes) + "\t" +
                        intent.kept + "\t" + std::to_string(intent.bytes) + "\n";
     if (::write(lock_.get(), line.data(), line.size()) != static_cast<ssize_t>(line.size()))
         throw MachineError(machine_.root().string() +

@@ -135,13 +135,15 @@ private:
     void Tell(const Intent& intent);
     void Salvage(std::int64_t run);
     std::int64_t KeptRunsLimit();
-    void InstallTriggers();
+    bool Arm();
     void DropKept(std::int64_t run);
 
     Machine& machine_;
     std::int64_t run_ = 0;
     bool owner_ = false;
     bool held_ = false;
+    bool armed_ = false;
+    std::int64_t recordingRun_ = 0; // what zep_run() answers: the run while recording
     bool recording_ = false; // what changes replace is kept (undo_runs is not 0)
     bool pruneDue_ = false;  // begun inside a caller's transaction: old runs go at the end
     UniqueFd lock_;
