@@ -460,10 +460,15 @@ void RunLog::Keep(int dirFd, const std::string& name, FileChange& change) {
 std::vector<RunInfo> RunLog::TakeUnfinished() {
     Database& db = machine_.store();
     std::vector<RunInfo> found;
-    auto& stmt = db.Prepare(std::string(kRunColumns) +
+    // Asked by every process that opens the machine: only what the notice names.
+    auto& stmt = db.Prepare("SELECT id, program FROM runs "
                             "WHERE ended IS NULL AND outcome IS NULL AND noticed = 0 ORDER BY id");
-    while (stmt.Step())
-        found.push_back(ReadRun(stmt));
+    while (stmt.Step()) {
+        RunInfo run;
+        run.id = stmt.Int(0);
+        run.program = stmt.Text(1);
+        found.push_back(std::move(run));
+    }
     std::erase_if(found, [&](const RunInfo& r) { return r.id == run_ || Alive(r.id); });
     if (found.empty())
         return found;

@@ -95,8 +95,8 @@ public:
     bool MadeByThisRun(const std::string& path) const override;
     void Keep(int dirFd, const std::string& name, FileChange& change) override;
 
-    // Runs that ended without finishing and were not named yet, marked as named (a
-    // writable machine only).
+    // Runs that ended without finishing and were not named yet (id and program), marked as
+    // named (a writable machine only).
     std::vector<RunInfo> TakeUnfinished();
 
     // Newest first.
@@ -144,8 +144,8 @@ private:
     bool held_ = false;
     bool armed_ = false;
     std::int64_t recordingRun_ = 0; // what zep_run() answers: the run while recording
-    bool recording_ = false; // what changes replace is kept (undo_runs is not 0)
-    bool pruneDue_ = false;  // begun inside a caller's transaction: old runs go at the end
+    bool recording_ = false;        // what changes replace is kept (undo_runs is not 0)
+    bool pruneDue_ = false;         // begun inside a caller's transaction: old runs go at the end
     UniqueFd lock_;
     std::unordered_set<std::string> made_; // upper-case paths this process's run made
     std::string program_, command_;
