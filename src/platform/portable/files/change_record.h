@@ -1,6 +1,6 @@
-// What the file system tells before it changes an entry: the change and what it replaces,
-// recorded (by the machine's run log, runs/run_log.h) before the host changes, so that the
-// change can be taken back.
+// What the file system, the registry and the recycle bin tell before they change an entry:
+// the change and what it replaces, recorded (by the machine's run log, runs/run_log.h)
+// before the host or the store changes, so that the change can be taken back.
 #pragma once
 
 #include "platform/portable/files/file_system.h"
@@ -54,6 +54,19 @@ public:
     // The folder the kept files lie in, opened without following links (invalid when
     // missing).
     virtual UniqueFd OpenKept(bool create) = 0;
+
+    // The registry's and the recycle bin's rows, kept in the open write transaction of
+    // the change. Each joins a run first.
+    // After registry key `key` was made:
+    virtual void KeyMade(std::int64_t key) = 0;
+    // Before `key`'s row and its values go, with every key below it when `tree`:
+    virtual void KeysGoing(std::int64_t key, bool tree) = 0;
+    // Before value `upper` (the upper-case name) of `key` is set (named `name` when it is
+    // new) or deleted:
+    virtual void ValueChanging(std::int64_t key, const std::string& upper, const std::string& name,
+                               bool deleting) = 0;
+    // Before recycle bin entry `id` is added or removed:
+    virtual void RecycleChanging(std::int64_t id, bool adding) = 0;
 };
 
 } // namespace portable

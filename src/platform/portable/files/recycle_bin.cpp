@@ -165,7 +165,7 @@ std::int64_t RecycleBin::NextNumber(char drive) {
 }
 
 void RecycleBin::Insert(const RecycledItem& item) {
-    files_.machine().Changes().Join();
+    files_.machine().Changes().RecycleChanging(item.id, true);
     files_.machine()
         .store()
         .Prepare("INSERT INTO recycle_bin(id, drive, stored, original, deleted, size, folder) "
@@ -181,7 +181,7 @@ void RecycleBin::Insert(const RecycledItem& item) {
 }
 
 void RecycleBin::Forget(std::int64_t id) {
-    files_.machine().Changes().Join();
+    files_.machine().Changes().RecycleChanging(id, false);
     files_.machine().store().Prepare("DELETE FROM recycle_bin WHERE id = ?1").Bind(1, id).Run();
 }
 

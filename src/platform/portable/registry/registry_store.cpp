@@ -187,7 +187,9 @@ KeyId RegistryStore::CreateChild(KeyId parent, std::string_view name, bool& crea
         .Run();
     created = true;
     ++localChanges_;
-    return db().LastInsertId();
+    KeyId key = db().LastInsertId();
+    machine_.Changes().KeyMade(key);
+    return key;
 }
 
 bool RegistryStore::KeyExists(KeyId key) {
@@ -218,7 +220,7 @@ void RegistryStore::DeleteKey(KeyId key, std::int64_t& keys, std::int64_t& value
         WITH RECURSIVE tree(id) AS (
             SELECT ?1 UNION ALL SELECT k.id FROM reg_keys k JOIN tree ON k.parent = tree.id))sql";
     std::string tree(kTree);
-    machine_.Changes().Join();
+    machine_.Changes().KeysGoing(key, true);
     db().Prepare(tree + " DELETE FROM reg_values WHERE key IN tree").Bind(1, key).Run();
     values = db().Changes();
     db().Prepare(tree + " DELETE FROM reg_keys WHERE id IN tree").Bind(1, key).Run();
@@ -249,7 +251,7 @@ std::optional<StoredValue> RegistryStore::GetValue(KeyId key, std::string_view n
 void RegistryStore::SetValue(KeyId key, std::string_view name, DWORD type, std::string_view data) {
     std::string upper = UpperKeyName(name);
     values_.erase(CacheKey{key, upper});
-    machine_.Changes().Join();
+    machine_.Changes().ValueChanging(key, upper, win::FromAnsi(name), false);
     // An existing value keeps the spelling of its name, as on Windows.
     db().Prepare(R"sql(
         INSERT INTO reg_values(key, name, upper, type, data) VALUES(?1, ?2, ?3, ?4, ?5)
@@ -266,7 +268,7 @@ void RegistryStore::SetValue(KeyId key, std::string_view name, DWORD type, std::
 bool RegistryStore::DeleteValue(KeyId key, std::string_view name) {
     std::string upper = UpperKeyName(name);
     values_.erase(CacheKey{key, upper});
-    machine_.Changes().Join();
+    machine_.Changes().ValueChanging(key, upper, win::FromAnsi(name), true);
     db().Prepare("DELETE FROM reg_values WHERE key = ?1 AND upper = ?2")
         .Bind(1, key)
         .Bind(2, upper)

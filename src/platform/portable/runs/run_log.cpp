@@ -26,37 +26,12 @@ namespace {
 constexpr std::int64_t kDefaultKeptRuns = 20;
 constexpr std::int64_t kDefaultKeptBytes = std::int64_t{512} << 20;
 
-// The registry's and the recycle bin's rows as they were before a change, written by
-// triggers of this connection while zep_run() names the run it records: what was inserted
-// is named by its key, what was deleted or updated is kept whole.
-constexpr const char* kTriggers[] = {
-    "reg_keys AFTER INSERT ON main.reg_keys BEGIN INSERT INTO run_rows(run, seq, tbl, op, id, "
-    "parent, name, upper) SELECT @run, @seq, 'key', 'insert', NEW.id, NEW.parent, NEW.name, "
-    "NEW.upper WHERE @run IS NOT NULL; END",
-    "reg_keys_delete AFTER DELETE ON main.reg_keys BEGIN INSERT INTO run_rows(run, seq, tbl, op, "
-    "id, "
-    "parent, name, upper) SELECT @run, @seq, 'key', 'delete', OLD.id, OLD.parent, OLD.name, "
-    "OLD.upper WHERE @run IS NOT NULL; END",
-    "reg_values AFTER INSERT ON main.reg_values BEGIN INSERT INTO run_rows(run, seq, tbl, op, id, "
-    "name, upper) SELECT @run, @seq, 'value', 'insert', NEW.key, NEW.name, NEW.upper WHERE @run IS "
-    "NOT NULL; END",
-    "reg_values_delete AFTER DELETE ON main.reg_values BEGIN INSERT INTO run_rows(run, seq, tbl, "
-    "op, "
-    "id, name, upper, type, data) SELECT @run, @seq, 'value', 'delete', OLD.key, OLD.name, "
-    "OLD.upper, OLD.type, OLD.data WHERE @run IS NOT NULL; END",
-    "reg_values_update AFTER UPDATE ON main.reg_values BEGIN INSERT INTO run_rows(run, seq, tbl, "
-    "op, "
-    "id, name, upper, type, data) SELECT @run, @seq, 'value', 'update', OLD.key, OLD.name, "
-    "OLD.upper, OLD.type, OLD.data WHERE @run IS NOT NULL; END",
-    "recycle_bin AFTER INSERT ON main.recycle_bin BEGIN INSERT INTO run_rows(run, seq, tbl, op, "
-    "id) "
-    "SELECT @run, @seq, 'recycle', 'insert', NEW.id WHERE @run IS NOT NULL; END",
-    "recycle_bin_delete AFTER DELETE ON main.recycle_bin BEGIN INSERT INTO run_rows(run, seq, tbl, "
-    "op, id, name, upper, data, parent, type, drive) SELECT @run, @seq, 'recycle', 'delete', "
-    "OLD.id, "
-    "OLD.stored, OLD.original, OLD.deleted, OLD.size, OLD.folder, OLD.drive WHERE @run IS NOT "
-    "NULL; END",
-};
+// The next place in a run's record of rows, and the subtree of a registry key.
+constexpr std::string_view kNextSeq = "(SELECT coalesce(max(seq), 0) FROM run_rows WHERE run = ?1)";
+constexpr std::string_view kKeyTree =
+    "WITH RECURSIVE tree(id) AS (SELECT ?2 UNION ALL "
+    "SELECT k.id FROM reg_keys k JOIN tree ON k.parent = tree.id) ";
+constexpr std::string_view kOneKey = "WITH tree(id) AS (SELECT ?2) ";
 
 // A folder of the machine folder, opened without following links; made when asked.
 UniqueFd OpenFolderAt(int at, const char* name, bool create) {
@@ -182,10 +157,7 @@ void RunLog::CreateSchema(Database& db) {
     )sql");
 }
 
-RunLog::RunLog(Machine& machine) : machine_(machine) {
-    if (!machine_.ReadOnly())
-        Arm();
-}
+RunLog::RunLog(Machine& machine) : machine_(machine) {}
 
 RunLog::~RunLog() {
     if (!owner_ || !run_)
@@ -257,9 +229,6 @@ std::int64_t RunLog::Join() {
     recording_ = KeptRunsLimit() > 0;
     // The programs this process starts (a registry editor) join its run.
     ::setenv("ZEPSETUP_RUN", std::to_string(id).c_str(), 1);
-    if (recording_)
-        recording_ = Arm();
-    recordingRun_ = recording_ ? id : 0;
     txn.Commit();
     // Inside a caller's transaction: a run this process began must outlive whatever that
     // transaction does (one it joined is there already).
@@ -275,30 +244,6 @@ std::int64_t RunLog::Join() {
     return run_;
 }
 
-// The triggers, made once for the connection (the first change would otherwise make every
-// statement prepared so far be prepared again), and zep_run(), what they record under.
-bool RunLog::Arm() {
-    if (armed_)
-        return true;
-    Database& db = machine_.store();
-    if (db.ReadOnly())
-        return false;
-    db.DefineValue("zep_run", &recordingRun_);
-    // In memory: a temporary database on disk would be a file made for every process.
-    std::string all = "PRAGMA temp_store = MEMORY;\n";
-    for (const char* body : kTriggers) {
-        std::string sql = body;
-        for (size_t at; (at = sql.find("@seq")) != std::string::npos;)
-            sql.replace(at, 4, "(SELECT coalesce(max(seq), 0) + 1 FROM run_rows WHERE run = @run)");
-        for (size_t at; (at = sql.find("@run")) != std::string::npos;)
-            sql.replace(at, 4, "zep_run()");
-        all += "CREATE TEMP TRIGGER IF NOT EXISTS zep_run_" + sql + ";\n";
-    }
-    db.Exec(all);
-    armed_ = true;
-    return true;
-}
-
 void RunLog::End(std::string_view outcome) {
     if (!run_)
         return;
@@ -310,7 +255,6 @@ void RunLog::End(std::string_view outcome) {
     program_.clear(); // a description is of one run
     command_.clear();
     ::unsetenv("ZEPSETUP_RUN");
-    recordingRun_ = 0;
     Database& db = machine_.store();
     if (!owner) {
         lock_ = UniqueFd();
@@ -411,6 +355,98 @@ void RunLog::Salvage(std::int64_t run) {
         if (intent && stored.insert(intent->token).second)
             Insert(run, *intent);
     }
+}
+
+// The registry's and the recycle bin's rows as they were before a change: what is made
+// is named by its key, what goes or is updated is kept whole.
+void RunLog::KeyMade(std::int64_t key) {
+    std::int64_t run = Join();
+    if (!recording_ || !run)
+        return;
+    machine_.store()
+        .Prepare("INSERT INTO run_rows(run, seq, tbl, op, id, parent, name, upper) SELECT ?1, " +
+                 std::string(kNextSeq) +
+                 " + 1, 'key', 'insert', id, parent, name, upper FROM reg_keys WHERE id = ?2")
+        .Bind(1, run)
+        .Bind(2, key)
+        .Run();
+}
+
+void RunLog::KeysGoing(std::int64_t key, bool tree) {
+    std::int64_t run = Join();
+    if (!recording_ || !run)
+        return;
+    // Values first: taking the change back puts the keys back before their values.
+    std::string with(tree ? kKeyTree : kOneKey);
+    std::string seq = std::string(kNextSeq) + " + row_number() OVER ()";
+    Database& db = machine_.store();
+    db.Prepare(with +
+               "INSERT INTO run_rows(run, seq, tbl, op, id, name, upper, type, data) "
+               "SELECT ?1, " +
+               seq +
+               ", 'value', 'delete', key, name, upper, type, data "
+               "FROM reg_values WHERE key IN tree")
+        .Bind(1, run)
+        .Bind(2, key)
+        .Run();
+    db.Prepare(with +
+               "INSERT INTO run_rows(run, seq, tbl, op, id, parent, name, upper) "
+               "SELECT ?1, " +
+               seq +
+               ", 'key', 'delete', id, parent, name, upper "
+               "FROM reg_keys WHERE id IN tree")
+        .Bind(1, run)
+        .Bind(2, key)
+        .Run();
+}
+
+void RunLog::ValueChanging(std::int64_t key, const std::string& upper, const std::string& name,
+                           bool deleting) {
+    std::int64_t run = Join();
+    if (!recording_ || !run)
+        return;
+    Database& db = machine_.store();
+    db.Prepare("INSERT INTO run_rows(run, seq, tbl, op, id, name, upper, type, data) SELECT ?1, " +
+               std::string(kNextSeq) +
+               " + 1, 'value', ?4, key, name, upper, type, data FROM reg_values "
+               "WHERE key = ?2 AND upper = ?3")
+        .Bind(1, run)
+        .Bind(2, key)
+        .Bind(3, upper)
+        .Bind(4, deleting ? "delete" : "update")
+        .Run();
+    if (db.Changes() > 0 || deleting)
+        return;
+    db.Prepare("INSERT INTO run_rows(run, seq, tbl, op, id, name, upper) VALUES(?1, " +
+               std::string(kNextSeq) + " + 1, 'value', 'insert', ?2, ?3, ?4)")
+        .Bind(1, run)
+        .Bind(2, key)
+        .Bind(3, name)
+        .Bind(4, upper)
+        .Run();
+}
+
+void RunLog::RecycleChanging(std::int64_t id, bool adding) {
+    std::int64_t run = Join();
+    if (!recording_ || !run)
+        return;
+    Database& db = machine_.store();
+    if (adding) {
+        db.Prepare("INSERT INTO run_rows(run, seq, tbl, op, id) VALUES(?1, " +
+                   std::string(kNextSeq) + " + 1, 'recycle', 'insert', ?2)")
+            .Bind(1, run)
+            .Bind(2, id)
+            .Run();
+        return;
+    }
+    db.Prepare("INSERT INTO run_rows(run, seq, tbl, op, id, name, upper, data, parent, type, "
+               "drive) SELECT ?1, " +
+               std::string(kNextSeq) +
+               " + 1, 'recycle', 'delete', id, stored, original, deleted, size, folder, drive "
+               "FROM recycle_bin WHERE id = ?2")
+        .Bind(1, run)
+        .Bind(2, id)
+        .Run();
 }
 
 bool RunLog::MadeByThisRun(const std::string& path) const {

@@ -6,8 +6,8 @@
 //        noticed)                         one row per run; ended and outcome are NULL while
 //                                         it runs or when it died unseen
 //   run_rows(run, seq, tbl, op, ...)      the registry's and the recycle bin's rows as they
-//                                         were before a change (written by triggers of this
-//                                         connection, in the change's own transaction)
+//                                         were before a change (written in the change's own
+//                                         transaction)
 //   run_files(run, seq, op, path, ...)    one row per change of a file or folder, with
 //                                         what it replaced; a file's old contents are kept
 //                                         as a link (or a private copy) in runs/kept
@@ -75,9 +75,8 @@ public:
 
     // What this process is, for a run it begins (the default: its own command line).
     void Describe(std::string program, std::string command);
-    // This process's run: joined or begun on first use, its recording turned on for this
-    // connection. Inside a write transaction. Throws MachineError when the run's lock file
-    // cannot be made.
+    // This process's run: joined or begun on first use. Inside a write transaction. Throws
+    // MachineError when the run's lock file cannot be made.
     std::int64_t Join() override;
     // While held, changes belong to no run and nothing is recorded: the machine being made
     // is where every run starts from, not a run's change.
@@ -94,6 +93,12 @@ public:
     void Record(const FileChange& change, Durable durable) override;
     bool MadeByThisRun(const std::string& path) const override;
     void Keep(int dirFd, const std::string& name, FileChange& change) override;
+    // The registry's and the recycle bin's rows (files/change_record.h).
+    void KeyMade(std::int64_t key) override;
+    void KeysGoing(std::int64_t key, bool tree) override;
+    void ValueChanging(std::int64_t key, const std::string& upper, const std::string& name,
+                       bool deleting) override;
+    void RecycleChanging(std::int64_t id, bool adding) override;
 
     // Runs that ended without finishing and were not named yet (id and program), marked as
     // named (a writable machine only).
@@ -135,17 +140,14 @@ private:
     void Tell(const Intent& intent);
     void Salvage(std::int64_t run);
     std::int64_t KeptRunsLimit();
-    bool Arm();
     void DropKept(std::int64_t run);
 
     Machine& machine_;
     std::int64_t run_ = 0;
     bool owner_ = false;
     bool held_ = false;
-    bool armed_ = false;
-    std::int64_t recordingRun_ = 0; // what zep_run() answers: the run while recording
-    bool recording_ = false;        // what changes replace is kept (undo_runs is not 0)
-    bool pruneDue_ = false;         // begun inside a caller's transaction: old runs go at the end
+    bool recording_ = false; // what changes replace is kept (undo_runs is not 0)
+    bool pruneDue_ = false;  // begun inside a caller's transaction: old runs go at the end
     UniqueFd lock_;
     std::unordered_set<std::string> made_; // upper-case paths this process's run made
     std::string program_, command_;

@@ -198,9 +198,11 @@ void PutBackRows(Machine& machine, std::int64_t run, std::int64_t& changes) {
         rows.push_back(std::move(r));
     }
     auto registry = machine.Registry();
+    RunLog& log = machine.Runs(); // the undo is a run: what it replaces is kept too
     for (const Row& r : rows) {
         ++changes;
         if (r.table == "key" && r.op == "insert") {
+            log.KeysGoing(r.id, false);
             db.Prepare("DELETE FROM reg_values WHERE key = ?1").Bind(1, r.id).Run();
             db.Prepare("DELETE FROM reg_keys WHERE id = ?1").Bind(1, r.id).Run();
         } else if (r.table == "key") {
@@ -215,13 +217,16 @@ void PutBackRows(Machine& machine, std::int64_t run, std::int64_t& changes) {
                 std::int64_t keys = 0, values = 0;
                 registry->DeleteKey(gone, keys, values);
             }
+            log.KeysGoing(r.id, false);
             db.Prepare("DELETE FROM reg_keys WHERE id = ?1").Bind(1, r.id).Run();
             auto& insert =
                 db.Prepare("INSERT INTO reg_keys(id, parent, name, upper) VALUES(?1, ?2, ?3, ?4)");
             insert.Bind(1, r.id);
             r.parent ? insert.Bind(2, *r.parent) : insert.BindNull(2);
             insert.Bind(3, r.name).Bind(4, r.upper).Run();
+            log.KeyMade(r.id);
         } else if (r.table == "value") {
+            log.ValueChanging(r.id, r.upper, r.name, r.op == "insert");
             db.Prepare("DELETE FROM reg_values WHERE key = ?1 AND upper = ?2")
                 .Bind(1, r.id)
                 .Bind(2, r.upper)
@@ -236,18 +241,21 @@ void PutBackRows(Machine& machine, std::int64_t run, std::int64_t& changes) {
                     .BindBlob(5, r.data.data(), r.data.size())
                     .Run();
         } else {
+            log.RecycleChanging(r.id, false);
             db.Prepare("DELETE FROM recycle_bin WHERE id = ?1").Bind(1, r.id).Run();
-            if (r.op != "insert")
-                db.Prepare("INSERT INTO recycle_bin(id, drive, stored, original, deleted, size, "
-                           "folder) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
-                    .Bind(1, r.id)
-                    .Bind(2, r.drive)
-                    .Bind(3, r.name)
-                    .Bind(4, r.upper)
-                    .Bind(5, r.data)
-                    .Bind(6, r.parent.value_or(0))
-                    .Bind(7, r.type)
-                    .Run();
+            if (r.op == "insert")
+                continue;
+            log.RecycleChanging(r.id, true);
+            db.Prepare("INSERT INTO recycle_bin(id, drive, stored, original, deleted, size, "
+                       "folder) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
+                .Bind(1, r.id)
+                .Bind(2, r.drive)
+                .Bind(3, r.name)
+                .Bind(4, r.upper)
+                .Bind(5, r.data)
+                .Bind(6, r.parent.value_or(0))
+                .Bind(7, r.type)
+                .Run();
         }
     }
 }

@@ -317,19 +317,6 @@ void Database::Exec(std::string_view sql) {
     }
 }
 
-void Database::DefineValue(const char* name, const std::int64_t* value) {
-    auto answer = [](sqlite3_context* context, int, sqlite3_value**) {
-        std::int64_t v = *static_cast<const std::int64_t*>(sqlite3_user_data(context));
-        if (v)
-            sqlite3_result_int64(context, v);
-        else
-            sqlite3_result_null(context);
-    };
-    if (sqlite3_create_function_v2(db_, name, 0, SQLITE_UTF8, const_cast<std::int64_t*>(value),
-                                   answer, nullptr, nullptr, nullptr) != SQLITE_OK)
-        Fail(std::string("defining ") + name);
-}
-
 Statement& Database::Prepare(std::string_view sql) {
     std::string key(sql);
     auto it = cache_.find(key);

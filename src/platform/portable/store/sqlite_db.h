@@ -97,9 +97,6 @@ public:
     ~Database();
 
     void Exec(std::string_view sql);
-    // Makes name() an SQL function of this connection that returns *value, or NULL while it
-    // is 0; value must outlive the connection. Not part of any transaction or schema.
-    void DefineValue(const char* name, const std::int64_t* value);
     // A prepared statement, reset and with bindings cleared; valid until the next call
     // with the same text.
     Statement& Prepare(std::string_view sql);
