@@ -73,13 +73,17 @@ protected:
         return p;
     }
     // Ends this process's run (it is the run that changed the machine) and takes it back.
-    portable::UndoReport UndoOwnRun() {
+    // Ends this process's run; returns it.
+    std::int64_t EndOwnRun() {
         portable::RunLog& runs = m.machine().Runs();
         std::int64_t run = runs.Current();
         EXPECT_NE(run, 0) << "the changes made no run";
         runs.End(portable::kRunFinished);
+        return run;
+    }
+    portable::UndoReport Undo(std::int64_t run) {
         portable::UndoReport report = portable::UndoRun(m.machine(), run, false);
-        runs.End(portable::kRunFinished);
+        m.machine().Runs().End(portable::kRunFinished);
         return report;
     }
     static bool Write(const char* path, DWORD disposition, const std::string& text) {
@@ -154,7 +158,7 @@ TEST_F(UndoConfinement, LinkedAndReadOnlyFilesComeBackAndTheOutsideKeepsItsBytes
         EXPECT_EQ(outsideAfterRun[path].bytes, outsideBefore[path].bytes) << path;
         EXPECT_EQ(outsideAfterRun[path].mode, outsideBefore[path].mode) << path;
     }
-    portable::UndoReport report = UndoOwnRun();
+    portable::UndoReport report = Undo(EndOwnRun());
     EXPECT_EQ(report.failed, std::vector<std::string>{});
     portable::StateDiff diff = portable::CompareStates(before, portable::CaptureState(m.machine()));
     EXPECT_TRUE(diff.Empty()) << Describe(diff);
@@ -183,7 +187,7 @@ TEST_F(UndoConfinement, AKeptFileSwappedForALinkIsNotFollowed) {
     WriteHostFile(m.DriveC() / "opfer2.txt", "Opfer2");
     ASSERT_TRUE(win::DeleteFileA("C:\\opfer.txt"));
     ASSERT_TRUE(Write("C:\\opfer2.txt", CREATE_ALWAYS, "neu"));
-    std::int64_t run = m.machine().Runs().Current();
+    std::int64_t run = EndOwnRun();
     std::vector<portable::FileChange> changes = m.machine().Runs().FileChanges(run);
     int swapped = 0;
     for (const auto& change : changes) {
@@ -197,7 +201,7 @@ TEST_F(UndoConfinement, AKeptFileSwappedForALinkIsNotFollowed) {
     }
     ASSERT_EQ(swapped, 2);
 
-    portable::UndoReport report = UndoOwnRun();
+    portable::UndoReport report = Undo(run);
     ASSERT_EQ(report.failed.size(), 2u);
     EXPECT_NE(report.failed[0].find("C:\\opfer"), std::string::npos) << report.failed[0];
     EXPECT_EQ(Look(secret), outsideBefore);

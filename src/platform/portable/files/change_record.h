@@ -38,13 +38,8 @@ public:
     virtual ~ChangeRecord() = default;
     // Makes sure this process's changes belong to a run (before a store row changes).
     virtual std::int64_t Join() = 0;
-    enum class Durable {
-        BeforeHostChange, // the host changes before the change's commit
-        WithChange,       // the change commits before the host changes, or never does
-    };
-    // Records change in the open write transaction. Before a host change, that transaction
-    // is committed and begun again, so that the record is kept before the host changes.
-    virtual void Record(const FileChange& change, Durable durable) = 0;
+    // Records change before it happens: the host's or the store's, whichever comes first.
+    virtual void Record(const FileChange& change) = 0;
     // Whether this process's run made path and has not removed it since: its contents
     // before a rewrite need no keeping, as taking the run back removes it.
     virtual bool MadeByThisRun(const std::string& path) const = 0;
@@ -55,8 +50,8 @@ public:
     // missing).
     virtual UniqueFd OpenKept(bool create) = 0;
 
-    // The registry's and the recycle bin's rows, kept in the open write transaction of
-    // the change. Each joins a run first.
+    // The registry's and the recycle bin's rows, recorded before the change commits. Each
+    // joins a run first.
     // After registry key `key` was made:
     virtual void KeyMade(std::int64_t key) = 0;
     // Before `key`'s row and its values go, with every key below it when `tree`:

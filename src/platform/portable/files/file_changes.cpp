@@ -147,12 +147,11 @@ std::string FileSystem::LongPathOf(const Located& at) {
     return at.longDir + "\\" + (at.leaf ? at.leaf->longName : at.leafName);
 }
 
-void FileSystem::RecordChange(FileChange& change, const Located* keep, bool commitsFirst) {
+void FileSystem::RecordChange(FileChange& change, const Located* keep) {
     ChangeRecord& runs = machine_.Changes();
     if (keep)
         runs.Keep(keep->dirFd.get(), keep->leaf->hostName, change);
-    runs.Record(change, commitsFirst ? ChangeRecord::Durable::WithChange
-                                     : ChangeRecord::Durable::BeforeHostChange);
+    runs.Record(change);
 }
 
 DWORD FileSystem::BeginChange(std::string_view path, bool mustExist, Target& out) {
@@ -296,7 +295,7 @@ DWORD FileSystem::SetAttributes(std::string_view path, DWORD attributes) {
     auto& at = change.at;
     DWORD stored = attributes & kStoredAttributes; // NORMAL alone means none of them
     FileChange set = Change(FileChange::Op::SetAttributes, LongPathOf(at), at.leaf->attributes);
-    RecordChange(set, nullptr, true);
+    RecordChange(set);
     NamesWritten(at.dirKey);
     names_->SetAttributes(at.dirKey, UpperKey(at.leaf->longName), stored);
     char text[16];
@@ -390,7 +389,7 @@ DWORD FileSystem::Open(std::string_view path, const OpenRequest& request, Unique
     if (changes && !machine_.Changes().MadeByThisRun(LongPathOf(at))) {
         // Kept as it is: the link makes the name get a file of its own below.
         FileChange rewrote = Change(FileChange::Op::Rewrote, LongPathOf(at));
-        RecordChange(rewrote, &at, true);
+        RecordChange(rewrote, &at);
     }
     // Emptying a file cannot be undone: the store's record of it is committed first, and at
     // worst tells of a change that then failed.

@@ -176,10 +176,9 @@ private:
     DWORD BeginChange(std::string_view path, bool mustExist, Target& out);
     // The entry's long Windows path, as a run's record names it.
     static std::string LongPathOf(const Located& at);
-    // Records a change in this process's run before the host changes (commitsFirst: the
-    // change's own commit comes first); with keep, the entry's contents as they are now
-    // are kept with it.
-    void RecordChange(FileChange& change, const Located* keep = nullptr, bool commitsFirst = false);
+    // Records a change in this process's run before it happens, keeping keep's contents
+    // first when given.
+    void RecordChange(FileChange& change, const Located* keep = nullptr);
     DWORD MoveEntry(std::string_view from, std::string_view to, bool replace,
                     const std::function<void()>* record);
     DWORD DeleteEntry(std::string_view path, const std::function<void()>* record);

@@ -1,5 +1,7 @@
 #include "platform/portable/runs/run_log.h"
 
+#include "platform/portable/runs/run_file.h"
+
 #include "platform/codepage.h"
 #include "platform/portable/api_guard.h"
 #include "platform/portable/files/host_tree.h"
@@ -29,9 +31,9 @@ constexpr std::int64_t kDefaultKeptBytes = std::int64_t{512} << 20;
 // The next place in a run's record of rows, and the subtree of a registry key.
 constexpr std::string_view kNextSeq = "(SELECT coalesce(max(seq), 0) FROM run_rows WHERE run = ?1)";
 constexpr std::string_view kKeyTree =
-    "WITH RECURSIVE tree(id) AS (SELECT ?2 UNION ALL "
+    "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL "
     "SELECT k.id FROM reg_keys k JOIN tree ON k.parent = tree.id) ";
-constexpr std::string_view kOneKey = "WITH tree(id) AS (SELECT ?2) ";
+constexpr std::string_view kOneKey = "WITH tree(id) AS (SELECT ?1) ";
 
 // A folder of the machine folder, opened without following links; made when asked.
 UniqueFd OpenFolderAt(int at, const char* name, bool create) {
@@ -86,33 +88,6 @@ std::string ProgramName(const std::string& command) {
     return first.substr(first.find_last_of('/') + 1);
 }
 
-// A line of a run's file (RunLog::Tell), or nothing when it is not one.
-std::optional<RunLog::Intent> ParseIntent(std::string_view line) {
-    std::vector<std::string_view> fields;
-    for (size_t at = 0;;) {
-        size_t tab = line.find('\t', at);
-        fields.push_back(line.substr(at, tab == std::string_view::npos ? tab : tab - at));
-        if (tab == std::string_view::npos || fields.size() > 7)
-            break;
-        at = tab + 1;
-    }
-    RunLog::Intent intent;
-    std::int64_t op = 0, attributes = 0, bytes = 0;
-    if (fields.size() != 7 || fields[0].empty() || fields[0].size() > 40 || fields[2].empty() ||
-        !ParseCount(fields[1], op) || op > static_cast<std::int64_t>(FileChange::Op::Moved) ||
-        !ParseCount(fields[4], attributes) || !ParseCount(fields[6], bytes) ||
-        fields[5].find_first_not_of("0123456789-") != std::string_view::npos)
-        return std::nullopt;
-    intent.token = fields[0];
-    intent.op = op;
-    intent.path = fields[2];
-    intent.other = fields[3];
-    intent.attributes = attributes;
-    intent.kept = fields[5];
-    intent.bytes = bytes;
-    return intent;
-}
-
 RunInfo ReadRun(Statement& stmt) {
     RunInfo info;
     info.id = stmt.Int(0);
@@ -139,6 +114,12 @@ constexpr std::string_view kRunColumns =
 } // namespace
 
 void RunLog::CreateSchema(Database& db) {
+    // Asked at every opening: the statements below would be parsed in full each time.
+    auto& exists = db.Prepare("SELECT 1 FROM sqlite_master WHERE name = 'run_files'");
+    bool made = exists.Step();
+    exists.Reset();
+    if (made)
+        return;
     db.Exec(R"sql(
         CREATE TABLE IF NOT EXISTS runs(
             id INTEGER PRIMARY KEY AUTOINCREMENT, program TEXT NOT NULL, command TEXT NOT NULL,
@@ -152,8 +133,7 @@ void RunLog::CreateSchema(Database& db) {
         CREATE TABLE IF NOT EXISTS run_files(
             run INTEGER NOT NULL, seq INTEGER NOT NULL, op INTEGER NOT NULL,
             path TEXT NOT NULL, other TEXT NOT NULL, attrs INTEGER NOT NULL,
-            kept TEXT NOT NULL, bytes INTEGER NOT NULL, token TEXT NOT NULL,
-            PRIMARY KEY(run, seq)) WITHOUT ROWID;
+            kept TEXT NOT NULL, bytes INTEGER NOT NULL, PRIMARY KEY(run, seq)) WITHOUT ROWID;
     )sql");
 }
 
@@ -175,12 +155,16 @@ void RunLog::Describe(std::string program, std::string command) {
 }
 
 bool RunLog::Running(std::int64_t id) {
+    return Open(id) && Alive(id);
+}
+
+bool RunLog::Open(std::int64_t id) {
     auto& stmt = machine_.store().Prepare(
         "SELECT 1 FROM runs WHERE id = ?1 AND ended IS NULL AND outcome IS NULL");
     stmt.Bind(1, id);
     bool open = stmt.Step();
     stmt.Reset();
-    return open && Alive(id);
+    return open;
 }
 
 bool RunLog::Alive(std::int64_t id) {
@@ -195,8 +179,16 @@ bool RunLog::Alive(std::int64_t id) {
 }
 
 std::int64_t RunLog::Join() {
-    if (run_ || held_)
+    if (held_ || (run_ && (owner_ || Open(run_))))
         return run_;
+    if (run_) {
+        // The run this process joined has ended (it outlived the process that began it):
+        // its later changes are a run of their own.
+        run_ = 0;
+        lock_ = UniqueFd();
+        made_.clear();
+        valuesKept_.clear();
+    }
     Database& db = machine_.store();
     Transaction txn(db);
     std::int64_t joined = 0;
@@ -252,6 +244,7 @@ void RunLog::End(std::string_view outcome) {
     run_ = 0;
     owner_ = false;
     made_.clear();
+    valuesKept_.clear();
     program_.clear(); // a description is of one run
     command_.clear();
     ::unsetenv("ZEPSETUP_RUN");
@@ -261,12 +254,14 @@ void RunLog::End(std::string_view outcome) {
         return;
     }
     Transaction txn(db);
-    Salvage(id); // what a process of the run that died was about to do
-    db.Prepare("UPDATE runs SET ended = ?2, outcome = ?3 WHERE id = ?1")
+    db.Prepare("UPDATE runs SET ended = ?2, outcome = ?3 WHERE id = ?1 AND ended IS NULL AND "
+               "outcome IS NULL")
         .Bind(1, id)
         .Bind(2, TimeStamp())
         .Bind(3, outcome)
         .Run();
+    if (db.Changes() > 0)
+        Salvage(id);
     txn.Commit();
     lock_ = UniqueFd();
     if (UniqueFd folder = OpenRunsFolder(machine_, false); folder.valid())
@@ -275,20 +270,14 @@ void RunLog::End(std::string_view outcome) {
         Prune();
 }
 
-void RunLog::Record(const FileChange& change, Durable durable) {
-    Database& db = machine_.store();
+void RunLog::Record(const FileChange& change) {
     std::int64_t run = Join();
     if (!recording_ || !run)
         return;
-    static unsigned counter = 0;
-    Intent intent{std::to_string(::getpid()) + "." + std::to_string(++counter),
-                  static_cast<std::int64_t>(change.op),
-                  win::FromAnsi(change.path),
-                  win::FromAnsi(change.other),
-                  static_cast<std::int64_t>(change.attributes),
-                  change.kept,
-                  change.bytes};
-    Insert(run, intent);
+    Tell({"file",
+          {std::to_string(static_cast<int>(change.op)), win::FromAnsi(change.path),
+           win::FromAnsi(change.other), std::to_string(change.attributes), change.kept,
+           std::to_string(change.bytes)}});
     using Op = FileChange::Op;
     if (change.op == Op::MadeFile || change.op == Op::MadeFolder)
         made_.insert(UpperKey(change.path));
@@ -296,45 +285,93 @@ void RunLog::Record(const FileChange& change, Durable durable) {
         made_.erase(UpperKey(change.path));
     if (change.op == Op::Moved)
         made_.insert(UpperKey(change.other));
-    // Kept before the host changes: the change never exists without its record. The
-    // store's row commits with the change; should the process die first, the run's file
-    // still tells of it (Salvage).
-    if (durable == Durable::BeforeHostChange && db.InWriteTransaction())
-        Tell(intent);
 }
 
-void RunLog::Insert(std::int64_t run, const Intent& intent) {
-    machine_.store()
-        .Prepare("INSERT INTO run_files(run, seq, op, path, other, attrs, kept, bytes, token) "
-                 "VALUES(?1, (SELECT coalesce(max(seq), 0) + 1 FROM run_files WHERE run = ?1), "
-                 "?2, ?3, ?4, ?5, ?6, ?7, ?8)")
-        .Bind(1, run)
-        .Bind(2, intent.op)
-        .Bind(3, intent.path)
-        .Bind(4, intent.other)
-        .Bind(5, intent.attributes)
-        .Bind(6, intent.kept)
-        .Bind(7, intent.bytes)
-        .Bind(8, intent.token)
-        .Run();
-}
-
-// One line in the run's file: token, op, path, other, attributes, kept, bytes, separated
-// by tabs (no Windows name holds a control character).
-void RunLog::Tell(const Intent& intent) {
-    std::string line = intent.token + "\t" + std::to_string(intent.op) + "\t" + intent.path + "\t" +
-                       intent.other + "\t" + std::to_string(intent.attributes) + "\t" +
-                       intent.kept + "\t" + std::to_string(intent.bytes) + "\n";
+// Appended before the change happens, so that the change never exists without its record.
+void RunLog::Tell(const RunRecord& record) {
+    std::string line = RecordLine(record);
+    if (line.size() > kMostRecordLine)
+        throw MachineError(machine_.root().string() +
+                           ": the change is too large to keep a record of it");
     if (::write(lock_.get(), line.data(), line.size()) != static_cast<ssize_t>(line.size()))
         throw MachineError(machine_.root().string() +
                            ": cannot keep a record of this run: " + std::strerror(errno));
 }
 
-// Adds to the store the changes the run's file tells of and the store lacks: those of a
-// process that died before its change committed. The file may come from anyone: it is
-// read up to a bound, and a line that is not one of ours is passed over.
+// Tells each row stmt yields (table, op, id, parent, name, upper, type, data, drive);
+// returns how many there were.
+int RunLog::TellRows(Statement& stmt) {
+    int rows = 0;
+    for (; stmt.Step(); ++rows) {
+        RunRecord record{"row", {}};
+        for (int column = 0; column < 9; ++column) {
+            if (stmt.IsNull(column))
+                record.fields.emplace_back();
+            else
+                record.fields.emplace_back(std::string(stmt.BlobView(column)));
+        }
+        Tell(record);
+    }
+    return rows;
+}
+
+// The registry's and the recycle bin's rows as they were before a change: what is made
+// is named by its key, what goes or is updated is kept whole.
+void RunLog::KeyMade(std::int64_t key) {
+    if (!Join() || !recording_)
+        return;
+    TellRows(machine_.store()
+                 .Prepare("SELECT 'key', 'insert', id, parent, name, upper, NULL, NULL, NULL "
+                          "FROM reg_keys WHERE id = ?1")
+                 .Bind(1, key));
+}
+
+void RunLog::KeysGoing(std::int64_t key, bool tree) {
+    if (!Join() || !recording_)
+        return;
+    // Values first: taking the change back puts the keys back before their values.
+    std::string with(tree ? kKeyTree : kOneKey);
+    Database& db = machine_.store();
+    TellRows(db.Prepare(with + "SELECT 'value', 'delete', key, NULL, name, upper, type, data, "
+                               "NULL FROM reg_values WHERE key IN tree")
+                 .Bind(1, key));
+    TellRows(db.Prepare(with + "SELECT 'key', 'delete', id, parent, name, upper, NULL, NULL, "
+                               "NULL FROM reg_keys WHERE id IN tree")
+                 .Bind(1, key));
+}
+
+void RunLog::ValueChanging(std::int64_t key, const std::string& upper, const std::string& name,
+                           bool deleting) {
+    if (!Join() || !recording_)
+        return;
+    // Taking the run back needs a value only as it was before the run's first change of it.
+    if (!valuesKept_.emplace(key, upper).second)
+        return;
+    auto& stmt = machine_.store().Prepare("SELECT 'value', ?3, key, NULL, name, upper, type, "
+                                          "data, NULL FROM reg_values WHERE key = ?1 AND "
+                                          "upper = ?2");
+    stmt.Bind(1, key).Bind(2, upper).Bind(3, deleting ? "delete" : "update");
+    if (TellRows(stmt) == 0 && !deleting)
+        Tell({"row", {"value", "insert", std::to_string(key), {}, name, upper, {}, {}, {}}});
+}
+
+void RunLog::RecycleChanging(std::int64_t id, bool adding) {
+    if (!Join() || !recording_)
+        return;
+    if (adding) {
+        Tell({"row", {"recycle", "insert", std::to_string(id), {}, {}, {}, {}, {}, {}}});
+        return;
+    }
+    TellRows(machine_.store()
+                 .Prepare("SELECT 'recycle', 'delete', id, size, stored, original, folder, "
+                          "deleted, drive FROM recycle_bin WHERE id = ?1")
+                 .Bind(1, id));
+}
+
+// Moves the records of the run's file into the store (inside the caller's transaction,
+// once: when the run ends or is found dead). The file may come from anyone: a record of
+// another shape is passed over.
 void RunLog::Salvage(std::int64_t run) {
-    constexpr size_t kMostBytes = size_t{64} << 20;
     UniqueFd folder = OpenRunsFolder(machine_, false);
     UniqueFd fd(folder.valid() ? ::openat(folder.get(), LockName(run).c_str(),
                                           O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK)
@@ -342,111 +379,66 @@ void RunLog::Salvage(std::int64_t run) {
     struct stat st;
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return;
-    std::string text(std::min<size_t>(static_cast<size_t>(st.st_size), kMostBytes), '\0');
-    ssize_t got = ::pread(fd.get(), text.data(), text.size(), 0);
-    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    std::unordered_set<std::string> stored;
-    auto& tokens = machine_.store().Prepare("SELECT token FROM run_files WHERE run = ?1");
-    tokens.Bind(1, run);
-    while (tokens.Step())
-        stored.insert(tokens.Text(0));
-    for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
-        std::optional<Intent> intent = ParseIntent(std::string_view(text).substr(at, end - at));
-        if (intent && stored.insert(intent->token).second)
-            Insert(run, *intent);
-    }
+    Database& db = machine_.store();
+    auto last = [&](const char* sql) {
+        auto& stmt = db.Prepare(sql);
+        stmt.Bind(1, run);
+        std::int64_t seq = stmt.Step() ? stmt.Int(0) : 0;
+        stmt.Reset();
+        return seq;
+    };
+    std::int64_t fileSeq = last("SELECT coalesce(max(seq), 0) FROM run_files WHERE run = ?1");
+    std::int64_t rowSeq = last("SELECT coalesce(max(seq), 0) FROM run_rows WHERE run = ?1");
+    ReadRecords(fd.get(), [&](const RunRecord& record) {
+        if (record.kind == "file" && SalvageFile(run, fileSeq + 1, record.fields))
+            ++fileSeq;
+        if (record.kind == "row" && SalvageRow(run, rowSeq + 1, record.fields))
+            ++rowSeq;
+    });
 }
 
-// The registry's and the recycle bin's rows as they were before a change: what is made
-// is named by its key, what goes or is updated is kept whole.
-void RunLog::KeyMade(std::int64_t key) {
-    std::int64_t run = Join();
-    if (!recording_ || !run)
-        return;
+// A file change: op, path, other, attributes, kept, bytes.
+bool RunLog::SalvageFile(std::int64_t run, std::int64_t seq, const RunRecord::Fields& f) {
+    std::int64_t op = 0, attributes = 0, bytes = 0;
+    if (f.size() != 6 || !f[0] || !f[1] || !f[2] || !f[3] || !f[4] || !f[5] ||
+        !ParseCount(*f[0], op) || op > static_cast<std::int64_t>(FileChange::Op::Moved) ||
+        f[1]->empty() || !ParseCount(*f[3], attributes) || !ParseCount(*f[5], bytes) ||
+        f[4]->find_first_not_of("0123456789-") != std::string::npos)
+        return false;
     machine_.store()
-        .Prepare("INSERT INTO run_rows(run, seq, tbl, op, id, parent, name, upper) SELECT ?1, " +
-                 std::string(kNextSeq) +
-                 " + 1, 'key', 'insert', id, parent, name, upper FROM reg_keys WHERE id = ?2")
+        .Prepare("INSERT INTO run_files(run, seq, op, path, other, attrs, kept, bytes) "
+                 "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)")
         .Bind(1, run)
-        .Bind(2, key)
+        .Bind(2, seq)
+        .Bind(3, op)
+        .Bind(4, *f[1])
+        .Bind(5, *f[2])
+        .Bind(6, attributes)
+        .Bind(7, *f[4])
+        .Bind(8, bytes)
         .Run();
+    return true;
 }
 
-void RunLog::KeysGoing(std::int64_t key, bool tree) {
-    std::int64_t run = Join();
-    if (!recording_ || !run)
-        return;
-    // Values first: taking the change back puts the keys back before their values.
-    std::string with(tree ? kKeyTree : kOneKey);
-    std::string seq = std::string(kNextSeq) + " + row_number() OVER ()";
-    Database& db = machine_.store();
-    db.Prepare(with +
-               "INSERT INTO run_rows(run, seq, tbl, op, id, name, upper, type, data) "
-               "SELECT ?1, " +
-               seq +
-               ", 'value', 'delete', key, name, upper, type, data "
-               "FROM reg_values WHERE key IN tree")
-        .Bind(1, run)
-        .Bind(2, key)
-        .Run();
-    db.Prepare(with +
-               "INSERT INTO run_rows(run, seq, tbl, op, id, parent, name, upper) "
-               "SELECT ?1, " +
-               seq +
-               ", 'key', 'delete', id, parent, name, upper "
-               "FROM reg_keys WHERE id IN tree")
-        .Bind(1, run)
-        .Bind(2, key)
-        .Run();
-}
-
-void RunLog::ValueChanging(std::int64_t key, const std::string& upper, const std::string& name,
-                           bool deleting) {
-    std::int64_t run = Join();
-    if (!recording_ || !run)
-        return;
-    Database& db = machine_.store();
-    db.Prepare("INSERT INTO run_rows(run, seq, tbl, op, id, name, upper, type, data) SELECT ?1, " +
-               std::string(kNextSeq) +
-               " + 1, 'value', ?4, key, name, upper, type, data FROM reg_values "
-               "WHERE key = ?2 AND upper = ?3")
-        .Bind(1, run)
-        .Bind(2, key)
-        .Bind(3, upper)
-        .Bind(4, deleting ? "delete" : "update")
-        .Run();
-    if (db.Changes() > 0 || deleting)
-        return;
-    db.Prepare("INSERT INTO run_rows(run, seq, tbl, op, id, name, upper) VALUES(?1, " +
-               std::string(kNextSeq) + " + 1, 'value', 'insert', ?2, ?3, ?4)")
-        .Bind(1, run)
-        .Bind(2, key)
-        .Bind(3, name)
-        .Bind(4, upper)
-        .Run();
-}
-
-void RunLog::RecycleChanging(std::int64_t id, bool adding) {
-    std::int64_t run = Join();
-    if (!recording_ || !run)
-        return;
-    Database& db = machine_.store();
-    if (adding) {
-        db.Prepare("INSERT INTO run_rows(run, seq, tbl, op, id) VALUES(?1, " +
-                   std::string(kNextSeq) + " + 1, 'recycle', 'insert', ?2)")
-            .Bind(1, run)
-            .Bind(2, id)
-            .Run();
-        return;
-    }
-    db.Prepare("INSERT INTO run_rows(run, seq, tbl, op, id, name, upper, data, parent, type, "
-               "drive) SELECT ?1, " +
-               std::string(kNextSeq) +
-               " + 1, 'recycle', 'delete', id, stored, original, deleted, size, folder, drive "
-               "FROM recycle_bin WHERE id = ?2")
-        .Bind(1, run)
-        .Bind(2, id)
-        .Run();
+// A registry or recycle bin row: table, op, id, parent, name, upper, type, data, drive.
+bool RunLog::SalvageRow(std::int64_t run, std::int64_t seq, const RunRecord::Fields& f) {
+    std::int64_t id = 0, parent = 0, type = 0;
+    if (f.size() != 9 || !f[0] || !f[1] || !f[2] ||
+        (*f[0] != "key" && *f[0] != "value" && *f[0] != "recycle") ||
+        (*f[1] != "insert" && *f[1] != "delete" && *f[1] != "update") || !ParseId(*f[2], id) ||
+        (f[3] && !ParseCount(*f[3], parent)) || (f[6] && !ParseCount(*f[6], type)))
+        return false;
+    auto& insert = machine_.store().Prepare(
+        "INSERT INTO run_rows(run, seq, tbl, op, id, parent, name, upper, type, data, drive) "
+        "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
+    insert.Bind(1, run).Bind(2, seq).Bind(3, *f[0]).Bind(4, *f[1]).Bind(5, id);
+    f[3] ? insert.Bind(6, parent) : insert.BindNull(6);
+    for (int column : {4, 5, 8})
+        f[column] ? insert.Bind(column + 3, *f[column]) : insert.BindNull(column + 3);
+    f[6] ? insert.Bind(9, type) : insert.BindNull(9);
+    f[7] ? insert.BindBlob(10, f[7]->data(), f[7]->size()) : insert.BindNull(10);
+    insert.Run();
+    return true;
 }
 
 bool RunLog::MadeByThisRun(const std::string& path) const {
@@ -508,16 +500,23 @@ std::vector<RunInfo> RunLog::TakeUnfinished() {
     std::erase_if(found, [&](const RunInfo& r) { return r.id == run_ || Alive(r.id); });
     if (found.empty())
         return found;
-    Transaction txn(db);
-    for (auto& run : found) {
-        Salvage(run.id);
-        run.outcome = std::string(kRunUnfinished);
-        db.Prepare("UPDATE runs SET outcome = ?2, noticed = 1 WHERE id = ?1")
+    // Each in a transaction of its own, taken by one process only: the first to see it.
+    std::erase_if(found, [&](RunInfo& run) {
+        Transaction txn(db);
+        db.Prepare("UPDATE runs SET outcome = ?2, noticed = 1 WHERE id = ?1 AND ended IS NULL "
+                   "AND outcome IS NULL")
             .Bind(1, run.id)
             .Bind(2, kRunUnfinished)
             .Run();
-    }
-    txn.Commit();
+        if (db.Changes() == 0)
+            return true;
+        Salvage(run.id);
+        txn.Commit();
+        run.outcome = std::string(kRunUnfinished);
+        if (UniqueFd folder = OpenRunsFolder(machine_, false); folder.valid())
+            ::unlinkat(folder.get(), LockName(run.id).c_str(), 0);
+        return false;
+    });
     return found;
 }
 

@@ -6,8 +6,7 @@
 //        noticed)                         one row per run; ended and outcome are NULL while
 //                                         it runs or when it died unseen
 //   run_rows(run, seq, tbl, op, ...)      the registry's and the recycle bin's rows as they
-//                                         were before a change (written in the change's own
-//                                         transaction)
+//                                         were before a change
 //   run_files(run, seq, op, path, ...)    one row per change of a file or folder, with
 //                                         what it replaced; a file's old contents are kept
 //                                         as a link (or a private copy) in runs/kept
@@ -19,18 +18,19 @@
 // holds and that has no end did not finish, and the next process that opens the machine
 // says so once.
 //
-// Registry rows lie in the change's own transaction. A file change's row does too, but the
-// host changes before that transaction commits: so the change is first told in a line
-// appended to runs/ID.lock, and whoever ends the run or finds it dead adds the lines the
-// store lacks (a process that died between its host change and its commit). A change never
-// exists without what it replaced, even after kill -9.
+// While a run lasts, its changes are told in runs/ID.lock, each before it happens
+// (run_file.h); whoever ends the run or finds it dead moves them into run_rows and
+// run_files. A change never exists without what it replaced, even after kill -9, and adds
+// no page to the store's commit of it.
 #pragma once
 
 #include "platform/portable/files/change_record.h"
 #include "platform/portable/files/file_system.h"
+#include "platform/portable/runs/run_file.h"
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -39,6 +39,7 @@
 namespace portable {
 
 class Database;
+class Statement;
 class Machine;
 
 // How a run ended, as `zepmachine runs` shows it.
@@ -90,7 +91,7 @@ public:
     // The file changes of this process's run (files/change_record.h). Kept contents are a
     // hard link in runs/kept, or a copy for a file with other links or on another file
     // system.
-    void Record(const FileChange& change, Durable durable) override;
+    void Record(const FileChange& change) override;
     bool MadeByThisRun(const std::string& path) const override;
     void Keep(int dirFd, const std::string& name, FileChange& change) override;
     // The registry's and the recycle bin's rows (files/change_record.h).
@@ -125,20 +126,13 @@ public:
     void SetUndone(std::int64_t run, bool undone);
     void SetUndoes(std::int64_t run);
 
-    // A file change as the run's file (runs/ID.lock) tells it ahead of the host change.
-    struct Intent {
-        std::string token; // "PID.N": unique within the run, also in the store's row
-        std::int64_t op = 0;
-        std::string path, other; // UTF-8
-        std::int64_t attributes = 0;
-        std::string kept;
-        std::int64_t bytes = 0;
-    };
-
 private:
-    void Insert(std::int64_t run, const Intent& intent);
-    void Tell(const Intent& intent);
+    bool Open(std::int64_t id); // whether run id has no end
+    void Tell(const RunRecord& record);
+    int TellRows(Statement& stmt);
     void Salvage(std::int64_t run);
+    bool SalvageFile(std::int64_t run, std::int64_t seq, const RunRecord::Fields& fields);
+    bool SalvageRow(std::int64_t run, std::int64_t seq, const RunRecord::Fields& fields);
     std::int64_t KeptRunsLimit();
     void DropKept(std::int64_t run);
 
@@ -150,6 +144,7 @@ private:
     bool pruneDue_ = false;  // begun inside a caller's transaction: old runs go at the end
     UniqueFd lock_;
     std::unordered_set<std::string> made_; // upper-case paths this process's run made
+    std::set<std::pair<std::int64_t, std::string>> valuesKept_; // registry values recorded
     std::string program_, command_;
 };
 
