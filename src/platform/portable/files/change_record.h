@@ -52,8 +52,10 @@ public:
 
     // The registry's and the recycle bin's rows, recorded before the change commits. Each
     // joins a run first.
-    // After registry key `key` was made:
-    virtual void KeyMade(std::int64_t key) = 0;
+    // After registry key `key` was made below `parent` (0: none) as `name` (UTF-8, as
+    // stored):
+    virtual void KeyMade(std::int64_t key, std::int64_t parent, const std::string& name,
+                         const std::string& upper) = 0;
     // Before `key`'s row and its values go, with every key below it when `tree`:
     virtual void KeysGoing(std::int64_t key, bool tree) = 0;
     // Before value `upper` (the upper-case name) of `key` is set (named `name` when it is

@@ -180,15 +180,17 @@ KeyId RegistryStore::CreateChild(KeyId parent, std::string_view name, bool& crea
     if (auto child = FindChild(parent, name))
         return *child;
     machine_.Changes().Join();
+    std::string stored = win::FromAnsi(name);
+    std::string upper = UpperKeyName(name);
     db().Prepare("INSERT INTO reg_keys(parent, name, upper) VALUES(?1, ?2, ?3)")
         .Bind(1, parent)
-        .Bind(2, win::FromAnsi(name))
-        .Bind(3, UpperKeyName(name))
+        .Bind(2, stored)
+        .Bind(3, upper)
         .Run();
     created = true;
     ++localChanges_;
     KeyId key = db().LastInsertId();
-    machine_.Changes().KeyMade(key);
+    machine_.Changes().KeyMade(key, parent, stored, upper);
     return key;
 }
 

@@ -317,13 +317,14 @@ int RunLog::TellRows(Statement& stmt) {
 
 // The registry's and the recycle bin's rows as they were before a change: what is made
 // is named by its key, what goes or is updated is kept whole.
-void RunLog::KeyMade(std::int64_t key) {
+void RunLog::KeyMade(std::int64_t key, std::int64_t parent, const std::string& name,
+                     const std::string& upper) {
     if (!Join() || !recording_)
         return;
-    TellRows(machine_.store()
-                 .Prepare("SELECT 'key', 'insert', id, parent, name, upper, NULL, NULL, NULL "
-                          "FROM reg_keys WHERE id = ?1")
-                 .Bind(1, key));
+    std::optional<std::string> above;
+    if (parent)
+        above = std::to_string(parent);
+    Tell({"row", {"key", "insert", std::to_string(key), above, name, upper, {}, {}, {}}});
 }
 
 void RunLog::KeysGoing(std::int64_t key, bool tree) {

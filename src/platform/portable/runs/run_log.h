@@ -95,7 +95,8 @@ public:
     bool MadeByThisRun(const std::string& path) const override;
     void Keep(int dirFd, const std::string& name, FileChange& change) override;
     // The registry's and the recycle bin's rows (files/change_record.h).
-    void KeyMade(std::int64_t key) override;
+    void KeyMade(std::int64_t key, std::int64_t parent, const std::string& name,
+                 const std::string& upper) override;
     void KeysGoing(std::int64_t key, bool tree) override;
     void ValueChanging(std::int64_t key, const std::string& upper, const std::string& name,
                        bool deleting) override;

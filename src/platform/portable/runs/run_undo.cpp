@@ -224,7 +224,7 @@ void PutBackRows(Machine& machine, std::int64_t run, std::int64_t& changes) {
             insert.Bind(1, r.id);
             r.parent ? insert.Bind(2, *r.parent) : insert.BindNull(2);
             insert.Bind(3, r.name).Bind(4, r.upper).Run();
-            log.KeyMade(r.id);
+            log.KeyMade(r.id, r.parent.value_or(0), r.name, r.upper);
         } else if (r.table == "value") {
             log.ValueChanging(r.id, r.upper, r.name, r.op == "insert");
             db.Prepare("DELETE FROM reg_values WHERE key = ?1 AND upper = ?2")
