@@ -208,3 +208,30 @@ TEST_F(RunUndo, AnUndoWaitsWhileAnotherRunIsAlive) {
 }
 
 } // namespace
+
+// A process that joined a run whose first process has since ended (it outlived it) makes
+// its later changes a run of its own: none goes to a record nobody reads again.
+TEST_F(RunUndo, AProcessOutlivingItsRunBeginsOneOfItsOwn) {
+    portable::Database& store = m.machine().store();
+    store.Exec("INSERT INTO runs(program, command, started) VALUES('eltern', 'eltern', 'jetzt')");
+    std::int64_t parent = store.LastInsertId();
+    std::filesystem::create_directories(m.root() / "runs");
+    std::filesystem::path lock = m.root() / "runs" / (std::to_string(parent) + ".lock");
+    int fd = ::open(lock.c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_SH), 0);
+    ::setenv("ZEPSETUP_RUN", std::to_string(parent).c_str(), 1);
+    Write("C:\\A.TXT", "eins");
+    EXPECT_EQ(Runs().Current(), parent);
+    // The parent ends as End does: its row gets an end, its file goes.
+    store.Exec("UPDATE runs SET ended = 'dann', outcome = 'finished' WHERE id = " +
+               std::to_string(parent));
+    ::unlink(lock.c_str());
+    ::close(fd);
+    Write("C:\\B.TXT", "zwei");
+    std::int64_t own = EndRun();
+    EXPECT_NE(own, parent);
+    auto changes = Runs().FileChanges(own);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].path, "C:\\B.TXT");
+}
