@@ -195,7 +195,7 @@ std::unique_ptr<Machine> Machine::Create(const fs::path& dir) {
     std::unique_ptr<Machine> machine(new Machine(root, std::move(db)));
     Transaction txn(machine->store());
     machine->CreateSchema();
-    machine->Runs().Hold(true); // after the schema: the run log's triggers need its tables
+    machine->Runs().Hold(true); // making a machine is no run: every run starts from it
     machine->SetSetting("schema_version", std::to_string(kSchemaVersion));
     machine->MapDrive('A', DRIVE_REMOVABLE, {});
     machine->MapDrive('C', DRIVE_FIXED, "drive_c");

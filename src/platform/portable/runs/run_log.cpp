@@ -28,8 +28,7 @@ namespace {
 constexpr std::int64_t kDefaultKeptRuns = 20;
 constexpr std::int64_t kDefaultKeptBytes = std::int64_t{512} << 20;
 
-// The next place in a run's record of rows, and the subtree of a registry key.
-constexpr std::string_view kNextSeq = "(SELECT coalesce(max(seq), 0) FROM run_rows WHERE run = ?1)";
+// A registry key's subtree, and the key alone.
 constexpr std::string_view kKeyTree =
     "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL "
     "SELECT k.id FROM reg_keys k JOIN tree ON k.parent = tree.id) ";
