@@ -18,10 +18,10 @@ TEST(RunFile, RecordsComeBackWholeAndAnythingElseIsPassedOver) {
     std::string bytes = "Tab\tZeile\nProzent%Tilde~Null";
     bytes += '\0';
     bytes += "\x7f\xff\xe4";
-    RunRecord first{"row", {"value", bytes, std::nullopt, "", "~", "%41"}};
-    RunRecord second{"file", {"0", "C:\\Programme\\Zep", ""}};
+    RunRecord first{"row", "7.1", {"value", bytes, std::nullopt, "", "~", "%41"}};
+    RunRecord second{"file", "7.2", {"0", "C:\\Programme\\Zep", ""}};
     std::string text = portable::RecordLine(first);
-    text += "\nrow\tkey\tabgeschnitten";               // a write cut short: no line end
+    text += "\nrow\t7.9\tkey\tabgeschnitten";          // a write cut short: no line end
     text += "\nrow\t%G1\n\nrow\tkey\x01roh\n\nohne\n"; // a bad escape, a raw byte, no field
     text += "\nfile\t" + std::string(portable::kMostRecordLine, 'x') + "\n"; // too long
     text += portable::RecordLine(second);
@@ -40,9 +40,10 @@ TEST(RunFile, RecordsComeBackWholeAndAnythingElseIsPassedOver) {
 
     ASSERT_EQ(read.size(), 3u);
     EXPECT_EQ(read[0].kind, first.kind);
+    EXPECT_EQ(read[0].token, first.token);
     EXPECT_EQ(read[0].fields, first.fields);
     // "abgeschnitten" is its own line: the next record's leading line break ends it.
-    EXPECT_EQ(read[1].kind, "row");
+    EXPECT_EQ(read[1].token, "7.9");
     EXPECT_EQ(read[1].fields, (RunRecord::Fields{"key", "abgeschnitten"}));
     EXPECT_EQ(read[2].kind, second.kind);
     EXPECT_EQ(read[2].fields, second.fields);

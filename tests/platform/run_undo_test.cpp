@@ -6,6 +6,7 @@
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
 
+#include "platform/portable/registry/regedit_import.h"
 #include "platform/portable/runs/run_log.h"
 #include "platform/portable/runs/run_undo.h"
 #include "platform/portable/store/sqlite_db.h"
@@ -234,4 +235,28 @@ TEST_F(RunUndo, AProcessOutlivingItsRunBeginsOneOfItsOwn) {
     auto changes = Runs().FileChanges(own);
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_EQ(changes[0].path, "C:\\B.TXT");
+}
+
+// A change whose transaction rolled back never happened: its run keeps no record of it,
+// so taking the run back cannot touch what a later run makes of the same items.
+TEST_F(RunUndo, ARolledBackChangeLeavesNoRecord) {
+    portable::Database& store = m.machine().store();
+    store.Exec("CREATE TEMP TRIGGER fail BEFORE INSERT ON reg_values WHEN NEW.name = 'boom' "
+               "BEGIN SELECT RAISE(ABORT, 'injected'); END");
+    std::string script = "REGEDIT4\r\n[HKEY_CURRENT_USER\\Weg]\r\n\"a\"=\"1\"\r\n"
+                         "\"boom\"=\"2\"\r\n";
+    EXPECT_FALSE(portable::ImportRegistryScript(m.machine(), script, "fail.reg").accepted);
+    store.Exec("DROP TRIGGER fail");
+    SetValue("SOFTWARE\\Zep", "Wert", "1");
+    std::int64_t run = EndRun();
+    auto count = [&](const char* name) {
+        auto& stmt = store.Prepare("SELECT count(*) FROM run_rows WHERE run = ?1 AND name = ?2");
+        stmt.Bind(1, run).Bind(2, name);
+        std::int64_t n = stmt.Step() ? stmt.Int(0) : -1;
+        stmt.Reset();
+        return n;
+    };
+    EXPECT_EQ(count("Weg"), 0);
+    EXPECT_EQ(count("a"), 0);
+    EXPECT_EQ(count("Wert"), 1);
 }

@@ -69,7 +69,7 @@ std::optional<std::optional<std::string>> TakeField(std::string_view text) {
 std::optional<RunRecord> ParseLine(std::string_view line) {
     RunRecord record;
     size_t tab = line.find('\t');
-    if (tab == std::string_view::npos)
+    if (tab == 0 || tab == std::string_view::npos)
         return std::nullopt;
     record.kind = line.substr(0, tab);
     for (size_t at = tab + 1;; at = tab + 1) {
@@ -79,14 +79,20 @@ std::optional<RunRecord> ParseLine(std::string_view line) {
             return std::nullopt;
         record.fields.push_back(std::move(*field));
         if (tab == std::string_view::npos)
-            return record;
+            break;
     }
+    if (!record.fields.front())
+        return std::nullopt;
+    record.token = std::move(*record.fields.front());
+    record.fields.erase(record.fields.begin());
+    return record;
 }
 
 } // namespace
 
 std::string RecordLine(const RunRecord& record) {
-    std::string line = "\n" + record.kind;
+    std::string line = "\n" + record.kind + "\t";
+    PutField(line, record.token);
     for (const auto& field : record.fields) {
         line += '\t';
         PutField(line, field);
@@ -95,7 +101,8 @@ std::string RecordLine(const RunRecord& record) {
     return line;
 }
 
-void ReadRecords(int fd, const std::function<void(const RunRecord&)>& take) {
+void ReadRecords(int fd, const std::function<void(const RunRecord&)>& take, std::string_view only) {
+    std::string wanted = only.empty() ? std::string() : std::string(only) + "\t";
     std::string line;
     bool tooLong = false;
     char buffer[1 << 16];
@@ -113,7 +120,7 @@ void ReadRecords(int fd, const std::function<void(const RunRecord&)>& take) {
                 line += part;
             if (end == std::string_view::npos)
                 break;
-            if (!tooLong && !line.empty()) {
+            if (!tooLong && !line.empty() && line.starts_with(wanted)) {
                 if (auto record = ParseLine(line))
                     take(*record);
             }

@@ -17,6 +17,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -136,16 +137,23 @@ void RunLog::CreateSchema(Database& db) {
     )sql");
 }
 
-RunLog::RunLog(Machine& machine) : machine_(machine) {}
+// A process's tokens begin with a random number: no two processes of a run, even with the
+// same process id, tell records of the same token.
+RunLog::RunLog(Machine& machine) : machine_(machine) {
+    std::random_device random;
+    process_ = std::to_string((std::uint64_t{random()} << 32) | random());
+    machine_.store().OnWriteEnd([this](bool committed) { WriteEnded(committed); });
+}
 
 RunLog::~RunLog() {
-    if (!owner_ || !run_)
-        return;
-    try {
-        End(MachineFailure().empty() ? kRunFinished : kRunMachineFailure);
-    } catch (...) {
-        // The run stays without an end: the next opener names it as unfinished.
+    if (owner_ && run_) {
+        try {
+            End(MachineFailure().empty() ? kRunFinished : kRunMachineFailure);
+        } catch (...) {
+            // The run stays without an end: the next opener names it as unfinished.
+        }
     }
+    machine_.store().OnWriteEnd(nullptr);
 }
 
 void RunLog::Describe(std::string program, std::string command) {
@@ -187,6 +195,7 @@ std::int64_t RunLog::Join() {
         lock_ = UniqueFd();
         made_.clear();
         valuesKept_.clear();
+        pending_.clear();
     }
     Database& db = machine_.store();
     Transaction txn(db);
@@ -244,6 +253,7 @@ void RunLog::End(std::string_view outcome) {
     owner_ = false;
     made_.clear();
     valuesKept_.clear();
+    pending_.clear();
     program_.clear(); // a description is of one run
     command_.clear();
     ::unsetenv("ZEPSETUP_RUN");
@@ -274,6 +284,7 @@ void RunLog::Record(const FileChange& change) {
     if (!recording_ || !run)
         return;
     Tell({"file",
+          {},
           {std::to_string(static_cast<int>(change.op)), win::FromAnsi(change.path),
            win::FromAnsi(change.other), std::to_string(change.attributes), change.kept,
            std::to_string(change.bytes)}});
@@ -287,7 +298,8 @@ void RunLog::Record(const FileChange& change) {
 }
 
 // Appended before the change happens, so that the change never exists without its record.
-void RunLog::Tell(const RunRecord& record) {
+void RunLog::Tell(RunRecord record) {
+    record.token = process_ + "." + std::to_string(++told_);
     std::string line = RecordLine(record);
     if (line.size() > kMostRecordLine)
         throw MachineError(machine_.root().string() +
@@ -295,6 +307,21 @@ void RunLog::Tell(const RunRecord& record) {
     if (::write(lock_.get(), line.data(), line.size()) != static_cast<ssize_t>(line.size()))
         throw MachineError(machine_.root().string() +
                            ": cannot keep a record of this run: " + std::strerror(errno));
+    if (machine_.store().InWriteTransaction())
+        pending_.push_back(std::move(record.token));
+}
+
+// A rolled-back transaction's changes never happened: their records are withdrawn. At
+// worst (the file cannot be written) a record stays that taking the run back finds
+// already true.
+void RunLog::WriteEnded(bool committed) {
+    if (!committed && lock_.valid() && !pending_.empty()) {
+        std::string lines;
+        for (const std::string& token : pending_)
+            lines += RecordLine({"cancel", token, {}});
+        [[maybe_unused]] ssize_t written = ::write(lock_.get(), lines.data(), lines.size());
+    }
+    pending_.clear();
 }
 
 // Tells each row stmt yields (table, op, id, parent, name, upper, type, data, drive);
@@ -302,14 +329,14 @@ void RunLog::Tell(const RunRecord& record) {
 int RunLog::TellRows(Statement& stmt) {
     int rows = 0;
     for (; stmt.Step(); ++rows) {
-        RunRecord record{"row", {}};
+        RunRecord record{"row", {}, {}};
         for (int column = 0; column < 9; ++column) {
             if (stmt.IsNull(column))
                 record.fields.emplace_back();
             else
                 record.fields.emplace_back(std::string(stmt.BlobView(column)));
         }
-        Tell(record);
+        Tell(std::move(record));
     }
     return rows;
 }
@@ -323,7 +350,7 @@ void RunLog::KeyMade(std::int64_t key, std::int64_t parent, const std::string& n
     std::optional<std::string> above;
     if (parent)
         above = std::to_string(parent);
-    Tell({"row", {"key", "insert", std::to_string(key), above, name, upper, {}, {}, {}}});
+    Tell({"row", {}, {"key", "insert", std::to_string(key), above, name, upper, {}, {}, {}}});
 }
 
 void RunLog::KeysGoing(std::int64_t key, bool tree) {
@@ -352,14 +379,14 @@ void RunLog::ValueChanging(std::int64_t key, const std::string& upper, const std
                                           "upper = ?2");
     stmt.Bind(1, key).Bind(2, upper).Bind(3, deleting ? "delete" : "update");
     if (TellRows(stmt) == 0 && !deleting)
-        Tell({"row", {"value", "insert", std::to_string(key), {}, name, upper, {}, {}, {}}});
+        Tell({"row", {}, {"value", "insert", std::to_string(key), {}, name, upper, {}, {}, {}}});
 }
 
 void RunLog::RecycleChanging(std::int64_t id, bool adding) {
     if (!Join() || !recording_)
         return;
     if (adding) {
-        Tell({"row", {"recycle", "insert", std::to_string(id), {}, {}, {}, {}, {}, {}}});
+        Tell({"row", {}, {"recycle", "insert", std::to_string(id), {}, {}, {}, {}, {}, {}}});
         return;
     }
     TellRows(machine_.store()
@@ -389,7 +416,15 @@ void RunLog::Salvage(std::int64_t run) {
     };
     std::int64_t fileSeq = last("SELECT coalesce(max(seq), 0) FROM run_files WHERE run = ?1");
     std::int64_t rowSeq = last("SELECT coalesce(max(seq), 0) FROM run_rows WHERE run = ?1");
+    std::unordered_set<std::string> cancelled;
+    ReadRecords(
+        fd.get(), [&](const RunRecord& record) { cancelled.insert(record.token); }, "cancel");
+    if (::lseek(fd.get(), 0, SEEK_SET) != 0)
+        throw MachineError(machine_.root().string() + ": cannot read the record of run " +
+                           std::to_string(run) + ": " + std::strerror(errno));
     ReadRecords(fd.get(), [&](const RunRecord& record) {
+        if (cancelled.count(record.token))
+            return;
         if (record.kind == "file" && SalvageFile(run, fileSeq + 1, record.fields))
             ++fileSeq;
         if (record.kind == "row" && SalvageRow(run, rowSeq + 1, record.fields))

@@ -129,7 +129,8 @@ public:
 
 private:
     bool Open(std::int64_t id); // whether run id has no end
-    void Tell(const RunRecord& record);
+    void Tell(RunRecord record);
+    void WriteEnded(bool committed);
     int TellRows(Statement& stmt);
     void Salvage(std::int64_t run);
     bool SalvageFile(std::int64_t run, std::int64_t seq, const RunRecord::Fields& fields);
@@ -146,6 +147,9 @@ private:
     UniqueFd lock_;
     std::unordered_set<std::string> made_; // upper-case paths this process's run made
     std::set<std::pair<std::int64_t, std::string>> valuesKept_; // registry values recorded
+    std::string process_;              // this process's part of its records' tokens
+    std::uint64_t told_ = 0;           // records told so far
+    std::vector<std::string> pending_; // tokens told in the open write transaction
     std::string program_, command_;
 };
 

@@ -275,10 +275,14 @@ void Database::CommitWrite() {
         Fail("COMMIT");
     if (before)
         watch_->AdoptAt(*before + 1);
+    if (onWriteEnd_)
+        onWriteEnd_(true);
 }
 
 void Database::RollbackWrite() {
     Run(Control::Rollback);
+    if (onWriteEnd_)
+        onWriteEnd_(false);
 }
 
 void Database::BeforeStatement(sqlite3_stmt* stmt) {

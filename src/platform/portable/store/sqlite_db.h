@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -120,6 +121,11 @@ public:
     void BeginWrite();
     void CommitWrite();
     void RollbackWrite();
+    // Told after each write transaction ends: committed or rolled back. One listener; it
+    // must not throw (a rollback may run while an exception unwinds).
+    void OnWriteEnd(std::function<void(bool committed)> listener) {
+        onWriteEnd_ = std::move(listener);
+    }
 
 private:
     friend class Statement;
@@ -138,6 +144,7 @@ private:
     std::filesystem::path file_;
     std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;
     std::unique_ptr<WalWatch> watch_;
+    std::function<void(bool committed)> onWriteEnd_;
     sqlite3_stmt* controls_[4] = {};
     std::uint64_t version_ = 0;
     bool reading_ = false; // the kept read transaction is open
