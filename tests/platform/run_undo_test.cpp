@@ -248,7 +248,11 @@ TEST_F(RunUndo, ARolledBackChangeLeavesNoRecord) {
     EXPECT_FALSE(portable::ImportRegistryScript(m.machine(), script, "fail.reg").accepted);
     store.Exec("DROP TRIGGER fail");
     SetValue("SOFTWARE\\Zep", "Wert", "1");
+    // While the run goes on, its changes so far are counted from its file, as the store
+    // counts them once it ended.
+    std::int64_t told = Runs().Find(Runs().Current())->changes;
     std::int64_t run = EndRun();
+    EXPECT_EQ(Runs().Find(run)->changes, told);
     auto count = [&](const char* name) {
         auto& stmt = store.Prepare("SELECT count(*) FROM run_rows WHERE run = ?1 AND name = ?2");
         stmt.Bind(1, run).Bind(2, name);

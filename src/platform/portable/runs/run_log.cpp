@@ -398,7 +398,8 @@ void RunLog::RecycleChanging(std::int64_t id, bool adding) {
 // Moves the records of the run's file into the store (inside the caller's transaction,
 // once: when the run ends or is found dead). The file may come from anyone: a record of
 // another shape is passed over.
-void RunLog::Salvage(std::int64_t run) {
+// The records the run's file tells and did not withdraw, in order.
+void RunLog::ReadTold(std::int64_t run, const std::function<void(const RunRecord&)>& take) {
     UniqueFd folder = OpenRunsFolder(machine_, false);
     UniqueFd fd(folder.valid() ? ::openat(folder.get(), LockName(run).c_str(),
                                           O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK)
@@ -406,6 +407,19 @@ void RunLog::Salvage(std::int64_t run) {
     struct stat st;
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return;
+    std::unordered_set<std::string> cancelled;
+    ReadRecords(
+        fd.get(), [&](const RunRecord& record) { cancelled.insert(record.token); }, "cancel");
+    if (::lseek(fd.get(), 0, SEEK_SET) != 0)
+        throw MachineError(machine_.root().string() + ": cannot read the record of run " +
+                           std::to_string(run) + ": " + std::strerror(errno));
+    ReadRecords(fd.get(), [&](const RunRecord& record) {
+        if (record.kind != "cancel" && !cancelled.count(record.token))
+            take(record);
+    });
+}
+
+void RunLog::Salvage(std::int64_t run) {
     Database& db = machine_.store();
     auto last = [&](const char* sql) {
         auto& stmt = db.Prepare(sql);
@@ -416,19 +430,26 @@ void RunLog::Salvage(std::int64_t run) {
     };
     std::int64_t fileSeq = last("SELECT coalesce(max(seq), 0) FROM run_files WHERE run = ?1");
     std::int64_t rowSeq = last("SELECT coalesce(max(seq), 0) FROM run_rows WHERE run = ?1");
-    std::unordered_set<std::string> cancelled;
-    ReadRecords(
-        fd.get(), [&](const RunRecord& record) { cancelled.insert(record.token); }, "cancel");
-    if (::lseek(fd.get(), 0, SEEK_SET) != 0)
-        throw MachineError(machine_.root().string() + ": cannot read the record of run " +
-                           std::to_string(run) + ": " + std::strerror(errno));
-    ReadRecords(fd.get(), [&](const RunRecord& record) {
-        if (cancelled.count(record.token))
-            return;
+    ReadTold(run, [&](const RunRecord& record) {
         if (record.kind == "file" && SalvageFile(run, fileSeq + 1, record.fields))
             ++fileSeq;
         if (record.kind == "row" && SalvageRow(run, rowSeq + 1, record.fields))
             ++rowSeq;
+    });
+}
+
+// A run still going has its changes so far in its file only.
+void RunLog::CountTold(RunInfo& run) {
+    if (!run.alive)
+        return;
+    ReadTold(run.id, [&](const RunRecord& record) {
+        const auto& f = record.fields;
+        std::int64_t bytes = 0;
+        if (record.kind == "file" && f.size() == 6 && f[5] && ParseCount(*f[5], bytes))
+            run.keptBytes += bytes;
+        if (record.kind == "row" && f.size() == 9 && f[7])
+            run.keptBytes += static_cast<std::int64_t>(f[7]->size());
+        ++run.changes;
     });
 }
 
@@ -560,8 +581,10 @@ std::vector<RunInfo> RunLog::List() {
     auto& stmt = machine_.store().Prepare(std::string(kRunColumns) + "ORDER BY id DESC");
     while (stmt.Step())
         runs.push_back(ReadRun(stmt));
-    for (auto& run : runs)
+    for (auto& run : runs) {
         run.alive = run.outcome.empty() && (run.id == run_ || Alive(run.id));
+        CountTold(run);
+    }
     return runs;
 }
 
@@ -573,6 +596,7 @@ std::optional<RunInfo> RunLog::Find(std::int64_t id) {
     RunInfo run = ReadRun(stmt);
     stmt.Reset();
     run.alive = run.outcome.empty() && (run.id == run_ || Alive(run.id));
+    CountTold(run);
     return run;
 }
 

@@ -29,6 +29,7 @@
 #include "platform/portable/runs/run_file.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -132,7 +133,9 @@ private:
     void Tell(RunRecord record);
     void WriteEnded(bool committed);
     int TellRows(Statement& stmt);
+    void ReadTold(std::int64_t run, const std::function<void(const RunRecord&)>& take);
     void Salvage(std::int64_t run);
+    void CountTold(RunInfo& run);
     bool SalvageFile(std::int64_t run, std::int64_t seq, const RunRecord::Fields& fields);
     bool SalvageRow(std::int64_t run, std::int64_t seq, const RunRecord::Fields& fields);
     std::int64_t KeptRunsLimit();
