@@ -313,15 +313,22 @@ void RunLog::Tell(RunRecord record) {
 
 // A rolled-back transaction's changes never happened: their records are withdrawn. At
 // worst (the file cannot be written) a record stays that taking the run back finds
-// already true.
+// already true. What this process took as recorded once for the run may have been
+// withdrawn with them: it is recorded again at its next change.
 void RunLog::WriteEnded(bool committed) {
-    if (!committed && lock_.valid() && !pending_.empty()) {
+    if (committed || pending_.empty()) {
+        pending_.clear();
+        return;
+    }
+    if (lock_.valid()) {
         std::string lines;
         for (const std::string& token : pending_)
             lines += RecordLine({"cancel", token, {}});
         [[maybe_unused]] ssize_t written = ::write(lock_.get(), lines.data(), lines.size());
     }
     pending_.clear();
+    made_.clear();
+    valuesKept_.clear();
 }
 
 // Tells each row stmt yields (table, op, id, parent, name, upper, type, data, drive);
