@@ -271,3 +271,20 @@ TEST_F(RunUndo, ARolledBackChangeLeavesNoRecord) {
     EndRun();
     EXPECT_EQ(Differences(before, CaptureState(m.machine())), "");
 }
+
+// Deleting a value that is not there changes nothing: the value set afterwards is still the
+// run's own and goes with it.
+TEST_F(RunUndo, AValueDeletedWhileAbsentThenSetGoesWithTheRun) {
+    SetValue("SOFTWARE\\Zep", "Da", "1");
+    EndRun();
+    MachineState before = CaptureState(m.machine());
+    HKEY k = nullptr;
+    ASSERT_EQ(win::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Zep", 0, 0, &k), ERROR_SUCCESS);
+    EXPECT_EQ(win::RegDeleteValueA(k, "Neu"), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(win::RegCloseKey(k), ERROR_SUCCESS);
+    SetValue("SOFTWARE\\Zep", "Neu", "2");
+    std::int64_t run = EndRun();
+    EXPECT_NO_THROW(portable::UndoRun(m.machine(), run, false));
+    EndRun();
+    EXPECT_EQ(Differences(before, CaptureState(m.machine())), "");
+}

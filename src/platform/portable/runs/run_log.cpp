@@ -378,15 +378,20 @@ void RunLog::ValueChanging(std::int64_t key, const std::string& upper, const std
                            bool deleting) {
     if (!Join() || !recording_)
         return;
-    // Taking the run back needs a value only as it was before the run's first change of it.
-    if (!valuesKept_.emplace(key, upper).second)
+    // Taking the run back needs a value only as it was before the run's first change of it
+    // (deleting a value that is not there changes nothing).
+    if (valuesKept_.count({key, upper}))
         return;
     auto& stmt = machine_.store().Prepare("SELECT 'value', ?3, key, NULL, name, upper, type, "
                                           "data, NULL FROM reg_values WHERE key = ?1 AND "
                                           "upper = ?2");
     stmt.Bind(1, key).Bind(2, upper).Bind(3, deleting ? "delete" : "update");
-    if (TellRows(stmt) == 0 && !deleting)
+    if (TellRows(stmt) == 0) {
+        if (deleting)
+            return;
         Tell({"row", {}, {"value", "insert", std::to_string(key), {}, name, upper, {}, {}, {}}});
+    }
+    valuesKept_.emplace(key, upper);
 }
 
 void RunLog::RecycleChanging(std::int64_t id, bool adding) {
