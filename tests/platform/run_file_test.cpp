@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -34,7 +35,7 @@ TEST(RunFile, RecordsComeBackWholeAndAnythingElseIsPassedOver) {
     int fd = ::dup(fileno(file));
     ASSERT_EQ(::lseek(fd, 0, SEEK_SET), 0);
     std::vector<RunRecord> read;
-    portable::ReadRecords(fd, [&](const RunRecord& r) { read.push_back(r); });
+    EXPECT_TRUE(portable::ReadRecords(fd, [&](const RunRecord& r) { read.push_back(r); }));
     ::close(fd);
     std::fclose(file);
 
@@ -47,6 +48,11 @@ TEST(RunFile, RecordsComeBackWholeAndAnythingElseIsPassedOver) {
     EXPECT_EQ(read[1].fields, (RunRecord::Fields{"key", "abgeschnitten"}));
     EXPECT_EQ(read[2].kind, second.kind);
     EXPECT_EQ(read[2].fields, second.fields);
+
+    // A file that cannot be read to its end says so.
+    int folder = ::open("/", O_RDONLY | O_DIRECTORY);
+    EXPECT_FALSE(portable::ReadRecords(folder, [](const RunRecord&) {}));
+    ::close(folder);
 }
 
 } // namespace

@@ -101,7 +101,7 @@ std::string RecordLine(const RunRecord& record) {
     return line;
 }
 
-void ReadRecords(int fd, const std::function<void(const RunRecord&)>& take, std::string_view only) {
+bool ReadRecords(int fd, const std::function<void(const RunRecord&)>& take, std::string_view only) {
     std::string wanted = only.empty() ? std::string() : std::string(only) + "\t";
     std::string line;
     bool tooLong = false;
@@ -110,8 +110,10 @@ void ReadRecords(int fd, const std::function<void(const RunRecord&)>& take, std:
         ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0)
-            return; // a last line without its end was cut short: no record
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true; // a last line without its end was cut short: no record
         for (std::string_view chunk(buffer, static_cast<size_t>(got)); !chunk.empty();) {
             size_t end = chunk.find('\n');
             std::string_view part = chunk.substr(0, end);

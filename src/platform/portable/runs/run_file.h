@@ -36,8 +36,9 @@ std::string RecordLine(const RunRecord& record);
 
 // Passes the records in the file fd (from its current offset) to take, in order, only
 // those of kind `only` when it is given; lines that are not records (cut short, too long,
-// not ours) are passed over. The file may come from anyone.
-void ReadRecords(int fd, const std::function<void(const RunRecord&)>& take,
+// not ours) are passed over. The file may come from anyone. False when the file could not
+// be read to its end (errno tells why).
+bool ReadRecords(int fd, const std::function<void(const RunRecord&)>& take,
                  std::string_view only = {});
 
 } // namespace portable

@@ -419,16 +419,21 @@ void RunLog::ReadTold(std::int64_t run, const std::function<void(const RunRecord
     struct stat st;
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return;
+    auto unreadable = [&] {
+        return MachineError(machine_.root().string() + ": cannot read the record of run " +
+                            std::to_string(run) + ": " + std::strerror(errno));
+    };
     std::unordered_set<std::string> cancelled;
-    ReadRecords(
-        fd.get(), [&](const RunRecord& record) { cancelled.insert(record.token); }, "cancel");
-    if (::lseek(fd.get(), 0, SEEK_SET) != 0)
-        throw MachineError(machine_.root().string() + ": cannot read the record of run " +
-                           std::to_string(run) + ": " + std::strerror(errno));
-    ReadRecords(fd.get(), [&](const RunRecord& record) {
+    if (!ReadRecords(
+            fd.get(), [&](const RunRecord& record) { cancelled.insert(record.token); }, "cancel") ||
+        ::lseek(fd.get(), 0, SEEK_SET) != 0)
+        throw unreadable();
+    bool whole = ReadRecords(fd.get(), [&](const RunRecord& record) {
         if (record.kind != "cancel" && !cancelled.count(record.token))
             take(record);
     });
+    if (!whole)
+        throw unreadable();
 }
 
 void RunLog::Salvage(std::int64_t run) {
